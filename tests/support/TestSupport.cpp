@@ -1,0 +1,46 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace TestSupport {
+
+void initEnvironment()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vantory"));
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("Vantory"));
+}
+
+void clearSettings()
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
+                       QStringLiteral("Vantory"));
+    settings.clear();
+    settings.sync();
+}
+
+QString dataDir()
+{
+    return qEnvironmentVariable("VANTORY_TEST_DATA");
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(contents) == contents.size();
+}
+
+} // namespace TestSupport

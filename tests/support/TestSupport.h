@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace TestSupport {
+
+// Pinned en_US locale, test-mode standard paths, the application's names and title.
+void initEnvironment();
+// Removes every value of the settings store.
+void clearSettings();
+// Folder of the fixture files under tests/data.
+QString dataDir();
+// Writes a file (creating its folder); returns false on failure.
+bool writeFile(const QString &path, const QByteArray &contents);
+
+} // namespace TestSupport
