@@ -1,0 +1,84 @@
+#include "VantoryConsts.h"
+
+#include <QCoreApplication>
+
+namespace VantoryConsts {
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("VantoryConsts", text);
+}
+} // namespace
+
+QString appTitle()
+{
+    return QStringLiteral("Vantory");
+}
+
+QStringList activeStateCaptions()
+{
+    return {tr("Inactive"), tr("Active"), tr("Not Applicable")};
+}
+
+QString failedToInsertRecord()
+{
+    return tr("Failed to insert a new record");
+}
+
+QString askPasswordProtect()
+{
+    return tr("Do you want to password protect your account settings?");
+}
+
+QString webSiteUrl()
+{
+    return QStringLiteral("https://www.vantory.app/");
+}
+
+QString totalsSites()
+{
+    return tr("Totals: %1 Site(s)");
+}
+
+QString totalsActive()
+{
+    return tr("%1 Active/%2 Inactive");
+}
+
+QString totalsNotApplicable()
+{
+    return tr("NA");
+}
+
+QString backupTitle()
+{
+    return tr("Select Backup Destination");
+}
+
+QString restoreTitle()
+{
+    return tr("Select Backup File");
+}
+
+QString backupFilter()
+{
+    return tr("Vantory Data (*.xml)|*.xml");
+}
+
+QString backupDefaultExt()
+{
+    return QStringLiteral(".xml");
+}
+
+QString backupFailed()
+{
+    return tr("The backup could not be written to %1: %2");
+}
+
+QString restoreFailed()
+{
+    return tr("The backup %1 could not be restored: %2");
+}
+
+} // namespace VantoryConsts

@@ -1,0 +1,83 @@
+#include "AccountTable.h"
+
+#include "app/VantoryConsts.h"
+
+#include <cmath>
+
+using namespace VantoryConsts;
+
+namespace AccountTable {
+
+std::vector<FieldDef> fieldDefs()
+{
+    std::vector<FieldDef> f = storedFieldDefs();
+    f.push_back({FieldTotalFiles, FieldType::Integer, 0, {}, false, true});
+    f.push_back({FieldIsActive, FieldType::Integer, 0, {}, false, true});
+    f.push_back({FieldIsInactive, FieldType::Integer, 0, {}, false, true});
+    f.push_back({FieldActualMonthlyFee, FieldType::Integer, 0, {}, false, true});
+    return f;
+}
+
+std::vector<FieldDef> storedFieldDefs()
+{
+    return {
+        {FieldAccountID, FieldType::Integer, 0, {}, false, false},
+        {FieldSiteName, FieldType::String, 260, {}, true, false},
+        {FieldSiteUrl, FieldType::String, 260, {}, false, false},
+        {FieldSavePath, FieldType::String, 260, {}, false, false},
+        {FieldUsername, FieldType::String, 80, {}, false, false},
+        {FieldPassword, FieldType::String, 80, {}, false, false},
+        {FieldMonthlyFee, FieldType::Float, 0, 0.0, false, false},
+        {FieldAddedDate, FieldType::Date, 0, {}, false, false},
+        {FieldActive, FieldType::SmallInt, 0, int(StateActive), false, false},
+    };
+}
+
+void define(DataSet &table)
+{
+    for (const FieldDef &f : fieldDefs())
+        table.addField(f);
+    table.addAggregate({AggMaxAccountID, AggregateKind::Max, FieldAccountID});
+    table.addAggregate({AggSumTotalFiles, AggregateKind::Sum, FieldTotalFiles});
+    table.addAggregate({AggSumMonthlyFee, AggregateKind::Sum, FieldActualMonthlyFee});
+    table.addAggregate({AggMaxTotalFiles, AggregateKind::Max, FieldTotalFiles});
+    table.addAggregate({AggCountActive, AggregateKind::Count, FieldIsActive});
+    table.addAggregate({AggCountInactive, AggregateKind::Count, FieldIsInactive});
+    table.setKeyField(FieldAccountID);
+}
+
+bool initNewRecord(DataSet &table)
+{
+    int id = 0;
+    bool ok = true;
+    const QVariant max = table.aggregate(AggMaxAccountID);
+    if (max.isValid() && !max.isNull()) {
+        const qint64 next = max.toLongLong() + 1;
+        if (next > std::numeric_limits<qint32>::max())
+            ok = false;
+        else
+            id = int(next);
+    }
+    table.setValue(FieldAccountID, id);
+    table.setValue(FieldAddedDate, QDate::currentDate());
+    return ok;
+}
+
+qint64 roundedFee(double fee)
+{
+    return qint64(std::nearbyint(fee)); // the default rounding mode sends halves to the even neighbour
+}
+
+void calcFields(DataSet &table, const FileCounter &countFiles)
+{
+    const QString savePath = table.value(FieldSavePath).toString();
+    table.setCalcValue(FieldTotalFiles, countFiles ? countFiles(savePath, CountLimit) : 0);
+    const int active = table.value(FieldActive).toInt();
+    table.setCalcValue(FieldIsActive, active == StateActive ? QVariant(1) : QVariant());
+    table.setCalcValue(FieldIsInactive, active == StateInactive ? QVariant(1) : QVariant());
+    const double fee = table.value(FieldMonthlyFee).toDouble();
+    table.setCalcValue(FieldActualMonthlyFee,
+                       active == StateActive ? QVariant(qint64(roundedFee(fee))) : QVariant());
+}
+
+} // namespace AccountTable

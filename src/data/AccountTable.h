@@ -1,0 +1,31 @@
+#pragma once
+
+#include "DataSet.h"
+
+#include <functional>
+#include <vector>
+
+// The account table's shape: its nine stored and four computed fields, its six aggregates and the
+// rules of its new-record and computed-field hooks.
+namespace AccountTable {
+
+// Counts the files under a save folder, capped at a limit.
+using FileCounter = std::function<qint32(const QString &folder, qint32 limit)>;
+
+constexpr qint32 CountLimit = 1000;
+
+std::vector<FieldDef> fieldDefs();
+std::vector<FieldDef> storedFieldDefs();
+// Defines the fields, the aggregates and the bookmark key of a closed table.
+void define(DataSet &table);
+
+// The new-record rule: the next identifier (one more than the largest, 0 for an empty table) and
+// today's date. Returns false when the identifier could not be determined (it is left at 0).
+bool initNewRecord(DataSet &table);
+// Computes the four computed fields of the record being computed.
+void calcFields(DataSet &table, const FileCounter &countFiles);
+
+// A monthly fee in whole currency units, a half going to the even neighbour.
+qint64 roundedFee(double fee);
+
+} // namespace AccountTable

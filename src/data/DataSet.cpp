@@ -1,0 +1,729 @@
+#include "DataSet.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+
+#include <algorithm>
+
+DataProvider::~DataProvider() = default;
+
+namespace {
+QCollator &collator(bool caseInsensitive)
+{
+    // One collator per thread and case rule; the table is used on one thread.
+    thread_local QCollator sensitive;
+    thread_local QCollator insensitive = [] {
+        QCollator c;
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    thread_local QLocale localeOfCollators;
+    if (localeOfCollators != QLocale()) {
+        localeOfCollators = QLocale();
+        sensitive.setLocale(localeOfCollators);
+        insensitive.setLocale(localeOfCollators);
+        insensitive.setCaseSensitivity(Qt::CaseInsensitive);
+    }
+    return caseInsensitive ? insensitive : sensitive;
+}
+} // namespace
+
+DataSet::DataSet(QObject *parent)
+    : QObject(parent)
+{
+}
+
+DataSet::~DataSet() = default;
+
+void DataSet::addField(const FieldDef &def)
+{
+    m_fields.push_back(def);
+}
+
+void DataSet::addAggregate(const AggregateDef &def)
+{
+    m_aggregateDefs.push_back(def);
+    m_aggregatesValid = false;
+}
+
+int DataSet::fieldIndex(const QString &name) const
+{
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+QStringList DataSet::storedFieldNames() const
+{
+    QStringList names;
+    for (const FieldDef &f : m_fields) {
+        if (!f.calculated)
+            names << f.name;
+    }
+    return names;
+}
+
+bool DataSet::fail(const QString &message)
+{
+    m_lastError = message;
+    return false;
+}
+
+bool DataSet::requireActive()
+{
+    if (m_state == Inactive)
+        return fail(tr("Cannot perform this operation on a closed dataset"));
+    return true;
+}
+
+RowValues DataSet::storedValues(const RowValues &values) const
+{
+    RowValues stored;
+    stored.reserve(values.size());
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        if (!m_fields[i].calculated)
+            stored.append(values.value(qsizetype(i)));
+    }
+    return stored;
+}
+
+void DataSet::computeRow(Row *, RowValues &values)
+{
+    if (!onCalcFields)
+        return;
+    m_calcTarget = &values;
+    m_calcWrite = &values;
+    onCalcFields(*this);
+    m_calcTarget = nullptr;
+    m_calcWrite = nullptr;
+}
+
+QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (f.type) {
+    case FieldType::Integer:
+        return value.toInt();
+    case FieldType::SmallInt:
+        return int(qint16(std::clamp(value.toInt(), -32768, 32767)));
+    case FieldType::Float:
+        return value.toDouble();
+    case FieldType::Date: {
+        const QDate d = value.toDate();
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case FieldType::String: {
+        QString s = value.toString();
+        if (f.size > 0 && s.size() > f.size)
+            s.truncate(f.size);
+        return s;
+    }
+    }
+    return value;
+}
+
+QVariant DataSet::coerce(int field, const QVariant &value) const
+{
+    return coerceFieldValue(m_fields[size_t(field)], value);
+}
+
+bool DataSet::open()
+{
+    if (m_state != Inactive)
+        return true;
+    m_lastError.clear();
+    QList<RowValues> loaded;
+    if (!m_provider)
+        return fail(tr("Missing data provider or data packet"));
+    QString error;
+    if (!m_provider->load(loaded, error))
+        return fail(error);
+
+    Q_EMIT aboutToReset();
+    m_rows.clear();
+    m_rows.reserve(size_t(loaded.size()));
+    for (RowValues &stored : loaded) {
+        auto row = std::make_unique<Row>();
+        row->serial = m_nextSerial++;
+        row->values.reserve(qsizetype(m_fields.size()));
+        qsizetype s = 0;
+        for (size_t i = 0; i < m_fields.size(); ++i)
+            row->values.append(m_fields[i].calculated ? QVariant() : coerce(int(i), stored.value(s++)));
+        computeRow(row.get(), row->values);
+        m_rows.push_back(std::move(row));
+    }
+    m_changes.clear();
+    m_state = Browse;
+    m_aggregatesValid = false;
+
+    m_indexes.clear();
+    for (const IndexDef &def : std::as_const(m_savedIndexDefs)) {
+        Index index;
+        index.def = def;
+        index.field = fieldIndex(def.field);
+        m_indexes.push_back(std::move(index));
+    }
+    rebuildActiveOrder();
+    m_current = m_order.empty() ? -1 : 0;
+    m_eof = m_order.empty();
+    Q_EMIT reset();
+    Q_EMIT stateChanged();
+    Q_EMIT currentChanged();
+    if (afterOpen)
+        afterOpen(*this);
+    return true;
+}
+
+void DataSet::close()
+{
+    if (m_state == Inactive)
+        return;
+    Q_EMIT aboutToReset();
+    m_buffer.clear();
+    m_modified = false;
+    m_order.clear();
+    for (Index &index : m_indexes)
+        index.order.clear();
+    m_rows.clear();
+    m_changes.clear();
+    m_current = -1;
+    m_eof = true;
+    m_state = Inactive;
+    m_aggregatesValid = false;
+    Q_EMIT reset();
+    Q_EMIT stateChanged();
+    Q_EMIT currentChanged();
+}
+
+DataSet::Row *DataSet::currentRow() const
+{
+    if (m_current < 0 || m_current >= int(m_order.size()))
+        return nullptr;
+    return m_order[size_t(m_current)];
+}
+
+int DataSet::recNo() const
+{
+    return currentRow() ? m_current + 1 : 0;
+}
+
+void DataSet::setCurrent(int pos)
+{
+    if (m_order.empty())
+        pos = -1;
+    else
+        pos = std::clamp(pos, 0, int(m_order.size()) - 1);
+    const bool changed = pos != m_current;
+    m_current = pos;
+    if (changed)
+        Q_EMIT currentChanged();
+}
+
+bool DataSet::setRecNo(int recNo)
+{
+    if (!requireActive())
+        return false;
+    if (recNo < 1 || recNo > int(m_order.size()))
+        return false;
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified ? !post() : (cancel(), false))
+            return false;
+    }
+    setCurrent(recNo - 1);
+    m_eof = false;
+    return true;
+}
+
+void DataSet::first()
+{
+    setCurrent(0);
+    m_eof = m_order.empty();
+}
+
+void DataSet::next()
+{
+    if (m_current + 1 >= int(m_order.size())) {
+        m_eof = true;
+        return;
+    }
+    setCurrent(m_current + 1);
+}
+
+QVariant DataSet::value(int field) const
+{
+    if (field < 0 || field >= int(m_fields.size()))
+        return {};
+    if (m_calcTarget)
+        return m_calcTarget->value(field);
+    if (m_state == Edit || m_state == Insert)
+        return m_buffer.value(field);
+    const Row *row = currentRow();
+    return row ? row->values.value(field) : QVariant();
+}
+
+QVariant DataSet::value(const QString &name) const
+{
+    return value(fieldIndex(name));
+}
+
+QVariant DataSet::valueAt(int recNo, int field) const
+{
+    if (recNo < 1 || recNo > int(m_order.size()) || field < 0 || field >= int(m_fields.size()))
+        return {};
+    if (recNo - 1 == m_current && (m_state == Edit))
+        return m_buffer.value(field);
+    return m_order[size_t(recNo - 1)]->values.value(field);
+}
+
+bool DataSet::setValue(const QString &name, const QVariant &value)
+{
+    const int field = fieldIndex(name);
+    if (field < 0)
+        return fail(tr("Field '%1' not found").arg(name));
+    return setValue(field, value);
+}
+
+bool DataSet::setValue(int field, const QVariant &value)
+{
+    if (field < 0 || field >= int(m_fields.size()))
+        return fail(tr("Field index out of range"));
+    if (m_state != Edit && m_state != Insert)
+        return fail(tr("Dataset not in edit or insert mode"));
+    if (m_fields[size_t(field)].calculated)
+        return fail(tr("Field '%1' cannot be modified").arg(m_fields[size_t(field)].name));
+    m_buffer[field] = coerce(field, value);
+    m_modified = true;
+    return true;
+}
+
+void DataSet::setCalcValue(const QString &name, const QVariant &value)
+{
+    const int field = fieldIndex(name);
+    if (!m_calcWrite || field < 0)
+        return;
+    (*m_calcWrite)[field] = coerce(field, value);
+}
+
+bool DataSet::edit()
+{
+    if (!requireActive())
+        return false;
+    if (m_state == Edit || m_state == Insert)
+        return true;
+    if (m_order.empty())
+        return insert();
+    m_buffer = currentRow()->values;
+    m_modified = false;
+    m_state = Edit;
+    Q_EMIT stateChanged();
+    if (afterEdit)
+        afterEdit(*this);
+    return true;
+}
+
+bool DataSet::insert()
+{
+    if (!requireActive())
+        return false;
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified) {
+            if (!post())
+                return false;
+        } else {
+            cancel();
+        }
+    }
+    m_buffer.clear();
+    for (const FieldDef &f : m_fields)
+        m_buffer.append(f.defaultValue);
+    m_state = Insert;
+    m_modified = false;
+    if (onNewRecord)
+        onNewRecord(*this);
+    m_modified = false;
+    Q_EMIT stateChanged();
+    return true;
+}
+
+bool DataSet::post()
+{
+    if (m_state != Edit && m_state != Insert)
+        return m_state == Browse || requireActive();
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const FieldDef &f = m_fields[i];
+        if (!f.required)
+            continue;
+        const QVariant &v = m_buffer[qsizetype(i)];
+        if (!v.isValid() || v.isNull() || (f.type == FieldType::String && v.toString().isEmpty()))
+            return fail(tr("Field '%1' must have a value").arg(f.name));
+    }
+    m_lastError.clear();
+    computeRow(nullptr, m_buffer);
+    Index *active = activeIndex();
+
+    if (m_state == Insert) {
+        auto owned = std::make_unique<Row>();
+        Row *row = owned.get();
+        row->serial = m_nextSerial++;
+        row->values = m_buffer;
+        m_rows.push_back(std::move(owned));
+        for (Index &index : m_indexes) {
+            if (index.order.empty() && m_rows.size() > 1)
+                continue; // not built yet; built when first used
+            index.order.insert(index.order.begin() + insertPosition(index, row), row);
+        }
+        const int pos = active ? int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin())
+                               : int(m_order.size());
+        Q_EMIT rowAboutToBeInserted(pos);
+        m_order.insert(m_order.begin() + pos, row);
+        renumber(pos);
+        m_changes.append({PendingChange::Insert, {}, storedValues(row->values)});
+        m_state = Browse;
+        m_buffer.clear();
+        m_current = pos;
+        m_eof = false;
+        Q_EMIT rowInserted(pos);
+    } else {
+        Row *row = currentRow();
+        const RowValues oldStored = storedValues(row->values);
+        const RowValues newStored = storedValues(m_buffer);
+        row->values = m_buffer;
+        row->keys.clear();
+        for (Index &index : m_indexes) {
+            if (index.order.empty())
+                continue;
+            index.order.erase(std::find(index.order.begin(), index.order.end(), row));
+            index.order.insert(index.order.begin() + insertPosition(index, row), row);
+        }
+        const int from = m_current;
+        int to = from;
+        if (active) {
+            to = int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin());
+            if (to != from) {
+                Q_EMIT rowAboutToMove(from, to);
+                m_order = active->order;
+                renumber(std::min(from, to));
+            }
+        }
+        if (oldStored != newStored)
+            m_changes.append({PendingChange::Modify, oldStored, newStored});
+        m_state = Browse;
+        m_buffer.clear();
+        m_current = to;
+        if (to != from)
+            Q_EMIT rowMoved(from, to);
+        Q_EMIT rowChanged(to);
+    }
+    m_modified = false;
+    m_aggregatesValid = false;
+    Q_EMIT stateChanged();
+    Q_EMIT currentChanged();
+    if (afterPost)
+        afterPost(*this);
+    return true;
+}
+
+void DataSet::cancel()
+{
+    if (m_state != Edit && m_state != Insert)
+        return;
+    m_buffer.clear();
+    m_modified = false;
+    m_state = Browse;
+    Q_EMIT stateChanged();
+    if (m_current >= 0)
+        Q_EMIT rowChanged(m_current);
+}
+
+bool DataSet::deleteRecord()
+{
+    if (!requireActive())
+        return false;
+    if (m_state == Insert) {
+        cancel();
+        return true;
+    }
+    cancel();
+    Row *row = currentRow();
+    if (!row)
+        return fail(tr("Cannot perform this operation on an empty dataset"));
+    const int pos = m_current;
+    Q_EMIT rowAboutToBeRemoved(pos);
+    m_changes.append({PendingChange::Delete, storedValues(row->values), {}});
+    m_order.erase(m_order.begin() + pos);
+    for (Index &index : m_indexes) {
+        auto it = std::find(index.order.begin(), index.order.end(), row);
+        if (it != index.order.end())
+            index.order.erase(it);
+    }
+    m_rows.erase(std::find_if(m_rows.begin(), m_rows.end(), [row](const auto &r) { return r.get() == row; }));
+    renumber(pos);
+    m_current = m_order.empty() ? -1 : std::min(pos, int(m_order.size()) - 1);
+    m_eof = m_order.empty();
+    m_aggregatesValid = false;
+    Q_EMIT rowRemoved(pos);
+    Q_EMIT currentChanged();
+    if (afterDelete)
+        afterDelete(*this);
+    return true;
+}
+
+QVariant DataSet::aggregate(const QString &name) const
+{
+    if (m_state == Inactive)
+        return {};
+    if (!m_aggregatesValid) {
+        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
+        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+            const AggregateDef &def = m_aggregateDefs[a];
+            const int field = fieldIndex(def.field);
+            if (field < 0)
+                continue;
+            const bool isFloat = m_fields[size_t(field)].type == FieldType::Float;
+            qint64 isum = 0, imax = 0, count = 0;
+            double fsum = 0, fmax = 0;
+            for (const auto &row : m_rows) {
+                const QVariant &v = row->values[field];
+                if (!v.isValid() || v.isNull())
+                    continue;
+                if (isFloat) {
+                    const double d = v.toDouble();
+                    fsum += d;
+                    fmax = count ? std::max(fmax, d) : d;
+                } else {
+                    const qint64 i = v.toLongLong();
+                    isum += i;
+                    imax = count ? std::max(imax, i) : i;
+                }
+                ++count;
+            }
+            if (def.kind == AggregateKind::Count)
+                m_aggregateValues[a] = count;
+            else if (count == 0)
+                m_aggregateValues[a] = QVariant();
+            else if (def.kind == AggregateKind::Sum)
+                m_aggregateValues[a] = isFloat ? QVariant(fsum) : QVariant(isum);
+            else
+                m_aggregateValues[a] = isFloat ? QVariant(fmax) : QVariant(imax);
+        }
+        m_aggregatesValid = true;
+    }
+    for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+        if (m_aggregateDefs[a].name.compare(name, Qt::CaseInsensitive) == 0)
+            return m_aggregateValues[a];
+    }
+    return {};
+}
+
+QList<IndexDef> DataSet::indexDefs() const
+{
+    return m_savedIndexDefs;
+}
+
+bool DataSet::hasIndex(const QString &name) const
+{
+    return std::any_of(m_savedIndexDefs.begin(), m_savedIndexDefs.end(),
+                       [&](const IndexDef &d) { return d.name == name; });
+}
+
+bool DataSet::addIndex(const IndexDef &def)
+{
+    if (!requireActive())
+        return false;
+    if (fieldIndex(def.field) < 0)
+        return fail(tr("Field '%1' not found").arg(def.field));
+    if (hasIndex(def.name))
+        return fail(tr("Index '%1' already exists").arg(def.name));
+    m_savedIndexDefs.append(def);
+    Index index;
+    index.def = def;
+    index.field = fieldIndex(def.field);
+    m_indexes.push_back(std::move(index));
+    return true;
+}
+
+DataSet::Index *DataSet::activeIndex()
+{
+    if (m_indexName.isEmpty())
+        return nullptr;
+    for (Index &index : m_indexes) {
+        if (index.def.name == m_indexName) {
+            if (index.order.size() != m_rows.size())
+                buildIndex(index);
+            return &index;
+        }
+    }
+    return nullptr;
+}
+
+bool DataSet::setIndexName(const QString &name)
+{
+    if (m_state == Inactive) {
+        m_indexName = name;
+        return true;
+    }
+    if (!name.isEmpty() && !hasIndex(name))
+        return fail(tr("Index '%1' not found").arg(name));
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified ? !post() : (cancel(), false))
+            return false;
+    }
+    Row *current = currentRow();
+    Q_EMIT aboutToReset();
+    m_indexName = name;
+    rebuildActiveOrder();
+    m_current = current ? current->position : (m_order.empty() ? -1 : 0);
+    Q_EMIT reset();
+    Q_EMIT currentChanged();
+    return true;
+}
+
+void DataSet::rebuildActiveOrder()
+{
+    if (Index *index = activeIndex()) {
+        m_order = index->order;
+    } else {
+        m_order.clear();
+        m_order.reserve(m_rows.size());
+        for (const auto &row : m_rows)
+            m_order.push_back(row.get());
+    }
+    renumber();
+}
+
+void DataSet::renumber(int from)
+{
+    for (size_t i = size_t(std::max(from, 0)); i < m_order.size(); ++i)
+        m_order[i]->position = int(i);
+}
+
+const QCollatorSortKey &DataSet::sortKey(const Row *row, int field) const
+{
+    if (row->keys.size() != m_fields.size())
+        row->keys.assign(m_fields.size(), std::nullopt);
+    std::optional<QCollatorSortKey> &key = row->keys[size_t(field)];
+    if (!key)
+        key = collator(false).sortKey(row->values[field].toString());
+    return *key;
+}
+
+bool DataSet::lessThan(const Index &index, const Row *a, const Row *b) const
+{
+    const int f = index.field;
+    const Row *x = index.def.descending ? b : a;
+    const Row *y = index.def.descending ? a : b;
+    const QVariant &vx = x->values[f];
+    const QVariant &vy = y->values[f];
+    const bool nx = !vx.isValid() || vx.isNull();
+    const bool ny = !vy.isValid() || vy.isNull();
+    int c = 0;
+    if (nx || ny) {
+        c = int(ny) - int(nx); // null sorts first
+        c = -c;
+    } else {
+        switch (m_fields[size_t(f)].type) {
+        case FieldType::Integer:
+        case FieldType::SmallInt: {
+            const int i = vx.toInt(), j = vy.toInt();
+            c = i < j ? -1 : (i > j ? 1 : 0);
+            break;
+        }
+        case FieldType::Float: {
+            const double i = vx.toDouble(), j = vy.toDouble();
+            c = i < j ? -1 : (i > j ? 1 : 0);
+            break;
+        }
+        case FieldType::Date: {
+            const QDate i = vx.toDate(), j = vy.toDate();
+            c = i < j ? -1 : (i > j ? 1 : 0);
+            break;
+        }
+        case FieldType::String:
+            c = index.def.caseInsensitive ? collator(true).compare(vx.toString(), vy.toString())
+                                          : sortKey(x, f).compare(sortKey(y, f));
+            break;
+        }
+    }
+    if (c != 0)
+        return c < 0;
+    return a->serial < b->serial; // equal values keep the order they entered the table in
+}
+
+void DataSet::buildIndex(Index &index)
+{
+    index.order.clear();
+    index.order.reserve(m_rows.size());
+    for (const auto &row : m_rows)
+        index.order.push_back(row.get());
+    std::sort(index.order.begin(), index.order.end(),
+              [&](const Row *a, const Row *b) { return lessThan(index, a, b); });
+}
+
+int DataSet::insertPosition(const Index &index, const Row *row) const
+{
+    auto it = std::lower_bound(index.order.begin(), index.order.end(), row,
+                               [&](const Row *a, const Row *b) { return lessThan(index, a, b); });
+    return int(it - index.order.begin());
+}
+
+DataSet::Bookmark DataSet::bookmark() const
+{
+    Bookmark b;
+    if (const Row *row = currentRow()) {
+        b.serial = row->serial;
+        b.values = row->values;
+        b.valid = true;
+    }
+    return b;
+}
+
+bool DataSet::gotoBookmark(const Bookmark &bookmark)
+{
+    if (!requireActive() || !bookmark.valid)
+        return false;
+    const int key = m_keyField.isEmpty() ? -1 : fieldIndex(m_keyField);
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        if (m_order[i]->serial == bookmark.serial) {
+            setCurrent(int(i));
+            return true;
+        }
+    }
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const RowValues &v = m_order[i]->values;
+        const bool same = key >= 0 ? v.value(key) == bookmark.values.value(key)
+                                   : storedValues(v) == storedValues(bookmark.values);
+        if (same) {
+            setCurrent(int(i));
+            return true;
+        }
+    }
+    first();
+    return fail(tr("Record not found"));
+}
+
+bool DataSet::applyUpdates(int maxErrors)
+{
+    Q_UNUSED(maxErrors); // every change is written or none is
+    if (!requireActive())
+        return false;
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified) {
+            if (!post())
+                return false;
+        } else {
+            cancel();
+        }
+    }
+    if (m_changes.isEmpty())
+        return true;
+    if (!m_provider)
+        return fail(tr("Missing data provider or data packet"));
+    QString error;
+    if (!m_provider->applyChanges(m_changes, error))
+        return fail(error);
+    m_changes.clear();
+    return true;
+}

@@ -1,0 +1,239 @@
+#pragma once
+
+#include <QCollatorSortKey>
+#include <QDate>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// A small in-memory table with named, typed fields: current record, browse/edit/insert states,
+// hooks, computed fields kept with each row, aggregates, named sort orders, bookmarks and a log of
+// the changes not yet written to its storage. It knows nothing of widgets; a model adapter shows it.
+//
+// Errors are returned as values: an operation that fails returns false and leaves its message in
+// lastError().
+
+enum class FieldType { Integer, SmallInt, Float, Date, String };
+
+struct FieldDef
+{
+    QString name;
+    FieldType type = FieldType::String;
+    int size = 0;          // characters, for String fields
+    QVariant defaultValue; // given to a new record; null when invalid
+    bool required = false;
+    bool calculated = false; // kept with the row, never stored
+};
+
+struct IndexDef
+{
+    QString name;
+    QString field;
+    bool descending = false;
+    bool caseInsensitive = false;
+};
+
+// A value as a field of this definition holds it: texts cut to the field's size, numbers and dates
+// converted, anything empty or unconvertible null.
+QVariant coerceFieldValue(const FieldDef &def, const QVariant &value);
+
+enum class AggregateKind { Sum, Max, Count };
+
+struct AggregateDef
+{
+    QString name;
+    AggregateKind kind = AggregateKind::Sum;
+    QString field;
+};
+
+using RowValues = QList<QVariant>;
+
+// One pending change: the stored values before (none for an insert) and after (none for a delete).
+struct PendingChange
+{
+    enum Kind { Insert, Modify, Delete };
+    Kind kind = Insert;
+    RowValues oldValues;
+    RowValues newValues;
+};
+
+// The storage a table loads from and writes its pending changes to.
+class DataProvider
+{
+public:
+    virtual ~DataProvider();
+    // All rows of the storage, stored fields in the table's field order.
+    virtual bool load(QList<RowValues> &rows, QString &error) = 0;
+    // Applies the changes and rewrites the storage; all or nothing.
+    virtual bool applyChanges(const QList<PendingChange> &changes, QString &error) = 0;
+};
+
+class DataSet : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State { Inactive, Browse, Edit, Insert };
+
+    struct Bookmark
+    {
+        quint64 serial = 0;
+        RowValues values;
+        bool valid = false;
+    };
+
+    explicit DataSet(QObject *parent = nullptr);
+    ~DataSet() override;
+
+    // Definition (while closed).
+    void addField(const FieldDef &def);
+    void addAggregate(const AggregateDef &def);
+    void setProvider(DataProvider *provider) { m_provider = provider; }
+    DataProvider *provider() const { return m_provider; }
+    // Fields that identify a record again after a reload (used by bookmarks).
+    void setKeyField(const QString &name) { m_keyField = name; }
+
+    int fieldCount() const { return int(m_fields.size()); }
+    const FieldDef &field(int index) const { return m_fields[size_t(index)]; }
+    // Case-insensitive lookup; -1 when there is no such field.
+    int fieldIndex(const QString &name) const;
+    QStringList storedFieldNames() const;
+
+    // Hooks.
+    std::function<void(DataSet &)> onNewRecord;
+    std::function<void(DataSet &)> onCalcFields; // reads value(), writes setCalcValue()
+    std::function<void(DataSet &)> afterOpen;
+    std::function<void(DataSet &)> afterEdit;
+    std::function<void(DataSet &)> afterPost;
+    std::function<void(DataSet &)> afterDelete;
+
+    bool open();
+    void close();
+    bool isActive() const { return m_state != Inactive; }
+    State state() const { return m_state; }
+    QString lastError() const { return m_lastError; }
+
+    // Navigation in the active order.
+    int recordCount() const { return int(m_order.size()); }
+    int recNo() const; // 1-based; 0 when there is no current record
+    bool setRecNo(int recNo);
+    void first();
+    void next();
+    bool eof() const { return m_eof; }
+    bool isEmpty() const { return m_order.empty(); }
+
+    // Values of the current record (or of the record being edited or computed). Null is an invalid
+    // QVariant; read with toInt()/toString() it gives 0 and empty text.
+    QVariant value(const QString &name) const;
+    QVariant value(int field) const;
+    bool setValue(const QString &name, const QVariant &value);
+    bool setValue(int field, const QVariant &value);
+    // Inside onCalcFields only.
+    void setCalcValue(const QString &name, const QVariant &value);
+    bool isModified() const { return m_modified; }
+
+    // Values of the record at a 1-based position of the active order, without moving.
+    QVariant valueAt(int recNo, int field) const;
+
+    bool edit();
+    bool insert();
+    bool post();
+    void cancel();
+    bool deleteRecord();
+
+    // Aggregates over all rows; null when no row has a value.
+    QVariant aggregate(const QString &name) const;
+    void refreshAggregates() { m_aggregatesValid = false; }
+
+    // Sort orders.
+    QList<IndexDef> indexDefs() const;
+    bool hasIndex(const QString &name) const;
+    bool addIndex(const IndexDef &def);
+    QString indexName() const { return m_indexName; }
+    bool setIndexName(const QString &name);
+
+    Bookmark bookmark() const;
+    bool gotoBookmark(const Bookmark &bookmark);
+
+    bool hasPendingChanges() const { return !m_changes.isEmpty(); }
+    // Posts a modified record (cancels an unmodified one), then hands the pending changes to the
+    // provider. With maxErrors 0 nothing may fail. Changes stay pending when the write fails.
+    bool applyUpdates(int maxErrors = 0);
+    void dropPendingChanges() { m_changes.clear(); }
+
+Q_SIGNALS:
+    void aboutToReset();
+    void reset();
+    void rowAboutToBeInserted(int pos);
+    void rowInserted(int pos);
+    void rowAboutToBeRemoved(int pos);
+    void rowRemoved(int pos);
+    void rowAboutToMove(int from, int to);
+    void rowMoved(int from, int to);
+    void rowChanged(int pos);
+    void currentChanged();
+    void stateChanged();
+
+private:
+    struct Row
+    {
+        RowValues values;
+        quint64 serial = 0;
+        int position = -1; // in the active order
+        mutable std::vector<std::optional<QCollatorSortKey>> keys;
+    };
+    struct Index
+    {
+        IndexDef def;
+        int field = -1;
+        std::vector<Row *> order;
+    };
+
+    bool fail(const QString &message);
+    bool requireActive();
+    void computeRow(Row *row, RowValues &values);
+    RowValues storedValues(const RowValues &values) const;
+    bool lessThan(const Index &index, const Row *a, const Row *b) const;
+    const QCollatorSortKey &sortKey(const Row *row, int field) const;
+    void buildIndex(Index &index);
+    Index *activeIndex();
+    void rebuildActiveOrder();
+    void renumber(int from = 0);
+    int insertPosition(const Index &index, const Row *row) const;
+    Row *currentRow() const;
+    void setCurrent(int pos);
+    QVariant coerce(int field, const QVariant &value) const;
+
+    std::vector<FieldDef> m_fields;
+    std::vector<AggregateDef> m_aggregateDefs;
+    DataProvider *m_provider = nullptr;
+    QString m_keyField;
+
+    State m_state = Inactive;
+    QString m_lastError;
+    std::vector<std::unique_ptr<Row>> m_rows; // natural order
+    std::vector<Row *> m_order;               // active order
+    std::vector<Index> m_indexes;
+    QString m_indexName;
+    QList<IndexDef> m_savedIndexDefs; // survive close and open
+    int m_current = -1;               // position in the active order
+    bool m_eof = true;
+    quint64 m_nextSerial = 1;
+
+    RowValues m_buffer; // record being edited or inserted
+    bool m_modified = false;
+    const RowValues *m_calcTarget = nullptr;
+    RowValues *m_calcWrite = nullptr;
+
+    mutable std::vector<QVariant> m_aggregateValues;
+    mutable bool m_aggregatesValid = false;
+
+    QList<PendingChange> m_changes;
+};

@@ -1,0 +1,421 @@
+#include "XmlDataProvider.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("XmlDataProvider", text);
+}
+
+const QString kMappingElement = QStringLiteral("VantoryMapping");
+const QString kDocumentElement = QStringLiteral("Accounts");
+const QString kRowElement = QStringLiteral("Account");
+
+bool isUnicodeName(const QByteArray &name)
+{
+    const QByteArray n = name.toUpper();
+    return n.isEmpty() || n == "UTF-8" || n == "UTF8" || n.startsWith("UTF-16");
+}
+
+// The encoding of an XML document: its byte-order mark, else the declaration, else UTF-8.
+QByteArray detectEncoding(const QByteArray &data)
+{
+    if (data.startsWith("\xEF\xBB\xBF"))
+        return "UTF-8";
+    if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
+        return "UTF-16";
+    if (!data.startsWith("<?xml"))
+        return "UTF-8";
+    const qsizetype end = data.indexOf("?>");
+    const QByteArray decl = data.left(end < 0 ? 200 : end);
+    static const QRegularExpression re(QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]+)[\"']"));
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(decl));
+    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray("UTF-8");
+}
+
+QString formatValue(const FieldDef &f, const QVariant &v)
+{
+    switch (f.type) {
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        return QString::number(v.toInt());
+    case FieldType::Float:
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case FieldType::Date:
+        return v.toDate().toString(Qt::ISODate);
+    case FieldType::String:
+        return v.toString();
+    }
+    return v.toString();
+}
+
+bool parseValue(const FieldDef &f, const QString &text, QVariant &out)
+{
+    bool ok = true;
+    switch (f.type) {
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        out = text.trimmed().toInt(&ok);
+        break;
+    case FieldType::Float:
+        out = text.trimmed().toDouble(&ok);
+        break;
+    case FieldType::Date: {
+        const QDate d = QDate::fromString(text.trimmed(), Qt::ISODate);
+        ok = d.isValid();
+        out = d;
+        break;
+    }
+    case FieldType::String:
+        out = text;
+        break;
+    }
+    if (ok)
+        out = coerceFieldValue(f, out);
+    return ok;
+}
+
+} // namespace
+
+QString xmlParseErrorText(const QString &reason, qint64 line, qint64 position)
+{
+    QString text = QStringLiteral("XML Parse Error:\n\r") + QStringLiteral("Reason: %1\n\r").arg(reason);
+    if (line > 0)
+        text += QStringLiteral("Error on line %1, position %2").arg(line).arg(position);
+    return text;
+}
+
+XmlDataProvider::XmlDataProvider(std::vector<FieldDef> fields)
+    : m_fields(std::move(fields))
+{
+}
+
+XmlDataProvider::Mapping XmlDataProvider::builtinMapping() const
+{
+    Mapping m;
+    m.documentElement = kDocumentElement;
+    m.rowElement = kRowElement;
+    for (const FieldDef &f : m_fields)
+        m.fieldElements.push_back(f.name);
+    return m;
+}
+
+QByteArray XmlDataProvider::defaultMapping(bool forReading) const
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.setAutoFormatting(true);
+    w.writeStartDocument();
+    w.writeStartElement(kMappingElement);
+    w.writeAttribute(QStringLiteral("version"), QString::number(MappingVersion));
+    w.writeAttribute(QStringLiteral("direction"), forReading ? QStringLiteral("ToRows") : QStringLiteral("ToXml"));
+    w.writeEmptyElement(QStringLiteral("Document"));
+    w.writeAttribute(QStringLiteral("element"), kDocumentElement);
+    w.writeEmptyElement(QStringLiteral("Row"));
+    w.writeAttribute(QStringLiteral("element"), kRowElement);
+    for (const FieldDef &f : m_fields) {
+        w.writeEmptyElement(QStringLiteral("Field"));
+        w.writeAttribute(QStringLiteral("name"), f.name);
+        w.writeAttribute(QStringLiteral("element"), f.name);
+    }
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const
+{
+    Q_UNUSED(forReading);
+    if (path.isEmpty()) {
+        error = tr("TransformationFile must be specified");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = xmlParseErrorText(tr("Cannot open the mapping file %1: %2").arg(path, file.errorString()), 0, 0);
+        return false;
+    }
+    mapping = builtinMapping();
+    QXmlStreamReader xml(&file);
+    bool seenRoot = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (!seenRoot) {
+            seenRoot = true;
+            if (xml.name() != kMappingElement ||
+                xml.attributes().value(QStringLiteral("version")).toInt() != MappingVersion) {
+                error = tr("Version of Transformation File not supported");
+                return false;
+            }
+            continue;
+        }
+        const QString element = xml.attributes().value(QStringLiteral("element")).toString();
+        if (xml.name() == u"Document" && !element.isEmpty()) {
+            mapping.documentElement = element;
+        } else if (xml.name() == u"Row" && !element.isEmpty()) {
+            mapping.rowElement = element;
+        } else if (xml.name() == u"Field" && !element.isEmpty()) {
+            const QString name = xml.attributes().value(QStringLiteral("name")).toString();
+            for (size_t i = 0; i < m_fields.size(); ++i) {
+                if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                    mapping.fieldElements[i] = element;
+            }
+        }
+    }
+    if (xml.hasError()) {
+        error = xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber());
+        return false;
+    }
+    if (!seenRoot) {
+        error = tr("Version of Transformation File not supported");
+        return false;
+    }
+    return true;
+}
+
+bool XmlDataProvider::parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows,
+                            QByteArray &encoding, QString &error) const
+{
+    encoding = detectEncoding(data);
+    QXmlStreamReader xml;
+    if (isUnicodeName(encoding)) {
+        xml.addData(data);
+    } else {
+        QStringDecoder decoder(encoding.constData());
+        if (!decoder.isValid()) {
+            error = xmlParseErrorText(tr("The encoding %1 is not supported").arg(QString::fromLatin1(encoding)), 1, 1);
+            return false;
+        }
+        const QString text = decoder.decode(data);
+        xml.addData(text);
+    }
+
+    rows.clear();
+    int depth = 0;
+    RowValues row;
+    bool inRow = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1) {
+                if (xml.name() != mapping.documentElement) {
+                    xml.raiseError(tr("The document element is %1, not %2")
+                                       .arg(xml.name().toString(), mapping.documentElement));
+                }
+            } else if (depth == 2 && xml.name() == mapping.rowElement) {
+                inRow = true;
+                row = RowValues(qsizetype(m_fields.size()));
+            } else if (depth == 3 && inRow) {
+                const qsizetype line = xml.lineNumber();
+                const qsizetype column = xml.columnNumber();
+                const QStringView name = xml.name();
+                int field = -1;
+                for (size_t i = 0; i < mapping.fieldElements.size(); ++i) {
+                    if (mapping.fieldElements[i] == name) {
+                        field = int(i);
+                        break;
+                    }
+                }
+                const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                --depth;
+                if (xml.hasError())
+                    break;
+                if (field >= 0 && !parseValue(m_fields[size_t(field)], text, row[field])) {
+                    error = xmlParseErrorText(
+                        tr("'%1' is not a valid value of the field %2").arg(text, m_fields[size_t(field)].name), line,
+                        column);
+                    return false;
+                }
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (depth == 2 && inRow) {
+                rows.append(row);
+                inRow = false;
+            }
+            --depth;
+        }
+    }
+    if (xml.hasError()) {
+        error = xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber());
+        rows.clear();
+        return false;
+    }
+    return true;
+}
+
+bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QString &error) const
+{
+    Mapping mapping = builtinMapping();
+    if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, file.errorString()), 0, 0);
+        return false;
+    }
+    QByteArray encoding;
+    return parse(file.readAll(), mapping, rows, encoding, error);
+}
+
+bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
+{
+    if (m_fileName.isEmpty()) {
+        error = tr("XMLDataFile must be specified");
+        return false;
+    }
+    QFile file(m_fileName);
+    if (!file.exists()) {
+        // First start: an empty list; the file appears at the first save.
+        rows.clear();
+        m_cache.clear();
+        m_encoding = "UTF-8";
+        return true;
+    }
+    Mapping mapping;
+    if (!readMapping(m_readMapping, true, mapping, error))
+        return false;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, file.errorString()), 0, 0);
+        return false;
+    }
+    QByteArray encoding;
+    if (!parse(file.readAll(), mapping, rows, encoding, error))
+        return false;
+    m_encoding = encoding;
+    m_cache = rows;
+    return true;
+}
+
+bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QString &error) const
+{
+    if (path.isEmpty()) {
+        error = tr("TransformationFile must be specified");
+        return false;
+    }
+    if (QFileInfo::exists(path))
+        return true;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
+        error = tr("Cannot write the mapping file %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mapping &mapping,
+                                      const QByteArray &encoding) const
+{
+    QString text;
+    text.reserve(rows.size() * 400 + 200);
+    QXmlStreamWriter w(&text);
+    w.setAutoFormatting(true);
+    w.setAutoFormattingIndent(2);
+    text += QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(QString::fromLatin1(encoding));
+    w.writeStartElement(mapping.documentElement);
+    for (const RowValues &row : rows) {
+        w.writeStartElement(mapping.rowElement);
+        for (size_t i = 0; i < m_fields.size(); ++i) {
+            const QVariant &v = row.value(qsizetype(i));
+            if (!v.isValid() || v.isNull())
+                continue;
+            w.writeTextElement(mapping.fieldElements[i], formatValue(m_fields[i], v));
+        }
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    w.writeEndDocument();
+
+    if (isUnicodeName(encoding)) {
+        if (encoding.toUpper().startsWith("UTF-16")) {
+            QStringEncoder enc(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom);
+            return enc.encode(text);
+        }
+        return text.toUtf8();
+    }
+    // A character the file's encoding cannot hold is written as a character reference, so nothing
+    // typed is lost. Element names are ASCII, so only text content can need it.
+    QStringEncoder encoder(encoding.constData());
+    QByteArray out;
+    out.reserve(text.size());
+    qsizetype runStart = 0;
+    auto flush = [&](qsizetype end) {
+        if (end > runStart)
+            out += encoder.encode(QStringView(text).mid(runStart, end - runStart));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x80)
+            continue;
+        const qsizetype len = (c.isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const QStringView ch = QStringView(text).mid(i, len);
+        QStringEncoder probe(encoding.constData(), QStringEncoder::Flag::ConvertInvalidToNull);
+        const QByteArray bytes = probe.encode(ch);
+        QStringDecoder back(encoding.constData());
+        if (probe.hasError() || QString(back.decode(bytes)) != ch) {
+            flush(i);
+            const char32_t code = len == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : c.unicode();
+            out += "&#" + QByteArray::number(quint32(code)) + ';';
+            runStart = i + len;
+        }
+        i += len - 1;
+    }
+    flush(text.size());
+    return out;
+}
+
+bool XmlDataProvider::writeContents(QSaveFile &file, const QByteArray &data)
+{
+    return file.write(data) == data.size();
+}
+
+bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString &error)
+{
+    if (m_fileName.isEmpty()) {
+        error = tr("XMLDataFile must be specified");
+        return false;
+    }
+    QList<RowValues> copy = m_cache;
+    for (const PendingChange &change : changes) {
+        if (change.kind == PendingChange::Insert) {
+            copy.append(change.newValues);
+            continue;
+        }
+        const qsizetype at = copy.indexOf(change.oldValues);
+        if (at < 0) {
+            error = tr("Record not found or changed by another user");
+            return false;
+        }
+        if (change.kind == PendingChange::Modify)
+            copy[at] = change.newValues;
+        else
+            copy.removeAt(at);
+    }
+
+    if (!ensureMappingFile(m_writeMapping, false, error) || !ensureMappingFile(m_readMapping, true, error))
+        return false;
+    Mapping mapping;
+    if (!readMapping(m_writeMapping, false, mapping, error))
+        return false;
+
+    QSaveFile file(m_fileName);
+    const QByteArray data = serialize(copy, mapping, m_encoding);
+    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
+        error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
+        return false;
+    }
+    m_cache = std::move(copy);
+    return true;
+}

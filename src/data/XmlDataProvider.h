@@ -1,0 +1,80 @@
+#pragma once
+
+#include "DataSet.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QSaveFile;
+
+#include <vector>
+
+// Reads the accounts from the XML data file and rewrites it in full after every change.
+//
+// The data file holds one element per row under the document element; each stored field is a child
+// element named after it. Numbers and dates are written in a locale-independent form; a field without
+// a value has no element. Two small mapping files beside the data file name the document and row
+// elements and the element of every field, one for reading and one for writing; both carry a version.
+//
+// The file keeps the character encoding it was read in (UTF-8 for a new one). It is replaced
+// atomically: a write that fails part-way leaves the old file whole.
+class XmlDataProvider : public DataProvider
+{
+public:
+    static constexpr int MappingVersion = 1;
+
+    // The stored fields, in the table's order.
+    explicit XmlDataProvider(std::vector<FieldDef> fields);
+
+    void setFileName(const QString &path) { m_fileName = path; }
+    QString fileName() const { return m_fileName; }
+    void setReadMappingFile(const QString &path) { m_readMapping = path; }
+    QString readMappingFile() const { return m_readMapping; }
+    void setWriteMappingFile(const QString &path) { m_writeMapping = path; }
+    QString writeMappingFile() const { return m_writeMapping; }
+
+    // A missing data file loads as an empty table; it and any missing mapping file are created at the
+    // first write.
+    bool load(QList<RowValues> &rows, QString &error) override;
+    bool applyChanges(const QList<PendingChange> &changes, QString &error) override;
+
+    // Parses a data file without touching the provider's state (used to check a file before it
+    // replaces the data file).
+    bool parseFile(const QString &path, QList<RowValues> &rows, QString &error) const;
+
+    // The encoding the next write uses (the one the data file was read in).
+    QByteArray encoding() const { return m_encoding; }
+
+    // The text of a mapping file as this program writes it.
+    QByteArray defaultMapping(bool forReading) const;
+
+protected:
+    // Writes the new contents into the save file; the file replaces the data file only when this
+    // succeeds and the commit does.
+    virtual bool writeContents(QSaveFile &file, const QByteArray &data);
+
+private:
+    struct Mapping
+    {
+        QString documentElement;
+        QString rowElement;
+        std::vector<QString> fieldElements; // per stored field
+    };
+
+    bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
+    bool parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows, QByteArray &encoding,
+               QString &error) const;
+    QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    Mapping builtinMapping() const;
+    bool ensureMappingFile(const QString &path, bool forReading, QString &error) const;
+
+    std::vector<FieldDef> m_fields;
+    QString m_fileName;
+    QString m_readMapping;
+    QString m_writeMapping;
+    QList<RowValues> m_cache;
+    QByteArray m_encoding = "UTF-8";
+};
+
+// The load error text: "XML Parse Error:" with the reason and, when known, the line and position.
+QString xmlParseErrorText(const QString &reason, qint64 line, qint64 position);

@@ -1,0 +1,247 @@
+#include "TestSupport.h"
+#include "app/VantoryConsts.h"
+#include "data/AccountTable.h"
+#include "data/XmlDataProvider.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace VantoryConsts;
+
+namespace {
+
+// A provider whose write breaks off half-way, as a full disk or a killed program would.
+class BrokenWriteProvider : public XmlDataProvider
+{
+public:
+    using XmlDataProvider::XmlDataProvider;
+
+protected:
+    bool writeContents(QSaveFile &file, const QByteArray &data) override
+    {
+        file.write(data.left(data.size() / 2));
+        return false;
+    }
+};
+
+struct Folder
+{
+    QTemporaryDir dir;
+    QString data() const { return dir.filePath(DataFileName); }
+    QString readMapping() const { return dir.filePath(ReadMappingFileName); }
+    QString writeMapping() const { return dir.filePath(WriteMappingFileName); }
+    template <typename P> void point(P &p) const
+    {
+        p.setFileName(data());
+        p.setReadMappingFile(readMapping());
+        p.setWriteMappingFile(writeMapping());
+    }
+};
+
+RowValues sample(int id, const QString &name)
+{
+    return {id, name, QStringLiteral("https://example.com/a?b=1&c=<2>"), QStringLiteral("/home/u/Downloads/Ünï"),
+            QStringLiteral("user \"x\""), QStringLiteral("2A3\xC0"), 9.99, QDate(2024, 2, 29), 2};
+}
+
+QList<RowValues> roundTrip(const QList<RowValues> &rows, const Folder &folder, QByteArray *encoding = nullptr)
+{
+    XmlDataProvider writer(AccountTable::storedFieldDefs());
+    folder.point(writer);
+    QList<RowValues> loaded;
+    QString error;
+    if (!writer.load(loaded, error))
+        qWarning() << error;
+    QList<PendingChange> changes;
+    for (const RowValues &r : rows)
+        changes.append({PendingChange::Insert, {}, r});
+    if (!writer.applyChanges(changes, error))
+        qWarning() << error;
+    XmlDataProvider reader(AccountTable::storedFieldDefs());
+    folder.point(reader);
+    if (!reader.load(loaded, error))
+        qWarning() << error;
+    if (encoding)
+        *encoding = reader.encoding();
+    return loaded;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestDataFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void missingDataFileLoadsEmptyAndIsCreatedAtFirstWrite();
+    void everyFieldTypeRoundTrips();
+    void nullAndEmptyStayApart();
+    void fileInAnotherEncodingKeepsIt();
+    void parseErrorsCarryLineAndPosition_data();
+    void parseErrorsCarryLineAndPosition();
+    void brokenWriteLeavesOriginalWholeAndNoTemporary();
+    void mappingWithUnknownVersionIsRefused();
+    void modifyAndDeleteFindRowsByOldValues();
+};
+
+void TestDataFile::missingDataFileLoadsEmptyAndIsCreatedAtFirstWrite()
+{
+    Folder folder;
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY2(p.load(rows, error), qPrintable(error));
+    QVERIFY(rows.isEmpty());
+    QVERIFY(!QFile::exists(folder.data()));
+    QVERIFY(p.applyChanges({{PendingChange::Insert, {}, sample(0, QStringLiteral("x"))}}, error));
+    QVERIFY(QFile::exists(folder.data()));
+    QVERIFY(QFile::exists(folder.readMapping()));
+    QVERIFY(QFile::exists(folder.writeMapping()));
+    QVERIFY(readAll(folder.data()).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+}
+
+void TestDataFile::everyFieldTypeRoundTrips()
+{
+    Folder folder;
+    QList<RowValues> rows = {sample(0, QStringLiteral("Ölçü 日本 & <co>")), sample(2147483647, QStringLiteral("  spaced  "))};
+    rows[1][6] = 0.1 + 0.2; // not representable in few digits
+    rows[1][8] = -32768;
+    QCOMPARE(roundTrip(rows, folder), rows);
+    const QByteArray xml = readAll(folder.data());
+    QVERIFY(xml.contains("<monthlyFee>9.99</monthlyFee>")); // locale-independent, shortest form
+    QVERIFY(xml.contains("<addedDate>2024-02-29</addedDate>"));
+}
+
+void TestDataFile::nullAndEmptyStayApart()
+{
+    Folder folder;
+    RowValues row = sample(1, QStringLiteral("n"));
+    row[2] = QVariant();          // no URL at all
+    row[4] = QString(u""_qs);     // an empty user name
+    row[7] = QVariant();
+    QCOMPARE(roundTrip({row}, folder), QList<RowValues>{row});
+}
+
+void TestDataFile::fileInAnotherEncodingKeepsIt()
+{
+    Folder folder;
+    // "Café" in ISO-8859-1: é is the single byte 0xE9.
+    QVERIFY(TestSupport::writeFile(folder.data(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                                                  "<Accounts><Account><accountID>4</accountID>"
+                                                  "<siteName>Caf\xE9</siteName></Account></Accounts>\n"));
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QVERIFY(TestSupport::writeFile(folder.readMapping(), p.defaultMapping(true)));
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY2(p.load(rows, error), qPrintable(error));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][1].toString(), QStringLiteral("Café"));
+    QCOMPARE(p.encoding(), QByteArray("ISO-8859-1"));
+
+    // A name the encoding cannot hold is written as a character reference, never replaced by "?".
+    RowValues changed = rows[0];
+    changed[1] = QStringLiteral("Café € 日本");
+    QVERIFY2(p.applyChanges({{PendingChange::Modify, rows[0], changed}}, error), qPrintable(error));
+    const QByteArray bytes = readAll(folder.data());
+    QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"));
+    QVERIFY(bytes.contains("Caf\xE9 &#8364; &#26085;&#26412;"));
+    QVERIFY(p.load(rows, error));
+    QCOMPARE(rows[0][1].toString(), QStringLiteral("Café € 日本"));
+}
+
+void TestDataFile::parseErrorsCarryLineAndPosition_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("location");
+    QTest::newRow("unclosed row") << QByteArray("<?xml version=\"1.0\"?>\n<Accounts>\n<Account>\n</Accounts>\n")
+                                  << QStringLiteral("Error on line 4, position ");
+    QTest::newRow("garbage") << QByteArray("not xml at all") << QStringLiteral("Error on line 1, position ");
+    QTest::newRow("bad number") << QByteArray("<Accounts>\n<Account>\n  <accountID>x1</accountID>\n"
+                                              "</Account></Accounts>")
+                                << QStringLiteral("Error on line 3, position ");
+    QTest::newRow("empty file") << QByteArray() << QString();
+}
+
+void TestDataFile::parseErrorsCarryLineAndPosition()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, location);
+    Folder folder;
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QVERIFY(TestSupport::writeFile(folder.data(), contents));
+    QVERIFY(TestSupport::writeFile(folder.readMapping(), p.defaultMapping(true)));
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(!p.load(rows, error));
+    QVERIFY2(error.startsWith(QStringLiteral("XML Parse Error:\n\rReason: ")), qPrintable(error));
+    if (!location.isEmpty())
+        QVERIFY2(error.contains(location), qPrintable(error));
+    // The file is never touched by a failed load.
+    QCOMPARE(readAll(folder.data()), contents);
+}
+
+void TestDataFile::brokenWriteLeavesOriginalWholeAndNoTemporary()
+{
+    Folder folder;
+    roundTrip({sample(0, QStringLiteral("kept"))}, folder);
+    const QByteArray before = readAll(folder.data());
+    const QStringList filesBefore = QDir(folder.dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+    BrokenWriteProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(p.load(rows, error));
+    QVERIFY(!p.applyChanges({{PendingChange::Insert, {}, sample(1, QStringLiteral("lost"))}}, error));
+    QVERIFY(error.contains(folder.data()));
+    QCOMPARE(readAll(folder.data()), before);
+    QCOMPARE(QDir(folder.dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+}
+
+void TestDataFile::mappingWithUnknownVersionIsRefused()
+{
+    Folder folder;
+    roundTrip({sample(0, QStringLiteral("a"))}, folder);
+    QVERIFY(TestSupport::writeFile(folder.readMapping(), "<VantoryMapping version=\"99\"/>"));
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(!p.load(rows, error));
+    QCOMPARE(error, QStringLiteral("Version of Transformation File not supported"));
+}
+
+void TestDataFile::modifyAndDeleteFindRowsByOldValues()
+{
+    Folder folder;
+    const RowValues a = sample(0, QStringLiteral("a")), b = sample(1, QStringLiteral("b"));
+    roundTrip({a, b}, folder);
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(p.load(rows, error));
+    RowValues b2 = b;
+    b2[1] = QStringLiteral("b2");
+    QVERIFY(p.applyChanges({{PendingChange::Modify, b, b2}, {PendingChange::Delete, a, {}}}, error));
+    QVERIFY(p.load(rows, error));
+    QCOMPARE(rows, QList<RowValues>{b2});
+    // A change whose record is gone fails as a whole and writes nothing.
+    const QByteArray before = readAll(folder.data());
+    QVERIFY(!p.applyChanges({{PendingChange::Insert, {}, a}, {PendingChange::Delete, b, {}}}, error));
+    QCOMPARE(readAll(folder.data()), before);
+}
+
+QTEST_GUILESS_MAIN(TestDataFile)
+#include "tst_datafile.moc"
