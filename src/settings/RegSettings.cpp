@@ -19,7 +19,8 @@ QString groupKey(const QString &section, const QString &name)
 // and nothing here may hide that.
 QSettings openStore()
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Vantory"));
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
+                     QStringLiteral("Vantory"));
 }
 
 QString cutAtZero(QString text)
