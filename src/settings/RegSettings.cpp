@@ -41,8 +41,8 @@ int RegReadInteger(const QString &section, const QString &name, int defaultValue
     // A per-user file keeps no types: an integer comes back as its text. Anything that is not a whole
     // number in range (hand-edited text, a fraction, a list) reads as missing rather than as a guess.
     bool ok = false;
-    const qlonglong number = value.typeId() == QMetaType::QString ? value.toString().trimmed().toLongLong(&ok, 10)
-                                                                  : value.toLongLong(&ok);
+    const qlonglong number =
+        value.typeId() == QMetaType::QString ? value.toString().trimmed().toLongLong(&ok, 10) : value.toLongLong(&ok);
     if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
         return defaultValue;
     return int(number);

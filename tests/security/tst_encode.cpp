@@ -144,12 +144,16 @@ void TestEncode::arbitraryInputDecodes_data()
                                                     "2"_ba
                                                  << "2O3\xA6"_ba;
     // Only the marker's lowest bit counts.
-    QTest::newRow("other markers") << "xO\x01\xA6"_ba << "2O3\xA6"_ba;
+    QTest::newRow("other markers") << "xO\x01\xA6"_ba
+                                   << "2O3\xA6"_ba;
     // A payload below 0x41 or above 0xC0 wraps around, also across the high bit.
-    QTest::newRow("payload below range") << "2@"_ba << "3\xC0"_ba;
-    QTest::newRow("payload above range") << "3\xC1"_ba << "2A"_ba;
-    QTest::newRow("zero bytes") << QByteArray(4, '\0') << "3\x80"
-                                                          "3\x80"_ba;
+    QTest::newRow("payload below range") << "2@"_ba
+                                         << "3\xC0"_ba;
+    QTest::newRow("payload above range") << "3\xC1"_ba
+                                         << "2A"_ba;
+    QTest::newRow("zero bytes") << QByteArray(4, '\0')
+                                << "3\x80"
+                                   "3\x80"_ba;
 }
 
 void TestEncode::arbitraryInputDecodes()

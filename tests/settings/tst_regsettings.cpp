@@ -82,7 +82,10 @@ void TestRegSettings::stringsRoundTrip_data()
     QTest::newRow("line break and tab") << u"one\ntwo\tthree"_s;
     QTest::newRow("non-ascii") << u"Zürich Ærø 東京"_s;
     // What the scrambler produces: bytes 0x32, 0x33 and 0x41-0xC0 as Latin-1 characters.
-    QTest::newRow("scrambled") << QString::fromLatin1("2A3\xC0" "2\x7F" "3\x80" "2z");
+    QTest::newRow("scrambled") << QString::fromLatin1("2A3\xC0"
+                                                      "2\x7F"
+                                                      "3\x80"
+                                                      "2z");
     QTest::newRow("long") << QString(5000, u'q');
 }
 
