@@ -1,0 +1,75 @@
+#include "RegSettings.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <limits>
+
+namespace {
+
+// The version in the group keeps settings of a future incompatible release apart; on Windows the
+// native format puts this at HKCU\Software\Orvane\Vantory\1.0\<section>.
+QString groupKey(const QString &section, const QString &name)
+{
+    return QLatin1String("1.0/") + section + u'/' + name;
+}
+
+// A fresh store per call: another process (or the user) may change the settings between two calls,
+// and nothing here may hide that.
+QSettings openStore()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
+                     QStringLiteral("Vantory"));
+}
+
+QString cutAtZero(QString text)
+{
+    const qsizetype zero = text.indexOf(QChar(u'\0'));
+    if (zero >= 0)
+        text.truncate(zero);
+    return text;
+}
+
+} // namespace
+
+int RegReadInteger(const QString &section, const QString &name, int defaultValue)
+{
+    const QVariant value = openStore().value(groupKey(section, name));
+    if (!value.isValid())
+        return defaultValue;
+    // A per-user file keeps no types: an integer comes back as its text. Anything that is not a whole
+    // number in range (hand-edited text, a fraction, a list) reads as missing rather than as a guess.
+    bool ok = false;
+    const qlonglong number =
+        value.typeId() == QMetaType::QString ? value.toString().trimmed().toLongLong(&ok, 10) : value.toLongLong(&ok);
+    if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+        return defaultValue;
+    return int(number);
+}
+
+QString RegReadString(const QString &section, const QString &name)
+{
+    const QVariant value = openStore().value(groupKey(section, name));
+    if (!value.isValid())
+        return QString();
+    // A comma in a value edited by hand without quotes makes the file format split it into a list;
+    // the user meant one text.
+    if (value.typeId() == QMetaType::QStringList)
+        return cutAtZero(value.toStringList().join(QLatin1String(", ")));
+    return cutAtZero(value.toString());
+}
+
+void RegWriteInteger(const QString &section, const QString &name, int value)
+{
+    QSettings store = openStore();
+    store.setValue(groupKey(section, name), value);
+    store.sync();
+}
+
+void RegWriteString(const QString &section, const QString &name, const QString &value)
+{
+    QSettings store = openStore();
+    store.setValue(groupKey(section, name), value);
+    store.sync();
+}

@@ -1,0 +1,224 @@
+#include "TestSupport.h"
+#include "settings/RegSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtTest>
+
+#include <limits>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+QString storeFileName()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Orvane"_s, u"Vantory"_s).fileName();
+}
+} // namespace
+
+class TestRegSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void missingValuesGiveDefaults();
+    void stringsRoundTrip_data();
+    void stringsRoundTrip();
+    void integersRoundTrip_data();
+    void integersRoundTrip();
+    void stringIsCutAtFirstZero_data();
+    void stringIsCutAtFirstZero();
+    void integerReadAsString();
+    void stringReadAsInteger_data();
+    void stringReadAsInteger();
+    void writesLandUnderVersionAndSection();
+    void changesMadeOutsideAreSeen();
+    void handEditedValues_data();
+    void handEditedValues();
+    void unwritableStoreFailsSilently();
+};
+
+void TestRegSettings::init()
+{
+    TestSupport::clearSettings();
+}
+
+void TestRegSettings::cleanup()
+{
+    const QString file = storeFileName();
+    if (QFileInfo(file).isDir())
+        QDir(file).removeRecursively();
+    TestSupport::clearSettings();
+}
+
+void TestRegSettings::missingValuesGiveDefaults()
+{
+    QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 0);
+    QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, -17), -17);
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
+    // A section that exists does not make its other values appear.
+    RegWriteString(u"Main"_s, u"pwd"_s, u"x"_s);
+    QCOMPARE(RegReadInteger(u"Main"_s, u"Other"_s, 5), 5);
+    QCOMPARE(RegReadString(u"Main"_s, u"Other"_s), QString());
+    QCOMPARE(RegReadString(u"Elsewhere"_s, u"pwd"_s), QString());
+}
+
+void TestRegSettings::stringsRoundTrip_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("plain") << u"C:/Users/me/Vantory Data"_s;
+    QTest::newRow("backslashes") << u"C:\\Data\\Accounts\\"_s;
+    QTest::newRow("comma") << u"Sites, old and new"_s;
+    QTest::newRow("outer blanks") << u"  padded  "_s;
+    QTest::newRow("quotes and semicolon") << u"say \"hi\"; ok"_s;
+    QTest::newRow("equals and hash") << u"a=b #c"_s;
+    QTest::newRow("leading at") << u"@Variant(abc)"_s;
+    QTest::newRow("line break and tab") << u"one\ntwo\tthree"_s;
+    QTest::newRow("non-ascii") << u"Zürich Ærø 東京"_s;
+    // What the scrambler produces: bytes 0x32, 0x33 and 0x41-0xC0 as Latin-1 characters.
+    QTest::newRow("scrambled") << QString::fromLatin1("2A3\xC0"
+                                                      "2\x7F"
+                                                      "3\x80"
+                                                      "2z");
+    QTest::newRow("long") << QString(5000, u'q');
+}
+
+void TestRegSettings::stringsRoundTrip()
+{
+    QFETCH(QString, value);
+    RegWriteString(u"Main"_s, u"DataPath"_s, value);
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), value);
+}
+
+void TestRegSettings::integersRoundTrip_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::newRow("zero") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("minus one") << -1;
+    QTest::newRow("max") << std::numeric_limits<int>::max();
+    QTest::newRow("min") << std::numeric_limits<int>::min();
+}
+
+void TestRegSettings::integersRoundTrip()
+{
+    QFETCH(int, value);
+    RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, value);
+    // A default that differs from every row, so a failed read cannot pass.
+    QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 12345), value);
+}
+
+void TestRegSettings::stringIsCutAtFirstZero_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("middle") << u"ab\0cd"_s << u"ab"_s;
+    QTest::newRow("trailing") << u"abc\0"_s << u"abc"_s;
+    QTest::newRow("leading") << u"\0abc"_s << QString();
+}
+
+void TestRegSettings::stringIsCutAtFirstZero()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    RegWriteString(u"Main"_s, u"pwd"_s, stored);
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), expected);
+}
+
+void TestRegSettings::integerReadAsString()
+{
+    RegWriteInteger(u"Main"_s, u"n"_s, -1234);
+    QCOMPARE(RegReadString(u"Main"_s, u"n"_s), u"-1234"_s);
+}
+
+void TestRegSettings::stringReadAsInteger_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("digits") << u"77"_s << 77;
+    QTest::newRow("negative") << u"-8"_s << -8;
+    QTest::newRow("empty") << QString() << 99;
+    QTest::newRow("word") << u"abc"_s << 99;
+    QTest::newRow("trailing junk") << u"12abc"_s << 99;
+    QTest::newRow("fraction") << u"1.5"_s << 99;
+    QTest::newRow("above range") << u"2147483648"_s << 99;
+    QTest::newRow("below range") << u"-2147483649"_s << 99;
+}
+
+void TestRegSettings::stringReadAsInteger()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, expected);
+    RegWriteString(u"Main"_s, u"n"_s, stored);
+    QCOMPARE(RegReadInteger(u"Main"_s, u"n"_s, 99), expected);
+}
+
+void TestRegSettings::writesLandUnderVersionAndSection()
+{
+    RegWriteString(u"Main"_s, u"pwd"_s, u"2A3B"_s);
+    RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, 1);
+    RegWriteString(u"Other"_s, u"pwd"_s, u"elsewhere"_s);
+
+    // Read back through a reader of the file alone, as the next start of the program would.
+    QSettings reader(storeFileName(), QSettings::IniFormat);
+    QCOMPARE(reader.childGroups(), QStringList{u"1.0"_s});
+    reader.beginGroup(u"1.0"_s);
+    QCOMPARE(reader.childGroups(), (QStringList{u"Main"_s, u"Other"_s}));
+    QCOMPARE(reader.value(u"Main/pwd"_s).toString(), u"2A3B"_s);
+    QCOMPARE(reader.value(u"Main/NoPromptSetPassword"_s).toInt(), 1);
+    QCOMPARE(reader.value(u"Other/pwd"_s).toString(), u"elsewhere"_s);
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
+}
+
+void TestRegSettings::changesMadeOutsideAreSeen()
+{
+    RegWriteString(u"Main"_s, u"DataPath"_s, u"/first"_s);
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), u"/first"_s);
+    // Another process (or the user with an editor) rewrites the file between two calls.
+    QVERIFY(TestSupport::writeFile(storeFileName(), "[1.0]\nMain\\DataPath=/second/and/longer\n"));
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), u"/second/and/longer"_s);
+    QVERIFY(QFile::remove(storeFileName()));
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), QString());
+}
+
+void TestRegSettings::handEditedValues_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");
+    QTest::newRow("unquoted comma") << "DataPath=/data/My, Stuff"_ba << u"/data/My, Stuff"_s << -1;
+    QTest::newRow("number") << "DataPath=42"_ba << u"42"_s << 42;
+    QTest::newRow("blanks around number") << "DataPath= 42 "_ba << u"42"_s << 42;
+    QTest::newRow("empty") << "DataPath="_ba << QString() << -1;
+}
+
+void TestRegSettings::handEditedValues()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    QVERIFY(TestSupport::writeFile(storeFileName(), "[1.0]\nMain\\" + line + '\n'));
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), text);
+    QCOMPARE(RegReadInteger(u"Main"_s, u"DataPath"_s, -1), number);
+}
+
+void TestRegSettings::unwritableStoreFailsSilently()
+{
+    // A folder where the settings file should be: nothing can be written or read there.
+    const QString file = storeFileName();
+    QFile::remove(file);
+    QVERIFY(QDir().mkpath(file));
+    RegWriteString(u"Main"_s, u"pwd"_s, u"lost"_s);
+    RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, 1);
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
+    QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 0);
+}
+
+QTEST_GUILESS_MAIN(TestRegSettings)
+#include "tst_regsettings.moc"
