@@ -1,7 +1,7 @@
-#include <QApplication>
+#include "app/Startup.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    VantoryApplication app(argc, argv);
+    return Startup::run(app);
 }

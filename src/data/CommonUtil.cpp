@@ -1,5 +1,6 @@
 #include "CommonUtil.h"
 
+#include "DataSet.h"
 #include "platform/DirListing.h"
 
 #include <QCoreApplication>
@@ -92,4 +93,25 @@ QString FileCountText(qint32 count)
     if (count == FileCountCap)
         return QCoreApplication::translate("CommonUtil", "> %1  ").arg(QLocale().toString(FileCountLimit));
     return QCoreApplication::translate("CommonUtil", "(%1)  ").arg(QLocale().toString(count));
+}
+
+bool SortDataSet(DataSet &table, const QString &fieldName)
+{
+    const QString active = table.indexName();
+    if (table.fieldIndex(fieldName) < 0)
+        return false;
+    const QString ascending = fieldName + QStringLiteral("__IdxA");
+    const bool descending = active == ascending;
+    const QString wanted = descending ? fieldName + QStringLiteral("__IdxD") : ascending;
+    if (!table.hasIndex(wanted) && !table.addIndex({wanted, fieldName, descending, false}))
+        return false;
+    return table.setIndexName(wanted);
+}
+
+void RefreshDataSet(DataSet &table)
+{
+    const DataSet::Bookmark mark = table.bookmark();
+    table.close();
+    if (table.open())
+        table.gotoBookmark(mark);
 }

@@ -20,3 +20,16 @@ qint32 CountFiles(const QString &folder, qint32 limit);
 // The text of a file count in the account list and the totals bar: "(1,300)  ", or "> 1,000  " for
 // FileCountCap, the number grouped by the current locale.
 QString FileCountText(qint32 count);
+
+// ---- Sorting and refresh -------------------------------------------------------------------------
+
+class DataSet;
+
+// Orders the table by one field: ascending, or descending when the field's ascending order is the
+// active one. Each order is defined once and reused. False when nothing could be done (no such
+// field, or the table refused; its lastError() says why).
+bool SortDataSet(DataSet &table, const QString &fieldName);
+
+// Reloads the table from its storage and returns to the record that was current. Never reports a
+// failure: a table that cannot be reopened stays closed.
+void RefreshDataSet(DataSet &table);

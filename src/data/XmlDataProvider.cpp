@@ -284,8 +284,9 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
         m_encoding = "UTF-8";
         return true;
     }
-    Mapping mapping;
-    if (!readMapping(m_readMapping, true, mapping, error))
+    // A missing mapping file is the one this program writes; it is put back at the next write.
+    Mapping mapping = builtinMapping();
+    if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
         return false;
     if (!file.open(QIODevice::ReadOnly)) {
         error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, file.errorString()), 0, 0);

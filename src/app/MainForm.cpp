@@ -1,0 +1,572 @@
+#include "MainForm.h"
+
+#include "AccountModel.h"
+#include "TotalsBar.h"
+#include "VantoryConsts.h"
+#include "data/AccountTable.h"
+#include "data/CommonUtil.h"
+#include "data/DataSet.h"
+#include "data/XmlDataProvider.h"
+#include "platform/DirListing.h"
+#include "platform/PlatformServices.h"
+#include "settings/RegSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using namespace VantoryConsts;
+
+namespace {
+constexpr int RowHeight = 19;
+constexpr int IndicatorWidth = 11;
+
+// Copies a file onto another through a temporary file, so the target is either the old file or the
+// whole new one.
+bool copyFileAtomically(const QString &from, const QString &to, QString &error)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        error = source.errorString();
+        return false;
+    }
+    const QByteArray data = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        error = source.errorString();
+        return false;
+    }
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly) || target.write(data) != data.size() || !target.commit()) {
+        error = target.errorString();
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+TfrmVantory::TfrmVantory(QWidget *parent)
+    : QMainWindow(parent)
+    , m_table(std::make_unique<DataSet>())
+    , m_provider(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()))
+{
+    setObjectName(QStringLiteral("frmVantory"));
+    setWindowTitle(appTitle());
+    m_table->setObjectName(QStringLiteral("cdsVantory"));
+    AccountTable::define(*m_table);
+    m_table->setProvider(m_provider.get());
+    m_table->onNewRecord = [this](DataSet &) { cdsVantoryNewRecord(); };
+    m_table->onCalcFields = [this](DataSet &) { cdsVantoryCalcFields(); };
+    m_table->afterOpen = [this](DataSet &) { cdsVantoryAfterOpen(); };
+    m_table->afterEdit = [this](DataSet &) { cdsVantoryAfterEdit(); };
+    m_table->afterPost = [this](DataSet &) { cdsVantoryNeedApplyChanges(); };
+    m_table->afterDelete = [this](DataSet &) { cdsVantoryNeedApplyChanges(); };
+
+    createActions();
+    createMenus();
+    createToolBar();
+    createListArea();
+    statusBar()->setObjectName(QStringLiteral("stMain"));
+    setMinimumSize(589, 161);
+    resize(627, 327);
+    FormCreate();
+}
+
+TfrmVantory::~TfrmVantory()
+{
+    // The model watches the table; let it go first.
+    delete m_grid;
+    m_grid = nullptr;
+}
+
+QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, const QString &hint,
+                                 const QString &icon, const QKeySequence &shortcut, void (TfrmVantory::*handler)())
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setStatusTip(hint);
+    action->setToolTip(hint.isEmpty() ? QString(caption).remove(u'&') : hint);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (!icon.isEmpty())
+        action->setProperty("iconName", icon);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+}
+
+void TfrmVantory::createActions()
+{
+    makeAction(QStringLiteral("aAccountAdd"), tr("Add"), tr("Add a new account"), QStringLiteral("account-add"),
+               QKeySequence(Qt::Key_Insert), &TfrmVantory::aAccountAddExecute);
+    makeAction(QStringLiteral("aAccountEdit"), tr("Edit"), tr("Edit an existing account"),
+               QStringLiteral("account-edit"), {}, &TfrmVantory::aAccountEditExecute);
+    makeAction(QStringLiteral("aAccountDelete"), tr("Remove"), tr("Remove an account"),
+               QStringLiteral("account-remove"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+               &TfrmVantory::aAccountDeleteExecute);
+    makeAction(QStringLiteral("aBackup"), tr("Backup..."), tr("Backup an account"), {}, {},
+               &TfrmVantory::aBackupExecute);
+    makeAction(QStringLiteral("aRestore"), tr("Restore..."), tr("Restore an account"), {}, {},
+               &TfrmVantory::aRestoreExecute);
+    makeAction(QStringLiteral("aMakeMoney"), tr("Make Money"), tr("Enter Your ClickBank ID"),
+               QStringLiteral("make-money"), {}, &TfrmVantory::aMakeMoneyExecute);
+    makeAction(QStringLiteral("aShare"), tr("Tell a Friend"), tr("Send information about the program to your friend"),
+               QStringLiteral("share"), {}, &TfrmVantory::aShareExecute);
+    makeAction(QStringLiteral("aAbout"), tr("About"), tr("Information about the program"), {}, {},
+               &TfrmVantory::aAboutExecute);
+    makeAction(QStringLiteral("aSearch"), tr("Search"), tr("Find a file by given filetype or keyword"),
+               QStringLiteral("search"), QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmVantory::aSearchExecute);
+    makeAction(QStringLiteral("aRefresh"), tr("Refresh Data"), {}, QStringLiteral("refresh"),
+               QKeySequence(Qt::Key_F5), &TfrmVantory::aRefreshExecute);
+    makeAction(QStringLiteral("aSettings"), tr("Master Password..."), {}, QStringLiteral("settings"), {},
+               &TfrmVantory::aSettingsExecute);
+    makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
+               &TfrmVantory::aExitExecute);
+}
+
+void TfrmVantory::createMenus()
+{
+    auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuMain"));
+    QMenu *accounts = bar->addMenu(tr("Accounts"));
+    accounts->addActions({act("aAccountAdd"), act("aAccountEdit"), act("aAccountDelete")});
+    accounts->addSeparator();
+    accounts->addActions({act("aSearch"), act("aRefresh")});
+    accounts->addSeparator();
+    accounts->addAction(act("aExit"));
+    QMenu *tools = bar->addMenu(tr("Tools"));
+    tools->addAction(act("aSettings"));
+    tools->addSeparator();
+    tools->addActions({act("aBackup"), act("aRestore")});
+    QMenu *extras = bar->addMenu(tr("Extras"));
+    QAction *money = extras->addAction(tr("Make Money..."));
+    connect(money, &QAction::triggered, act("aMakeMoney"), &QAction::trigger);
+    QAction *share = extras->addAction(tr("Tell a Friend..."));
+    connect(share, &QAction::triggered, act("aShare"), &QAction::trigger);
+    QMenu *help = bar->addMenu(tr("Help"));
+    help->addAction(act("aAbout"));
+
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("pmAccounts"));
+    m_popup->addAction(act("aAccountEdit"));
+    m_popup->setDefaultAction(act("aAccountEdit"));
+    m_popup->addSeparator();
+    m_popup->addActions({act("aAccountAdd"), act("aAccountDelete")});
+}
+
+void TfrmVantory::createToolBar()
+{
+    m_toolBar = addToolBar(tr("Tool Bar"));
+    m_toolBar->setObjectName(QStringLiteral("tbarMain"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
+    m_toolBar->addActions({act("aAccountAdd"), act("aAccountEdit")});
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(act("aSearch"));
+    auto *refresh = new QAction(tr("Refresh"), m_toolBar);
+    refresh->setObjectName(QStringLiteral("tbRefresh"));
+    connect(refresh, &QAction::triggered, act("aRefresh"), &QAction::trigger);
+    m_toolBar->addAction(refresh);
+    m_toolBar->addSeparator();
+    m_toolBar->addActions({act("aMakeMoney"), act("aShare")});
+    m_logo = new QLabel(m_toolBar);
+    m_logo->setObjectName(QStringLiteral("imgLogo"));
+    m_logo->setAlignment(Qt::AlignCenter);
+    m_logo->setCursor(Qt::PointingHandCursor);
+    m_logo->setText(appTitle());
+    m_logo->installEventFilter(this);
+    m_toolBar->addWidget(m_logo);
+}
+
+void TfrmVantory::createListArea()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *caption = new QFrame(central);
+    caption->setObjectName(QStringLiteral("pnlAccounts"));
+    caption->setFixedHeight(29);
+    caption->setFrameShape(QFrame::Panel);
+    caption->setFrameShadow(QFrame::Sunken);
+    caption->setAutoFillBackground(true);
+    caption->setBackgroundRole(QPalette::Highlight);
+    auto *captionLayout = new QHBoxLayout(caption);
+    captionLayout->setContentsMargins(6, 0, 6, 0);
+    auto *captionText = new QLabel(tr("Accounts"), caption);
+    captionText->setObjectName(QStringLiteral("lblAccounts"));
+    QFont bold = captionText->font();
+    bold.setBold(true);
+    captionText->setFont(bold);
+    captionText->setForegroundRole(QPalette::HighlightedText);
+    captionLayout->addWidget(captionText);
+    layout->addWidget(caption);
+
+    m_listPanel = new QFrame(central);
+    m_listPanel->setObjectName(QStringLiteral("pnlVantory"));
+    m_listPanel->setFrameShape(QFrame::Panel);
+    m_listPanel->setFrameShadow(QFrame::Sunken);
+    m_listPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listPanel, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { m_popup->popup(m_listPanel->mapToGlobal(pos)); });
+    auto *listLayout = new QVBoxLayout(m_listPanel);
+    listLayout->setContentsMargins(1, 1, 1, 1);
+    listLayout->setSpacing(0);
+
+    m_grid = new QTableView(m_listPanel);
+    m_grid->setObjectName(QStringLiteral("dbgAccounts"));
+    m_grid->setFrameShape(QFrame::NoFrame);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { m_popup->popup(m_grid->viewport()->mapToGlobal(pos)); });
+    m_model = new AccountModel(m_table.get(), m_grid);
+    m_model->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
+    m_grid->setModel(m_model);
+    QHeaderView *rows = m_grid->verticalHeader();
+    rows->setFixedWidth(IndicatorWidth);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(0);
+    rows->setDefaultSectionSize(RowHeight);
+    QHeaderView *titles = m_grid->horizontalHeader();
+    titles->setSectionsClickable(true);
+    titles->setHighlightSections(false);
+    titles->setStretchLastSection(false);
+    titles->setMinimumSectionSize(0);
+    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(titles, &QHeaderView::sectionClicked, this, &TfrmVantory::dbgAccountsTitleClick);
+    titles->viewport()->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() + 1 != m_table->recNo())
+                    m_table->setRecNo(current.row() + 1);
+            });
+    connect(m_table.get(), &DataSet::currentChanged, this, [this] {
+        const int row = m_table->recNo() - 1;
+        if (row < 0 || !m_grid)
+            return;
+        const QModelIndex current = m_grid->currentIndex();
+        if (current.row() != row)
+            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : 0));
+    });
+    listLayout->addWidget(m_grid, 1);
+
+    m_totals = new TotalsBar(m_listPanel);
+    m_totals->setColumnWidthSource([this](int column) { return m_grid->columnWidth(column); });
+    listLayout->addWidget(m_totals);
+    layout->addWidget(m_listPanel, 1);
+    setCentralWidget(central);
+}
+
+QString TfrmVantory::GetDataPath()
+{
+    if (m_dataPath.isEmpty())
+        m_dataPath = RegReadString(SectionMain, SettingDataPath);
+    if (!m_dataPath.isEmpty()) {
+        if (!Platform::endsWithSeparator(m_dataPath))
+            m_dataPath += QDir::separator();
+        return m_dataPath;
+    }
+    // The portable layout keeps its Data folder beside the program; an installed program keeps its
+    // data in the user's own application data folder instead of beside its binary.
+    const QString beside = QCoreApplication::applicationDirPath() + u'/' + DataFolderName;
+    if (QFileInfo(beside).isDir())
+        m_dataPath = QDir::toNativeSeparators(beside) + QDir::separator();
+    else
+        m_dataPath = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)) +
+                     QDir::separator();
+    return m_dataPath;
+}
+
+void TfrmVantory::FormCreate()
+{
+    m_provider->setFileName(GetDataPath() + DataFileName);
+    m_provider->setReadMappingFile(GetDataPath() + ReadMappingFileName);
+    m_provider->setWriteMappingFile(GetDataPath() + WriteMappingFileName);
+    QDir().mkpath(GetDataPath());
+    if (!m_table->open()) {
+        Platform::showError(m_table->lastError(), this);
+        UpdateTotals();
+    }
+    m_grid->horizontalHeader()->setSectionsMovable(false);
+    FForwardingKey = false;
+    FDateEditRow = -1;
+    m_sortedColumn = 0;
+    SortDataSet(*m_table, AccountModel::fieldName(0));
+    LayoutColumns();
+    ResetRowHeight();
+}
+
+void TfrmVantory::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TfrmVantory::FormActivate()
+{
+    if (RegReadInteger(SectionMain, SettingNoPromptSetPassword, 0) != 0)
+        return;
+    if (!RegReadString(SectionMain, QStringLiteral("pwd")).isEmpty())
+        return;
+    LayoutColumns();
+    // Written before asking, so the question comes at most once whatever the answer.
+    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
+    if (Platform::showMessage(QMessageBox::Question, askPasswordProtect(), QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::Yes, this) == QMessageBox::Yes)
+        findChild<QAction *>(QStringLiteral("aSettings"))->trigger();
+}
+
+void TfrmVantory::closeEvent(QCloseEvent *event)
+{
+    // A table that never opened has nothing to write; closing still ends the program.
+    if (m_table->isActive() && !m_table->applyUpdates(0)) {
+        Platform::showError(m_table->lastError(), this);
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TfrmVantory::aExitExecute()
+{
+    close();
+}
+
+void TfrmVantory::cdsVantoryAfterOpen()
+{
+    UpdateTotals();
+}
+
+void TfrmVantory::cdsVantoryAfterEdit()
+{
+    UpdateTotals();
+}
+
+void TfrmVantory::cdsVantoryNewRecord()
+{
+    if (!AccountTable::initNewRecord(*m_table))
+        Platform::showError(failedToInsertRecord(), this);
+}
+
+void TfrmVantory::cdsVantoryCalcFields()
+{
+    AccountTable::calcFields(*m_table, &CountFiles);
+}
+
+void TfrmVantory::cdsVantoryNeedApplyChanges()
+{
+    if (!m_table->applyUpdates(0))
+        Platform::showError(m_table->lastError(), this);
+    UpdateTotals();
+}
+
+QString TfrmVantory::cdsVantorytotalFilesGetText(qint32 count) const
+{
+    return FileCountText(count);
+}
+
+void TfrmVantory::UpdateTotals()
+{
+    m_table->refreshAggregates();
+    const QLocale locale;
+    m_totals->setSectionText(0, QString());
+    m_totals->setSectionText(1, totalsSites().arg(m_table->isActive() ? m_table->recordCount() : 0));
+    const qint64 maxFiles = m_table->aggregate(AggMaxTotalFiles).toLongLong();
+    if (maxFiles < FileCountCap) {
+        const double sum = double(m_table->aggregate(AggSumTotalFiles).toLongLong());
+        m_totals->setSectionText(2, u'(' + locale.toString(sum, 'f', 0) + u")  ");
+    } else {
+        m_totals->setSectionText(2, FileCountText(FileCountCap));
+    }
+    m_totals->setSectionText(3, totalsNotApplicable());
+    m_totals->setSectionText(4, totalsActive()
+                                    .arg(m_table->aggregate(AggCountActive).toLongLong())
+                                    .arg(m_table->aggregate(AggCountInactive).toLongLong()));
+    m_totals->setSectionText(
+        5, locale.toCurrencyString(double(m_table->aggregate(AggSumMonthlyFee).toLongLong()), locale.currencySymbol(), 2));
+}
+
+void TfrmVantory::LayoutColumns()
+{
+    constexpr int n = AccountModel::ColumnCount;
+    const int w = m_grid->width();
+    const int a = std::min(w / n, 100);
+    const int widths[n] = {w - 4 * a - n - 11, (3 * a) / 4, a, (5 * a) / 4, a};
+    for (int c = 0; c < n; ++c)
+        m_grid->setColumnWidth(c, widths[c]);
+    m_totals->setWidth(0, 12);
+    for (int c = 0; c < n; ++c)
+        m_totals->setWidth(c + 1, widths[c] + 1);
+}
+
+void TfrmVantory::ResetRowHeight()
+{
+    m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
+}
+
+QRect TfrmVantory::EditorRectForCell(const QRect &cellRect) const
+{
+    // Cell rectangles come in the grid viewport's coordinates.
+    const QPoint origin = m_grid->viewport()->mapTo(this, QPoint(0, 0));
+    QRect r = cellRect.translated(origin);
+    return r.adjusted(-2, -2, 1, 1);
+}
+
+void TfrmVantory::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmVantory::FormResize()
+{
+    LayoutColumns();
+    ResetRowHeight();
+    int used = 0;
+    for (QAction *action : m_toolBar->actions()) {
+        QWidget *w = m_toolBar->widgetForAction(action);
+        if (w && w != m_logo)
+            used += w->width();
+    }
+    const int free = std::max(0, m_toolBar->width() - used);
+    m_logo->setFixedWidth(std::max(133, free - 8));
+}
+
+bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        dbgAccountsMouseUp();
+    } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        dbgAccountsDblClick();
+        return true;
+    } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
+        imgLogoClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmVantory::dbgAccountsMouseUp()
+{
+    LayoutColumns();
+    ResetRowHeight();
+}
+
+void TfrmVantory::dbgAccountsTitleClick(int column)
+{
+    m_model->setBoldColumn(column);
+    m_sortedColumn = column;
+    if (!SortDataSet(*m_table, AccountModel::fieldName(column)) && !m_table->lastError().isEmpty())
+        Platform::showError(m_table->lastError(), this);
+    ResetRowHeight();
+}
+
+void TfrmVantory::aRefreshExecute()
+{
+    RefreshDataSet(*m_table);
+    ResetRowHeight();
+}
+
+void TfrmVantory::aBackupExecute()
+{
+    const QString target = Platform::Services::instance().saveFileName(this, backupTitle(), backupFilter(),
+                                                                        backupDefaultExt());
+    if (target.isEmpty())
+        return;
+    QString error;
+    if (!copyFileAtomically(m_provider->fileName(), target, error))
+        Platform::showError(backupFailed().arg(target, error), this);
+}
+
+void TfrmVantory::aRestoreExecute()
+{
+    const QString source = Platform::Services::instance().openFileName(this, restoreTitle(), backupFilter(),
+                                                                        backupDefaultExt());
+    if (source.isEmpty())
+        return;
+    // A file that is no data file never replaces the accounts.
+    QList<RowValues> rows;
+    QString error;
+    if (!m_provider->parseFile(source, rows, error)) {
+        Platform::showError(error, this);
+        return;
+    }
+    m_table->close();
+    if (!copyFileAtomically(source, m_provider->fileName(), error))
+        Platform::showError(restoreFailed().arg(source, error), this);
+    ResetRowHeight();
+    if (!m_table->open())
+        Platform::showError(m_table->lastError(), this);
+}
+
+void TfrmVantory::EditAccount(int accountId)
+{
+    Q_UNUSED(accountId);
+}
+
+void TfrmVantory::aAccountAddExecute()
+{
+    EditAccount(-1);
+}
+
+void TfrmVantory::aAccountEditExecute()
+{
+    EditAccount(m_table->isActive() ? m_table->value(FieldAccountID).toInt() : -1);
+}
+
+void TfrmVantory::aAccountDeleteExecute()
+{
+    const QString name = m_table->isActive() ? u' ' + m_table->value(FieldSiteName).toString() : QString();
+    if (Platform::showMessage(QMessageBox::Question, tr("Do you really want to delete the selected account%1?").arg(name),
+                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, this) != QMessageBox::Ok)
+        return;
+    if (!m_table->deleteRecord())
+        Platform::showError(m_table->lastError(), this);
+}
+
+void TfrmVantory::aAccountDeleteUpdate()
+{
+    findChild<QAction *>(QStringLiteral("aAccountDelete"))->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
+}
+
+void TfrmVantory::aSearchExecute() {}
+void TfrmVantory::aSettingsExecute() {}
+void TfrmVantory::aMakeMoneyExecute() {}
+void TfrmVantory::aShareExecute() {}
+void TfrmVantory::aAboutExecute() {}
+
+void TfrmVantory::dbgAccountsDblClick()
+{
+    const QPoint pos = m_grid->viewport()->mapFromGlobal(QCursor::pos());
+    if (m_grid->indexAt(pos).isValid())
+        findChild<QAction *>(QStringLiteral("aAccountEdit"))->trigger();
+}
+
+void TfrmVantory::imgLogoClick()
+{
+    Platform::Services::instance().openUrl(QUrl(webSiteUrl()));
+}

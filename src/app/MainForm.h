@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class AccountModel;
+class DataSet;
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QHeaderView;
+class QLabel;
+class QMenu;
+class QTableView;
+class QToolBar;
+class XmlDataProvider;
+class TotalsBar;
+class AccountCellDelegate;
+class GridEditors;
+
+// The main window: the account list with its totals bar, the commands, and the life of the account
+// table from start to close. The machinery lives in small collaborators (the model, the cell
+// delegate, the totals bar, the in-grid editors); this class carries the handlers.
+class TfrmVantory : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmVantory(QWidget *parent = nullptr);
+    ~TfrmVantory() override;
+
+    DataSet *cdsVantory() const { return m_table.get(); }
+    XmlDataProvider *xtrVantory() const { return m_provider.get(); }
+    QTableView *dbgAccounts() const { return m_grid; }
+    AccountModel *accountModel() const { return m_model; }
+    TotalsBar *hdrTotals() const { return m_totals; }
+
+    // The data folder, ending in a separator.
+    QString GetDataPath();
+    int sortedColumn() const { return m_sortedColumn; }
+
+    // Grid layout.
+    void UpdateTotals();
+    void LayoutColumns();
+    void ResetRowHeight();
+    QRect EditorRectForCell(const QRect &cellRect) const;
+
+    // Opens the account editor for an account (-1: a new one).
+    void EditAccount(int accountId);
+
+    QString cdsVantorytotalFilesGetText(qint32 count) const;
+
+    // State of the in-grid editors.
+    int FDateEditRow = -1;
+    bool FForwardingKey = false;
+
+public Q_SLOTS:
+    void aExitExecute();
+    void aRefreshExecute();
+    void aBackupExecute();
+    void aRestoreExecute();
+    void aAccountAddExecute();
+    void aAccountEditExecute();
+    void aAccountDeleteExecute();
+    void aAccountDeleteUpdate();
+    void aSearchExecute();
+    void aSettingsExecute();
+    void aMakeMoneyExecute();
+    void aShareExecute();
+    void aAboutExecute();
+    void dbgAccountsTitleClick(int column);
+    void dbgAccountsDblClick();
+    void imgLogoClick();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormActivate();
+    void FormResize();
+    void cdsVantoryAfterOpen();
+    void cdsVantoryAfterEdit();
+    void cdsVantoryNewRecord();
+    void cdsVantoryCalcFields();
+    void cdsVantoryNeedApplyChanges();
+    void dbgAccountsMouseUp();
+
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createListArea();
+    QAction *makeAction(const QString &name, const QString &caption, const QString &hint, const QString &icon,
+                        const QKeySequence &shortcut, void (TfrmVantory::*handler)());
+
+    std::unique_ptr<DataSet> m_table;
+    std::unique_ptr<XmlDataProvider> m_provider;
+    AccountModel *m_model = nullptr;
+    QTableView *m_grid = nullptr;
+    TotalsBar *m_totals = nullptr;
+    QFrame *m_listPanel = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QLabel *m_logo = nullptr;
+    QMenu *m_popup = nullptr;
+    GridEditors *m_editors = nullptr;
+
+    QString m_dataPath;
+    int m_sortedColumn = 0;
+    bool m_boldTitle = false;
+};

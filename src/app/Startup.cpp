@@ -1,0 +1,62 @@
+#include "Startup.h"
+
+#include "MainForm.h"
+#include "VantoryConsts.h"
+#include "platform/PlatformServices.h"
+#include "settings/RegSettings.h"
+
+#include <exception>
+
+namespace Startup {
+
+namespace {
+LoginGate g_loginGate;
+}
+
+void setLoginGate(LoginGate gate)
+{
+    g_loginGate = std::move(gate);
+}
+
+void initApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vantory"));
+    QGuiApplication::setApplicationDisplayName(VantoryConsts::appTitle());
+}
+
+bool passGate()
+{
+    if (RegReadString(VantoryConsts::SectionMain, QStringLiteral("pwd")).isEmpty())
+        return true;
+    return g_loginGate ? g_loginGate() : true;
+}
+
+int run(QApplication &app)
+{
+    initApplication();
+    if (!passGate())
+        return 0;
+    TfrmVantory frmVantory;
+    frmVantory.show();
+    return app.exec();
+}
+
+} // namespace Startup
+
+VantoryApplication::VantoryApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool VantoryApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        Platform::showError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        Platform::showError(tr("An unexpected error occurred"));
+    }
+    return false;
+}

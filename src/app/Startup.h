@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+
+// The program's entry sequence: application title, the master-password gate, the main window.
+namespace Startup {
+
+// Shows the login dialog; true when the right password was given. Installed by the security module.
+using LoginGate = std::function<bool()>;
+void setLoginGate(LoginGate gate);
+
+// Names the application and sets its title; done before any window exists.
+void initApplication();
+
+// True when the program may go on: no master password is set, or the login gate let the user in.
+bool passGate();
+
+// Runs the whole program on an existing application object; returns its exit code.
+int run(QApplication &app);
+
+} // namespace Startup
+
+// The application object: failures that no one handled where they arose end up here and are shown
+// with the error icon; the program then goes on.
+class VantoryApplication : public QApplication
+{
+public:
+    VantoryApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};

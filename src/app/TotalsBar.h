@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QHeaderView>
+
+class QStandardItemModel;
+
+// The one-line totals bar under the account grid: six flat sections lined up with the grid's
+// indicator column and its five columns. The user cannot resize a section; a dragged divider snaps
+// back at once.
+class TotalsBar : public QHeaderView
+{
+    Q_OBJECT
+
+public:
+    static constexpr int SectionCount = 6;
+
+    explicit TotalsBar(QWidget *parent = nullptr);
+
+    void setSectionText(int section, const QString &text);
+    QString sectionText(int section) const;
+    // Sets a width without triggering the snap-back.
+    void setWidth(int section, int width);
+    // The grid's column widths, used by the snap-back.
+    void setColumnWidthSource(std::function<int(int column)> widthOfColumn);
+
+public Q_SLOTS:
+    void hdrTotalsSectionResize(int section);
+
+private:
+    QStandardItemModel *m_texts;
+    std::function<int(int)> m_columnWidth;
+    bool m_settingWidth = false;
+};

@@ -1,0 +1,372 @@
+#include "ScriptedServices.h"
+#include "TestSupport.h"
+#include "app/AccountModel.h"
+#include "app/MainForm.h"
+#include "app/TotalsBar.h"
+#include "app/VantoryConsts.h"
+#include "data/DataSet.h"
+#include "data/XmlDataProvider.h"
+#include "settings/RegSettings.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace VantoryConsts;
+
+namespace {
+
+QByteArray accountXml(int id, const QString &name, int active, double fee, const QString &path = {},
+                      const QString &date = QStringLiteral("2024-03-05"))
+{
+    QString xml = QStringLiteral("<Account><accountID>%1</accountID><siteName>%2</siteName>").arg(id).arg(name);
+    if (!path.isEmpty())
+        xml += QStringLiteral("<savePath>%1</savePath>").arg(path);
+    xml += QStringLiteral("<monthlyFee>%1</monthlyFee><addedDate>%2</addedDate><active>%3</active></Account>\n")
+               .arg(fee)
+               .arg(date)
+               .arg(active);
+    return xml.toUtf8();
+}
+
+QByteArray dataFile(const QList<QByteArray> &accounts)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
+    for (const QByteArray &a : accounts)
+        xml += a;
+    return xml + "</Accounts>\n";
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void firstStartWithoutDataFile();
+    void unreadableDataFileIsReportedAndKept();
+    void dataPathSeparator_data();
+    void dataPathSeparator();
+    void firstRunQuestionAskedOnce();
+    void closingWithNothingPendingLeavesFileUntouched();
+    void totalsTexts_data();
+    void totalsTexts();
+    void columnAndSectionWidths();
+    void totalsSectionSnapsBack();
+    void titleClicksSortAndToggle();
+    void refreshKeepsCurrentAccount();
+    void refreshWithDataFileRemovedEmptiesTheList();
+    void backupThenRestoreBringsBackTheBackup();
+    void restoreOfBrokenFileChangesNothing();
+    void cancelledDialogsChangeNothing();
+
+private:
+    std::unique_ptr<TfrmVantory> makeWindow();
+    QStringList siteNames(TfrmVantory &w);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedServices> m_services;
+    QString m_dataFile;
+};
+
+void TestMainWindow::init()
+{
+    TestSupport::clearSettings();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_services = std::make_unique<ScriptedServices>();
+    RegWriteString(SectionMain, SettingDataPath, m_dir->path());
+    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
+    m_dataFile = m_dir->filePath(DataFileName);
+}
+
+void TestMainWindow::cleanup()
+{
+    QString why;
+    QVERIFY2(m_services->allConsumed(&why), qPrintable(why));
+    m_services.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<TfrmVantory> TestMainWindow::makeWindow()
+{
+    return std::make_unique<TfrmVantory>();
+}
+
+QStringList TestMainWindow::siteNames(TfrmVantory &w)
+{
+    QStringList names;
+    for (int r = 0; r < w.accountModel()->rowCount(); ++r)
+        names << w.accountModel()->index(r, AccountModel::ColumnSite).data().toString();
+    return names;
+}
+
+void TestMainWindow::firstStartWithoutDataFile()
+{
+    auto w = makeWindow();
+    QVERIFY(m_services->messages.isEmpty());
+    QVERIFY(w->cdsVantory()->isActive());
+    QCOMPARE(w->cdsVantory()->recordCount(), 0);
+    QCOMPARE(w->hdrTotals()->sectionText(1), QStringLiteral("Totals: 0 Site(s)"));
+    QVERIFY(!QFile::exists(m_dataFile));
+    // The first save creates the data file and the mapping files.
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert());
+    QVERIFY(t->setValue(FieldSiteName, QStringLiteral("First")));
+    QVERIFY(t->post());
+    QVERIFY(QFile::exists(m_dataFile));
+    QVERIFY(QFile::exists(m_dir->filePath(ReadMappingFileName)));
+    QVERIFY(QFile::exists(m_dir->filePath(WriteMappingFileName)));
+}
+
+void TestMainWindow::unreadableDataFileIsReportedAndKept()
+{
+    const QByteArray broken = "<Accounts>\n<Account>\n";
+    QVERIFY(TestSupport::writeFile(m_dataFile, broken));
+    {
+        auto w = makeWindow();
+        QCOMPARE(m_services->messages.size(), 1);
+        QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(m_services->messages[0].title, QStringLiteral("Vantory"));
+        QVERIFY(m_services->messages[0].text.startsWith(QStringLiteral("XML Parse Error:\n\rReason: ")));
+        QVERIFY(!w->cdsVantory()->isActive());
+        QCOMPARE(w->hdrTotals()->sectionText(1), QStringLiteral("Totals: 0 Site(s)"));
+        w->show();
+        QVERIFY(w->close()); // a table that never opened does not keep the program alive
+    }
+    QCOMPARE(readAll(m_dataFile), broken);
+}
+
+void TestMainWindow::dataPathSeparator_data()
+{
+    QTest::addColumn<bool>("trailing");
+    QTest::newRow("without separator") << false;
+    QTest::newRow("with separator") << true;
+}
+
+void TestMainWindow::dataPathSeparator()
+{
+    QFETCH(bool, trailing);
+    RegWriteString(SectionMain, SettingDataPath, m_dir->path() + (trailing ? QStringLiteral("/") : QString()));
+    auto w = makeWindow();
+    QCOMPARE(w->GetDataPath(), m_dir->path() + u'/');
+    QCOMPARE(w->xtrVantory()->fileName(), m_dataFile);
+}
+
+void TestMainWindow::firstRunQuestionAskedOnce()
+{
+    TestSupport::clearSettings();
+    RegWriteString(SectionMain, SettingDataPath, m_dir->path());
+    auto w = makeWindow();
+    m_services->queueAnswer(QMessageBox::No);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTRY_COMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("Do you want to password protect your account settings?"));
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Question);
+    QCOMPARE(RegReadInteger(SectionMain, SettingNoPromptSetPassword, 0), 1);
+    w->hide();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    auto again = makeWindow();
+    again->show();
+    QVERIFY(QTest::qWaitForWindowActive(again.get()));
+    QCOMPARE(m_services->messages.size(), 1);
+}
+
+void TestMainWindow::closingWithNothingPendingLeavesFileUntouched()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0)})));
+    const QDateTime before = QFileInfo(m_dataFile).lastModified();
+    const QByteArray contents = readAll(m_dataFile);
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(w->close());
+    QCOMPARE(readAll(m_dataFile), contents);
+    QCOMPARE(QFileInfo(m_dataFile).lastModified(), before);
+}
+
+void TestMainWindow::totalsTexts_data()
+{
+    QTest::addColumn<QList<QByteArray>>("accounts");
+    QTest::addColumn<QStringList>("texts");
+    QTemporaryDir *unused = nullptr;
+    Q_UNUSED(unused);
+    QTest::newRow("empty") << QList<QByteArray>{}
+                           << QStringList{u"Totals: 0 Site(s)"_qs, u"(0)  "_qs, u"NA"_qs, u"0 Active/0 Inactive"_qs,
+                                          u"$0.00"_qs};
+    QTest::newRow("mixed states")
+        << QList<QByteArray>{accountXml(0, QStringLiteral("A"), 1, 9.95), accountXml(1, QStringLiteral("B"), 0, 50),
+                             accountXml(2, QStringLiteral("C"), 2, 70), accountXml(3, QStringLiteral("D"), 1, 10.49)}
+        << QStringList{u"Totals: 4 Site(s)"_qs, u"(0)  "_qs, u"NA"_qs, u"2 Active/1 Inactive"_qs, u"$20.00"_qs};
+}
+
+void TestMainWindow::totalsTexts()
+{
+    QFETCH(QList<QByteArray>, accounts);
+    QFETCH(QStringList, texts);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile(accounts)));
+    auto w = makeWindow();
+    QCOMPARE(w->hdrTotals()->sectionText(0), QString());
+    for (int s = 1; s <= 5; ++s)
+        QCOMPARE(w->hdrTotals()->sectionText(s), texts[s - 1]);
+}
+
+void TestMainWindow::columnAndSectionWidths()
+{
+    auto w = makeWindow();
+    w->show();
+    w->dbgAccounts()->resize(623, w->dbgAccounts()->height());
+    w->LayoutColumns();
+    const QList<int> columns = {207, 75, 100, 125, 100};
+    const QList<int> sections = {12, 208, 76, 101, 126, 101};
+    for (int c = 0; c < 5; ++c)
+        QCOMPARE(w->dbgAccounts()->columnWidth(c), columns[c]);
+    for (int s = 0; s < 6; ++s)
+        QCOMPARE(w->hdrTotals()->sectionSize(s), sections[s]);
+}
+
+void TestMainWindow::totalsSectionSnapsBack()
+{
+    auto w = makeWindow();
+    w->show();
+    w->dbgAccounts()->resize(623, w->dbgAccounts()->height());
+    w->LayoutColumns();
+    // A user's drag arrives as a section resize; it is undone at once.
+    w->hdrTotals()->resizeSection(0, 40);
+    QCOMPARE(w->hdrTotals()->sectionSize(0), 11);
+    w->hdrTotals()->resizeSection(2, 300);
+    QCOMPARE(w->hdrTotals()->sectionSize(2), 76);
+    // Releasing a button over the title row restores the computed column widths.
+    w->dbgAccounts()->setColumnWidth(0, 50);
+    QTest::mouseRelease(w->dbgAccounts()->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(w->dbgAccounts()->columnWidth(0), w->dbgAccounts()->width() - 400 - 16);
+}
+
+void TestMainWindow::titleClicksSortAndToggle()
+{
+    QVERIFY(TestSupport::writeFile(
+        m_dataFile, dataFile({accountXml(0, QStringLiteral("beta"), 1, 5, m_dir->filePath(QStringLiteral("b"))),
+                              accountXml(1, QStringLiteral("Alpha"), 0, 1), accountXml(2, QStringLiteral("gamma"), 2, 3)})));
+    QDir(m_dir->path()).mkpath(QStringLiteral("b"));
+    TestSupport::writeFile(m_dir->filePath(QStringLiteral("b/f1")), "x");
+    auto w = makeWindow();
+    QCOMPARE(siteNames(*w), (QStringList{u"Alpha"_qs, u"beta"_qs, u"gamma"_qs}));
+    QHeaderView *titles = w->dbgAccounts()->horizontalHeader();
+    auto click = [&](int column) {
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                          QPoint(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2));
+    };
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    click(0); // the first click on Site after start sorts descending
+    QCOMPARE(siteNames(*w), (QStringList{u"gamma"_qs, u"beta"_qs, u"Alpha"_qs}));
+    QVERIFY(w->accountModel()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
+    click(0);
+    QCOMPARE(siteNames(*w), (QStringList{u"Alpha"_qs, u"beta"_qs, u"gamma"_qs}));
+    click(AccountModel::ColumnMonthlyFee);
+    QCOMPARE(siteNames(*w), (QStringList{u"Alpha"_qs, u"gamma"_qs, u"beta"_qs}));
+    QVERIFY(!w->accountModel()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
+    click(AccountModel::ColumnTotalFiles);
+    click(0);
+    click(AccountModel::ColumnTotalFiles); // ascending again after another column
+    QCOMPARE(siteNames(*w).last(), QStringLiteral("beta"));
+    click(AccountModel::ColumnActive);
+    QCOMPARE(siteNames(*w), (QStringList{u"Alpha"_qs, u"beta"_qs, u"gamma"_qs}));
+}
+
+void TestMainWindow::refreshKeepsCurrentAccount()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("saves"));
+    QDir().mkpath(folder);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0),
+                                                          accountXml(1, QStringLiteral("B"), 1, 0, folder),
+                                                          accountXml(2, QStringLiteral("C"), 1, 0)})));
+    auto w = makeWindow();
+    QVERIFY(w->cdsVantory()->setRecNo(2));
+    QCOMPARE(w->accountModel()->index(1, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(0)  "));
+    for (int i = 0; i < 3; ++i)
+        TestSupport::writeFile(folder + QStringLiteral("/f%1").arg(i), "x");
+    w->findChild<QAction *>(QStringLiteral("aRefresh"))->trigger();
+    QCOMPARE(w->cdsVantory()->value(FieldSiteName).toString(), QStringLiteral("B"));
+    QCOMPARE(w->accountModel()->index(1, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(3)  "));
+    QCOMPARE(w->hdrTotals()->sectionText(2), QStringLiteral("(3)  "));
+}
+
+void TestMainWindow::refreshWithDataFileRemovedEmptiesTheList()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0)})));
+    auto w = makeWindow();
+    QVERIFY(QFile::remove(m_dataFile));
+    w->findChild<QAction *>(QStringLiteral("aRefresh"))->trigger();
+    QCOMPARE(w->accountModel()->rowCount(), 0);
+    QVERIFY(m_services->messages.isEmpty());
+}
+
+void TestMainWindow::backupThenRestoreBringsBackTheBackup()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    auto w = makeWindow();
+    const QString backup = m_dir->filePath(QStringLiteral("backup.xml"));
+    TestSupport::writeFile(backup, "an older backup to be replaced");
+    m_services->queuePath(backup);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    QCOMPARE(m_services->pickers.last().title, QStringLiteral("Select Backup Destination"));
+    QCOMPARE(m_services->pickers.last().filter, QStringLiteral("Vantory Data (*.xml)|*.xml"));
+    QCOMPARE(readAll(backup), readAll(m_dataFile));
+
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("Added later")) && t->post());
+    QCOMPARE(siteNames(*w).size(), 2);
+
+    m_services->queuePath(backup);
+    w->findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QCOMPARE(m_services->pickers.last().title, QStringLiteral("Select Backup File"));
+    QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
+    QCOMPARE(readAll(m_dataFile), readAll(backup));
+    QCOMPARE(w->cdsVantory()->indexName(), QStringLiteral("siteName__IdxA"));
+    QVERIFY(m_services->messages.isEmpty());
+}
+
+void TestMainWindow::restoreOfBrokenFileChangesNothing()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    const QByteArray before = readAll(m_dataFile);
+    auto w = makeWindow();
+    const QString broken = m_dir->filePath(QStringLiteral("broken.xml"));
+    TestSupport::writeFile(broken, "<Accounts><Account>");
+    m_services->queuePath(broken);
+    w->findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QCOMPARE(m_services->messages.size(), 1);
+    QVERIFY(m_services->messages[0].text.startsWith(QStringLiteral("XML Parse Error:")));
+    QCOMPARE(readAll(m_dataFile), before);
+    QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
+}
+
+void TestMainWindow::cancelledDialogsChangeNothing()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    const QByteArray before = readAll(m_dataFile);
+    auto w = makeWindow();
+    m_services->queuePath(QString());
+    m_services->queuePath(QString());
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    w->findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QCOMPARE(readAll(m_dataFile), before);
+    QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
+    QVERIFY(m_services->messages.isEmpty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
