@@ -70,14 +70,14 @@ qint64 roundedFee(double fee)
 
 void calcFields(DataSet &table, const FileCounter &countFiles)
 {
-    const QString savePath = table.value(FieldSavePath).toString();
-    table.setCalcValue(FieldTotalFiles, countFiles ? countFiles(savePath, CountLimit) : 0);
-    const int active = table.value(FieldActive).toInt();
-    table.setCalcValue(FieldIsActive, active == StateActive ? QVariant(1) : QVariant());
-    table.setCalcValue(FieldIsInactive, active == StateInactive ? QVariant(1) : QVariant());
-    const double fee = table.value(FieldMonthlyFee).toDouble();
-    table.setCalcValue(FieldActualMonthlyFee,
-                       active == StateActive ? QVariant(qint64(roundedFee(fee))) : QVariant());
+    // Runs for every row on every load: positions, not names.
+    const QString savePath = table.value(SavePath).toString();
+    table.setCalcValue(TotalFiles, countFiles ? countFiles(savePath, CountLimit) : 0);
+    const int active = table.value(Active).toInt();
+    table.setCalcValue(IsActive, active == StateActive ? QVariant(1) : QVariant());
+    table.setCalcValue(IsInactive, active == StateInactive ? QVariant(1) : QVariant());
+    const double fee = table.value(MonthlyFee).toDouble();
+    table.setCalcValue(ActualMonthlyFee, active == StateActive ? QVariant(qint64(roundedFee(fee))) : QVariant());
 }
 
 } // namespace AccountTable

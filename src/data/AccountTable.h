@@ -14,6 +14,12 @@ using FileCounter = std::function<qint32(const QString &folder, qint32 limit)>;
 
 constexpr qint32 CountLimit = 1000;
 
+// Positions of the fields in the table, in the order fieldDefs() gives them.
+enum Field {
+    AccountID, SiteName, SiteUrl, SavePath, Username, Password, MonthlyFee, AddedDate, Active,
+    TotalFiles, IsActive, IsInactive, ActualMonthlyFee, FieldCount
+};
+
 std::vector<FieldDef> fieldDefs();
 std::vector<FieldDef> storedFieldDefs();
 // Defines the fields, the aggregates and the bookmark key of a closed table.

@@ -301,8 +301,12 @@ bool DataSet::setValue(int field, const QVariant &value)
 
 void DataSet::setCalcValue(const QString &name, const QVariant &value)
 {
-    const int field = fieldIndex(name);
-    if (!m_calcWrite || field < 0)
+    setCalcValue(fieldIndex(name), value);
+}
+
+void DataSet::setCalcValue(int field, const QVariant &value)
+{
+    if (!m_calcWrite || field < 0 || field >= int(m_fields.size()))
         return;
     (*m_calcWrite)[field] = coerce(field, value);
 }

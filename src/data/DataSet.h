@@ -137,6 +137,7 @@ public:
     bool setValue(int field, const QVariant &value);
     // Inside onCalcFields only.
     void setCalcValue(const QString &name, const QVariant &value);
+    void setCalcValue(int field, const QVariant &value);
     bool isModified() const { return m_modified; }
 
     // Values of the record at a 1-based position of the active order, without moving.

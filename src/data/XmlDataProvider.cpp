@@ -185,10 +185,250 @@ bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping 
     return true;
 }
 
+namespace {
+
+// A quick reader for data files in the layout this program writes (UTF-8, one element per row, one
+// text element per field). Anything it does not expect, it leaves to the full XML reader, which
+// also gives the exact error and its place; so it never accepts what the full reader would refuse.
+class QuickReader
+{
+public:
+    QuickReader(const QByteArray &data, const std::vector<FieldDef> &fields, const std::vector<QByteArray> &names,
+                const QByteArray &document, const QByteArray &row)
+        : p(data.constData())
+        , end(data.constData() + data.size())
+        , m_fields(fields)
+        , m_names(names)
+        , m_document(document)
+        , m_row(row)
+    {
+    }
+
+    bool read(QList<RowValues> &rows)
+    {
+        if (end - p >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+            p += 3;
+        if (startsWith("<?xml")) {
+            const char *close = find("?>");
+            if (!close)
+                return false;
+            p = close + 2;
+        }
+        if (!skipMisc() || !openTag(m_document, true))
+            return false;
+        for (;;) {
+            if (!skipMisc())
+                return false;
+            if (closeTag(m_document))
+                break;
+            RowValues values(qsizetype(m_fields.size()));
+            if (!readRow(values))
+                return false;
+            rows.append(std::move(values));
+        }
+        return skipMisc() && p == end;
+    }
+
+private:
+    bool startsWith(const char *s) const
+    {
+        const size_t n = strlen(s);
+        return size_t(end - p) >= n && memcmp(p, s, n) == 0;
+    }
+    const char *find(const char *s) const
+    {
+        const size_t n = strlen(s);
+        for (const char *q = p; size_t(end - q) >= n; ++q) {
+            if (memcmp(q, s, n) == 0)
+                return q;
+        }
+        return nullptr;
+    }
+    void skipSpace()
+    {
+        while (p < end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t'))
+            ++p;
+    }
+    // White space and comments between elements.
+    bool skipMisc()
+    {
+        for (;;) {
+            skipSpace();
+            if (!startsWith("<!--"))
+                return true;
+            const char *close = find("-->");
+            if (!close)
+                return false;
+            p = close + 3;
+        }
+    }
+    bool name(const QByteArray &expected)
+    {
+        if (size_t(end - p) < size_t(expected.size()) || memcmp(p, expected.constData(), size_t(expected.size())) != 0)
+            return false;
+        const char *after = p + expected.size();
+        if (after < end && (*after == '>' || *after == '/' || *after == ' ' || *after == '\n' || *after == '\r' ||
+                            *after == '\t')) {
+            p = after;
+            return true;
+        }
+        return false;
+    }
+    // "<name>" with nothing but white space inside (attributes are left to the full reader, except on
+    // the document element, where a version attribute is allowed).
+    bool openTag(const QByteArray &tag, bool allowAttributes)
+    {
+        if (p >= end || *p != '<')
+            return false;
+        ++p;
+        if (!name(tag))
+            return false;
+        if (allowAttributes) {
+            while (p < end && *p != '>' && *p != '<' && *p != '/' && *p != '&')
+                ++p;
+        } else {
+            skipSpace();
+        }
+        if (p >= end || *p != '>')
+            return false;
+        ++p;
+        return true;
+    }
+    bool closeTag(const QByteArray &tag)
+    {
+        const char *save = p;
+        if (startsWith("</")) {
+            p += 2;
+            if (name(tag)) {
+                skipSpace();
+                if (p < end && *p == '>') {
+                    ++p;
+                    return true;
+                }
+            }
+        }
+        p = save;
+        return false;
+    }
+    bool readRow(RowValues &values)
+    {
+        if (!openTag(m_row, false))
+            return false;
+        for (;;) {
+            if (!skipMisc())
+                return false;
+            if (closeTag(m_row))
+                return true;
+            if (p >= end || *p != '<' || p + 1 >= end || p[1] == '/' || p[1] == '!' || p[1] == '?')
+                return false;
+            ++p;
+            const char *nameStart = p;
+            while (p < end && *p != '>' && *p != '/' && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' &&
+                   *p != '<')
+                ++p;
+            const QByteArray tag(nameStart, p - nameStart);
+            skipSpace();
+            QString text;
+            if (startsWith("/>")) {
+                p += 2;
+            } else {
+                if (p >= end || *p != '>')
+                    return false;
+                ++p;
+                const char *textStart = p;
+                while (p < end && *p != '<')
+                    ++p;
+                if (!decodeText(textStart, p, text))
+                    return false;
+                if (!closeTag(tag))
+                    return false;
+            }
+            int field = -1;
+            for (size_t i = 0; i < m_names.size(); ++i) {
+                if (m_names[i] == tag) {
+                    field = int(i);
+                    break;
+                }
+            }
+            if (field >= 0 && !parseValue(m_fields[size_t(field)], text, values[field]))
+                return false;
+        }
+    }
+    bool decodeText(const char *from, const char *to, QString &out)
+    {
+        QByteArray bytes;
+        const char *run = from;
+        for (const char *q = from; q < to; ++q) {
+            const unsigned char c = static_cast<unsigned char>(*q);
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                return false;
+            if (c == '>' && q - from >= 2 && q[-1] == ']' && q[-2] == ']')
+                return false;
+            if (c != '&')
+                continue;
+            bytes.append(run, q - run);
+            const char *semi = static_cast<const char *>(memchr(q, ';', size_t(to - q)));
+            if (!semi)
+                return false;
+            const QByteArray entity(q + 1, semi - q - 1);
+            if (entity == "amp")
+                bytes += '&';
+            else if (entity == "lt")
+                bytes += '<';
+            else if (entity == "gt")
+                bytes += '>';
+            else if (entity == "quot")
+                bytes += '"';
+            else if (entity == "apos")
+                bytes += '\'';
+            else if (entity.startsWith('#')) {
+                bool ok = false;
+                const uint code = entity.startsWith("#x") ? entity.mid(2).toUInt(&ok, 16) : entity.mid(1).toUInt(&ok);
+                if (!ok || code == 0 || code > 0x10FFFF || (code < 0x20 && code != 9 && code != 10 && code != 13) ||
+                    (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF)
+                    return false;
+                const char32_t ch = char32_t(code);
+                bytes += QString::fromUcs4(&ch, 1).toUtf8();
+            } else {
+                return false;
+            }
+            q = semi;
+            run = semi + 1;
+        }
+        bytes.append(run, to - run);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        out = utf8.decode(bytes);
+        if (utf8.hasError())
+            return false;
+        // The full reader turns line ends into line feeds.
+        if (out.contains(u'\r'))
+            out.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        return true;
+    }
+
+    const char *p;
+    const char *end;
+    const std::vector<FieldDef> &m_fields;
+    const std::vector<QByteArray> &m_names;
+    QByteArray m_document;
+    QByteArray m_row;
+};
+
+} // namespace
+
 bool XmlDataProvider::parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows,
                             QByteArray &encoding, QString &error) const
 {
     encoding = detectEncoding(data);
+    if (encoding.toUpper() == "UTF-8" || encoding.toUpper() == "UTF8") {
+        std::vector<QByteArray> names;
+        for (const QString &n : mapping.fieldElements)
+            names.push_back(n.toUtf8());
+        QuickReader quick(data, m_fields, names, mapping.documentElement.toUtf8(), mapping.rowElement.toUtf8());
+        rows.clear();
+        if (quick.read(rows))
+            return true;
+    }
     QXmlStreamReader xml;
     if (isUnicodeName(encoding)) {
         xml.addData(data);
@@ -316,28 +556,54 @@ bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QS
     return true;
 }
 
+namespace {
+// Text content and attribute values, escaped for XML.
+void appendEscaped(QString &out, const QString &text)
+{
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\r': out += QLatin1String("&#13;"); break;
+        default:
+            // Characters XML cannot carry at all are dropped rather than making the file unreadable.
+            if (c.unicode() < 0x20 && c != u'\t' && c != u'\n')
+                break;
+            out += c;
+        }
+    }
+}
+} // namespace
+
 QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mapping &mapping,
                                       const QByteArray &encoding) const
 {
     QString text;
-    text.reserve(rows.size() * 400 + 200);
-    QXmlStreamWriter w(&text);
-    w.setAutoFormatting(true);
-    w.setAutoFormattingIndent(2);
+    text.reserve(rows.size() * 420 + 200);
     text += QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(QString::fromLatin1(encoding));
-    w.writeStartElement(mapping.documentElement);
+    const QString rowOpen = QStringLiteral("  <") + mapping.rowElement + QStringLiteral(">\n");
+    const QString rowClose = QStringLiteral("  </") + mapping.rowElement + QStringLiteral(">\n");
+    std::vector<QString> open, close;
+    for (const QString &e : mapping.fieldElements) {
+        open.push_back(QStringLiteral("    <") + e + u'>');
+        close.push_back(QStringLiteral("</") + e + QStringLiteral(">\n"));
+    }
+    text += u'<' + mapping.documentElement + QStringLiteral(">\n");
     for (const RowValues &row : rows) {
-        w.writeStartElement(mapping.rowElement);
+        text += rowOpen;
         for (size_t i = 0; i < m_fields.size(); ++i) {
             const QVariant &v = row.value(qsizetype(i));
             if (!v.isValid() || v.isNull())
                 continue;
-            w.writeTextElement(mapping.fieldElements[i], formatValue(m_fields[i], v));
+            text += open[i];
+            appendEscaped(text, formatValue(m_fields[i], v));
+            text += close[i];
         }
-        w.writeEndElement();
+        text += rowClose;
     }
-    w.writeEndElement();
-    w.writeEndDocument();
+    text += QStringLiteral("</") + mapping.documentElement + QStringLiteral(">\n");
 
     if (isUnicodeName(encoding)) {
         if (encoding.toUpper().startsWith("UTF-16")) {

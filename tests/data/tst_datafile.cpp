@@ -89,6 +89,8 @@ private Q_SLOTS:
     void parseErrorsCarryLineAndPosition();
     void brokenWriteLeavesOriginalWholeAndNoTemporary();
     void mappingWithUnknownVersionIsRefused();
+    void missingMappingFilesAreRecreated();
+    void quickAndFullReaderAgree();
     void modifyAndDeleteFindRowsByOldValues();
 };
 
@@ -220,6 +222,50 @@ void TestDataFile::mappingWithUnknownVersionIsRefused()
     QString error;
     QVERIFY(!p.load(rows, error));
     QCOMPARE(error, QStringLiteral("Version of Transformation File not supported"));
+}
+
+void TestDataFile::missingMappingFilesAreRecreated()
+{
+    Folder folder;
+    const RowValues a = sample(0, QStringLiteral("a"));
+    roundTrip({a}, folder);
+    QVERIFY(QFile::remove(folder.readMapping()));
+    QVERIFY(QFile::remove(folder.writeMapping()));
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY2(p.load(rows, error), qPrintable(error));
+    QCOMPARE(rows, QList<RowValues>{a});
+    QVERIFY(p.applyChanges({{PendingChange::Delete, a, {}}}, error));
+    QVERIFY(QFile::exists(folder.readMapping()));
+    QVERIFY(QFile::exists(folder.writeMapping()));
+}
+
+void TestDataFile::quickAndFullReaderAgree()
+{
+    // Files written by hand or by other tools take the full reader's path; the result is the same.
+    Folder folder;
+    XmlDataProvider p(AccountTable::storedFieldDefs());
+    folder.point(p);
+    const QByteArray plain = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n<!-- note -->\n"
+                             "  <Account>\n    <accountID>7</accountID>\n    <siteName>A &amp; B &#x65E5; &lt;x&gt;</siteName>\n"
+                             "    <siteUrl/>\n    <monthlyFee> 1.5 </monthlyFee>\n  </Account>\n</Accounts>\n";
+    QByteArray unusual = plain;
+    unusual.replace("<siteName>A &amp; B", "<siteName><![CDATA[A & B]]>");
+    for (const QByteArray &contents : {plain, unusual}) {
+        QVERIFY(TestSupport::writeFile(folder.data(), contents));
+        QList<RowValues> rows;
+        QString error;
+        QVERIFY2(p.load(rows, error), qPrintable(error));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][0].toInt(), 7);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("A & B 日 <x>"));
+        QCOMPARE(rows[0][2].toString(), QString(u""_qs));
+        QVERIFY(!rows[0][2].isNull());
+        QCOMPARE(rows[0][6].toDouble(), 1.5);
+        QVERIFY(rows[0][3].isNull());
+    }
 }
 
 void TestDataFile::modifyAndDeleteFindRowsByOldValues()
