@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs every benchmark of this folder against the given build folder and prints their figures.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-build}
+status=0
+echo "== data file (10,000 accounts)"
+"$build/bench/datafile-bench" 10000 || status=1
+for script in "$here"/bench-*.sh; do
+    echo "== $(basename "$script")"
+    "$script" "$build" || status=1
+done
+exit $status
