@@ -108,8 +108,10 @@ QVariant AccountModel::headerData(int section, Qt::Orientation orientation, int 
         font.setBold(true);
         return font;
     }
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Vertical)
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant(); // the indicator column has no numbers
+    if (role != Qt::DisplayRole)
+        return {};
     switch (section) {
     case ColumnSite: return tr("Site");
     case ColumnTotalFiles: return tr("Total Files");

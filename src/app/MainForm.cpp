@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
@@ -238,6 +239,7 @@ void TfrmVantory::createListArea()
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the columns are laid out to fit
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_popup->popup(m_grid->viewport()->mapToGlobal(pos)); });
@@ -258,6 +260,7 @@ void TfrmVantory::createListArea()
     connect(titles, &QHeaderView::sectionClicked, this, &TfrmVantory::dbgAccountsTitleClick);
     titles->viewport()->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid() && current.row() + 1 != m_table->recNo())
@@ -413,7 +416,9 @@ void TfrmVantory::UpdateTotals()
 void TfrmVantory::LayoutColumns()
 {
     constexpr int n = AccountModel::ColumnCount;
-    const int w = m_grid->width();
+    // The grid's width, less a vertical scroll bar when one shows: the columns always fit.
+    QScrollBar *bar = m_grid->verticalScrollBar();
+    const int w = m_grid->width() - (bar->isVisible() ? bar->width() : 0);
     const int a = std::min(w / n, 100);
     const int widths[n] = {w - 4 * a - n - 11, (3 * a) / 4, a, (5 * a) / 4, a};
     for (int c = 0; c < n; ++c)
@@ -460,6 +465,9 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
         dbgAccountsMouseUp();
+    } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
+        // The grid gets its final width from the window's layout, after the window's own resize.
+        LayoutColumns();
     } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         dbgAccountsDblClick();
         return true;

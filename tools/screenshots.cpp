@@ -1,0 +1,82 @@
+// Renders the main window with a sample account list, and with an empty one, to PNG files.
+// usage: QT_QPA_PLATFORM=offscreen build/tools/screenshots OUTDIR
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "app/VantoryConsts.h"
+#include "settings/RegSettings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace VantoryConsts;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(data);
+}
+
+QByteArray sampleAccounts(const QString &saves)
+{
+    const char *names[] = {"Article Vault",   "Brindle PLR",     "Content Quarry", "Daily eBooks",   "Evergreen Niche",
+                           "Fresh Templates", "Graphics Depot",  "Hidden Gems",    "Instant Courses", "Jumpstart Kits",
+                           "Keyword Mine",    "Lucid Reports",   "Master Resell",  "Niche Toolbox",  "Omni Scripts",
+                           "Premium Audio",   "Quillmere",       "Resale Rights",  "Software Shelf", "Turnkey Sites"};
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
+    for (int i = 0; i < 20; ++i) {
+        const QString folder = saves + QStringLiteral("/site%1").arg(i);
+        const int files = i == 2 ? 1001 : (i * 37) % 250;
+        for (int f = 0; f < files; ++f)
+            writeFile(folder + QStringLiteral("/file%1.txt").arg(f), "x");
+        xml += QStringLiteral("  <Account><accountID>%1</accountID><siteName>%2</siteName>"
+                              "<savePath>%3</savePath><monthlyFee>%4</monthlyFee>"
+                              "<addedDate>2025-%5-%6</addedDate><active>%7</active></Account>\n")
+                   .arg(i)
+                   .arg(QString::fromLatin1(names[i]))
+                   .arg(folder)
+                   .arg(i % 4 == 3 ? 0.0 : 9.95 + i * 2.5)
+                   .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                   .arg(1 + (i * 7) % 28, 2, 10, QLatin1Char('0'))
+                   .arg(i % 5 == 1 ? 0 : (i % 7 == 4 ? 2 : 1))
+                   .toUtf8();
+    }
+    return xml + "</Accounts>\n";
+}
+
+void render(const QString &dataDir, const QString &png)
+{
+    RegWriteString(SectionMain, SettingDataPath, dataDir);
+    TfrmVantory window;
+    window.resize(720, 480);
+    window.show();
+    QApplication::processEvents();
+    window.dbgAccounts()->setFocus();
+    QApplication::processEvents();
+    window.grab().save(png);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStandardPaths::setTestModeEnabled(true); // never touch the user's own settings
+    VantoryApplication app(argc, argv);
+    Startup::initApplication();
+    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+    QTemporaryDir tmp;
+    writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
+    render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"));
+    render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
+    return 0;
+}
