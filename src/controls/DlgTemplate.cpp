@@ -1,0 +1,216 @@
+#include "DlgTemplate.h"
+
+#include "Icons.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int StripHeight = 40;
+constexpr QSize ButtonSize{80, 25};
+
+QPushButton *makeStripButton(const QString &text, const QString &icon, const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(Icons::icon(icon), text, parent);
+    button->setObjectName(name);
+    button->setMinimumSize(ButtonSize);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace
+
+TDlgTemplate::TDlgTemplate(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("DlgTemplate"));
+    setSizeGripEnabled(false);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("pnlClient"));
+    root->addWidget(m_client, 1);
+
+    ButtonsGroupBox = new QGroupBox(this);
+    ButtonsGroupBox->setObjectName(QStringLiteral("ButtonsGroupBox"));
+    ButtonsGroupBox->setMinimumHeight(StripHeight);
+    ButtonsGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    root->addWidget(ButtonsGroupBox);
+
+    btnOK = makeStripButton(tr("OK"), QStringLiteral("ok"), QStringLiteral("btnOK"), ButtonsGroupBox);
+    btnOK->setDefault(true);
+    btnCancel = makeStripButton(tr("Cancel"), QStringLiteral("cancel"), QStringLiteral("btnCancel"), ButtonsGroupBox);
+    // A hidden Cancel leaves its place empty, as on the original form: OK keeps its position.
+    QSizePolicy cancelPolicy = btnCancel->sizePolicy();
+    cancelPolicy.setRetainSizeWhenHidden(true);
+    btnCancel->setSizePolicy(cancelPolicy);
+
+    // OK 6 px left of Cancel, Cancel 4 px from the right end, both 8 px below the strip's top;
+    // both stay at the right edge when the dialog is wider.
+    auto *strip = new QHBoxLayout(ButtonsGroupBox);
+    strip->setContentsMargins(4, 8, 4, StripHeight - 8 - ButtonSize.height());
+    strip->setSpacing(6);
+    strip->addStretch(1);
+    strip->addWidget(btnOK);
+    strip->addWidget(btnCancel);
+    setTabOrder(btnOK, btnCancel);
+
+    setModalResult(btnOK, mrOk);
+    setModalResult(btnCancel, mrCancel);
+    m_cancelButton = btnCancel;
+
+    setMinimumSize(MinimumClientSize);
+    resize(m_clientSize);
+}
+
+TDlgTemplate::~TDlgTemplate() = default;
+
+void TDlgTemplate::setClientSize(const QSize &size)
+{
+    m_clientSize = size.expandedTo(MinimumClientSize);
+    if (!m_placed)
+        resize(m_clientSize);
+}
+
+void TDlgTemplate::setModalResult(QAbstractButton *button, int result)
+{
+    if (!button)
+        return;
+    if (!m_modalResults.contains(button)) {
+        connect(button, &QAbstractButton::clicked, this, [this, button] { modalButtonWasClicked(button); });
+        connect(button, &QObject::destroyed, this, [this, button] { m_modalResults.remove(button); });
+    }
+    m_modalResults.insert(button, result);
+}
+
+void TDlgTemplate::makeOkTheCancelButton()
+{
+    m_cancelButton = btnOK;
+    btnCancel->hide();
+}
+
+void TDlgTemplate::modalButtonWasClicked(QAbstractButton *button)
+{
+    setResult(modalResult(button));
+    if (button == btnOK)
+        btnOKClick();
+    else if (button == btnCancel)
+        btnCancelClick();
+    Q_EMIT modalButtonClicked(button);
+    if (result() != mrNone)
+        done(result());
+}
+
+void TDlgTemplate::btnOKClick() {}
+
+void TDlgTemplate::btnCancelClick() {}
+
+void TDlgTemplate::reject()
+{
+    done(mrCancel);
+}
+
+QPushButton *TDlgTemplate::visibleDefaultButton() const
+{
+    // QDialog hands the default role to an auto-default button while it has the focus, so this is
+    // the button Enter presses right now.
+    const QList<QPushButton *> buttons = findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        if (button->isDefault() && button->isVisible())
+            return button;
+    }
+    return nullptr;
+}
+
+bool TDlgTemplate::takesEnter() const
+{
+    const QPushButton *button = visibleDefaultButton();
+    return button && button->isEnabled();
+}
+
+bool TDlgTemplate::takesEscape() const
+{
+    return m_cancelButton && m_cancelButton->isVisible() && m_cancelButton->isEnabled();
+}
+
+void TDlgTemplate::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        if (takesEscape()) {
+            event->accept();
+            m_cancelButton->click();
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    const bool plainEnter = (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier) ||
+                            (event->key() == Qt::Key_Enter && (event->modifiers() | Qt::KeypadModifier) == Qt::KeypadModifier);
+    if (plainEnter) {
+        if (takesEnter()) {
+            event->accept();
+            visibleDefaultButton()->click();
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TDlgTemplate::setVisible(bool visible)
+{
+    if (visible && !m_placed && !isVisible()) {
+        m_placed = true;
+        placeOnFirstShow();
+    }
+    QDialog::setVisible(visible);
+}
+
+QWidget *TDlgTemplate::mainWindow(const QWidget *except)
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window != except && window->isVisible() && qobject_cast<QMainWindow *>(window))
+            return window;
+    }
+    QWidget *active = QApplication::activeWindow();
+    return active && active != except ? active : nullptr;
+}
+
+void TDlgTemplate::placeOnFirstShow()
+{
+    ensurePolished();
+    if (layout())
+        layout()->activate();
+    setFixedSize(m_clientSize.expandedTo(minimumSizeHint()).expandedTo(MinimumClientSize));
+
+    QWidget *host = parentWidget() ? parentWidget()->window() : mainWindow(this);
+    QScreen *screen = host ? host->screen() : this->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QRect target = host && host->isVisible() ? host->frameGeometry() : available;
+    if (!target.isValid())
+        return;
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(target.center());
+    if (available.isValid()) {
+        frame.moveRight(qMin(frame.right(), available.right()));
+        frame.moveBottom(qMin(frame.bottom(), available.bottom()));
+        frame.moveLeft(qMax(frame.left(), available.left()));
+        frame.moveTop(qMax(frame.top(), available.top()));
+    }
+    move(frame.topLeft());
+}

@@ -1,0 +1,123 @@
+#include "ExtDBGrid.h"
+
+#include <QAbstractProxyModel>
+#include <QHeaderView>
+#include <QPainter>
+#include <QScrollBar>
+
+DataSetSource::~DataSetSource() = default;
+
+TExtDBGrid::TExtDBGrid(QWidget *parent) : QTableView(parent)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+TExtDBGrid::~TExtDBGrid() = default;
+
+void TExtDBGrid::setBackgroundBitmap(const QPixmap &bitmap)
+{
+    m_background = bitmap;
+    // With a tile the paint event covers the whole viewport: the separate background fill would
+    // only paint the area twice.
+    viewport()->setAutoFillBackground(m_background.isNull());
+    viewport()->update();
+}
+
+void TExtDBGrid::setBackgroundBitmap(const QImage &bitmap)
+{
+    setBackgroundBitmap(QPixmap::fromImage(bitmap));
+}
+
+int TExtDBGrid::defaultRowHeight() const
+{
+    return verticalHeader()->defaultSectionSize();
+}
+
+void TExtDBGrid::setDefaultRowHeight(int height)
+{
+    verticalHeader()->setMinimumSectionSize(qMin(height, verticalHeader()->minimumSectionSize()));
+    verticalHeader()->setDefaultSectionSize(height);
+    updateVerticalScrollBar();
+}
+
+void TExtDBGrid::setModel(QAbstractItemModel *newModel)
+{
+    for (const QMetaObject::Connection &c : std::as_const(m_modelConnections))
+        disconnect(c);
+    m_modelConnections.clear();
+    QTableView::setModel(newModel);
+    if (newModel) {
+        const auto recheck = [this] { updateVerticalScrollBar(); };
+        m_modelConnections << connect(newModel, &QAbstractItemModel::rowsInserted, this, recheck)
+                           << connect(newModel, &QAbstractItemModel::rowsRemoved, this, recheck)
+                           << connect(newModel, &QAbstractItemModel::modelReset, this, recheck)
+                           << connect(newModel, &QAbstractItemModel::layoutChanged, this, recheck);
+    }
+    updateVerticalScrollBar();
+}
+
+bool TExtDBGrid::isDataSetOpen() const
+{
+    const QAbstractItemModel *m = model();
+    while (m) {
+        if (const auto *source = dynamic_cast<const DataSetSource *>(m))
+            return source->isDataSetOpen();
+        const auto *proxy = qobject_cast<const QAbstractProxyModel *>(m);
+        m = proxy ? proxy->sourceModel() : nullptr;
+    }
+    return true;
+}
+
+bool TExtDBGrid::verticalScrollBarWanted() const
+{
+    if (!model() || !isDataSetOpen())
+        return false;
+    const qint64 rows = model()->rowCount(rootIndex());
+    return (rows + 1) * (qint64(defaultRowHeight()) + 1) > height();
+}
+
+void TExtDBGrid::updateVerticalScrollBar()
+{
+    const Qt::ScrollBarPolicy wanted = verticalScrollBarWanted() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (verticalScrollBarPolicy() != wanted)
+        setVerticalScrollBarPolicy(wanted);
+}
+
+void TExtDBGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    updateVerticalScrollBar();
+}
+
+void TExtDBGrid::showEvent(QShowEvent *event)
+{
+    QTableView::showEvent(event);
+    updateVerticalScrollBar();
+}
+
+void TExtDBGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    // The view scrolls by moving pixels; the tile stays put at the viewport's corner.
+    if (!m_background.isNull())
+        viewport()->update();
+}
+
+QImage TExtDBGrid::stripedTile()
+{
+    QImage tile(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < tile.height(); ++y) {
+        for (int x = 0; x < tile.width(); ++x)
+            tile.setPixel(x, y, (x + y) % 4 == 3 ? qRgb(0xE0, 0xE0, 0xE0) : qRgb(0xFF, 0xFF, 0xFF));
+    }
+    return tile;
+}
+
+void TExtDBGrid::paintEvent(QPaintEvent *event)
+{
+    if (!m_background.isNull()) {
+        QPainter painter(viewport());
+        painter.drawTiledPixmap(viewport()->rect(), m_background, QPoint(0, 0));
+    }
+    QTableView::paintEvent(event);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QMetaObject>
+#include <QPixmap>
+#include <QTableView>
+
+// What the grid asks the model it shows (through dynamic_cast, past any proxy models): whether the
+// data set behind it is open. A model that does not implement it counts as open. A model whose
+// data set opens or closes should say so with a model reset (or the owner calls
+// TExtDBGrid::updateVerticalScrollBar()).
+class DataSetSource
+{
+public:
+    virtual ~DataSetSource();
+    virtual bool isDataSetOpen() const = 0;
+};
+
+// Part 7.2, unit ExtDBGrid: the account grid. Adds a background picture laid as a tile from the
+// viewport's top-left corner under the cells (cells drawn without a background show it), and a
+// vertical scroll bar shown exactly when the grid is bound to a model whose data set is open and
+// (rowCount + 1) x (defaultRowHeight + 1) > height(); decided whenever the size, the model or its
+// row count changes.
+class TExtDBGrid : public QTableView
+{
+    Q_OBJECT
+    Q_PROPERTY(QPixmap backgroundBitmap READ backgroundBitmap WRITE setBackgroundBitmap)
+
+public:
+    explicit TExtDBGrid(QWidget *parent = nullptr);
+    ~TExtDBGrid() override;
+
+    QPixmap backgroundBitmap() const { return m_background; }
+    // Copies the picture and repaints. A null picture gives the plain base colour back.
+    void setBackgroundBitmap(const QPixmap &bitmap);
+    void setBackgroundBitmap(const QImage &bitmap);
+
+    // The data rows' height (the vertical header's default section size).
+    int defaultRowHeight() const;
+    void setDefaultRowHeight(int height);
+
+    void setModel(QAbstractItemModel *model) override;
+
+    // The rule above, for the current state.
+    bool verticalScrollBarWanted() const;
+    // Whether the model (or the model behind its proxies) has an open data set.
+    bool isDataSetOpen() const;
+
+    // The account list's 32 x 32 tile: white with light grey (#E0E0E0) pixels where (x + y) mod 4 = 3.
+    static QImage stripedTile();
+
+public Q_SLOTS:
+    // Applies the scroll-bar rule now.
+    void updateVerticalScrollBar();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    QPixmap m_background;
+    QList<QMetaObject::Connection> m_modelConnections;
+};

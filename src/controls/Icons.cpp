@@ -1,0 +1,153 @@
+#include "Icons.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QIconEngine>
+#include <QPainter>
+#include <QSvgRenderer>
+
+// Q_INIT_RESOURCE must be used outside any namespace. vantory_gui is a static library, so nothing
+// registers the compiled resource unless something calls this.
+static void initIconsResource()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace Icons {
+
+namespace {
+
+void ensureResource()
+{
+    static const bool done = [] {
+        initIconsResource();
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// Renders the same SVG document for every size and mode; a disabled icon is drawn greyed out.
+class SvgIconEngine : public QIconEngine
+{
+public:
+    explicit SvgIconEngine(QString path) : m_path(std::move(path)) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, dpr));
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
+    {
+        QPixmap pm = Icons::pixmap(name(), size, scale);
+        if (mode == QIcon::Disabled && !pm.isNull())
+            pm = greyed(pm);
+        return pm;
+    }
+
+    QString key() const override { return QStringLiteral("VantorySvgIconEngine"); }
+    QIconEngine *clone() const override { return new SvgIconEngine(m_path); }
+    QString iconName() override { return name(); }
+    bool isNull() override { return !QFile::exists(m_path); }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        const QSize natural = defaultSize(name());
+        return {natural, natural * 2};
+    }
+
+private:
+    QString name() const
+    {
+        // ":/icons/<name>.svg"
+        return m_path.mid(8, m_path.size() - 12);
+    }
+
+    static QPixmap greyed(const QPixmap &source)
+    {
+        QImage img = source.toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x) {
+                const int g = 128 + qGray(line[x]) / 2;
+                line[x] = qRgba(g, g, g, qAlpha(line[x]) / 2);
+            }
+        }
+        QPixmap result = QPixmap::fromImage(img);
+        result.setDevicePixelRatio(source.devicePixelRatio());
+        return result;
+    }
+
+    QString m_path;
+};
+
+} // namespace
+
+QString resourcePath(const QString &name)
+{
+    return QStringLiteral(":/icons/") + name + QStringLiteral(".svg");
+}
+
+QStringList names()
+{
+    ensureResource();
+    QStringList result;
+    const QStringList files = QDir(QStringLiteral(":/icons")).entryList({QStringLiteral("*.svg")}, QDir::Files);
+    for (const QString &file : files)
+        result << file.left(file.size() - 4);
+    result.sort();
+    return result;
+}
+
+QSize defaultSize(const QString &name)
+{
+    ensureResource();
+    QSvgRenderer renderer(resourcePath(name));
+    if (!renderer.isValid())
+        return {};
+    return renderer.viewBoxF().size().toSize();
+}
+
+QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio)
+{
+    ensureResource();
+    // Parsing an SVG costs far more than painting it; the documents are few and small.
+    static QHash<QString, QSvgRenderer *> renderers;
+    QSvgRenderer *&renderer = renderers[name];
+    if (!renderer) {
+        renderer = new QSvgRenderer(resourcePath(name));
+        renderer->setAspectRatioMode(Qt::KeepAspectRatio);
+    }
+    if (!renderer->isValid() || size.isEmpty())
+        return {};
+    const QSize device = (QSizeF(size) * devicePixelRatio).toSize();
+    QPixmap pm(device);
+    pm.fill(Qt::transparent);
+    {
+        QPainter painter(&pm);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(device)));
+    }
+    pm.setDevicePixelRatio(devicePixelRatio);
+    return pm;
+}
+
+QIcon icon(const QString &name)
+{
+    ensureResource();
+    const QString path = resourcePath(name);
+    if (!QFile::exists(path))
+        return {};
+    return QIcon(new SvgIconEngine(path));
+}
+
+} // namespace Icons
