@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/ExtDBGrid.h"
+
 #include <QAbstractTableModel>
 
 #include <functional>
@@ -9,7 +11,7 @@ class DataSet;
 // Shows the account table to the grid: five columns, rows in the table's active order. It reads the
 // values the table holds (computed fields included) and never computes anything itself, so painting
 // never touches the disk.
-class AccountModel : public QAbstractTableModel
+class AccountModel : public QAbstractTableModel, public DataSetSource
 {
     Q_OBJECT
 
@@ -29,7 +31,7 @@ public:
     // The column whose title is drawn bold (-1: none).
     void setBoldColumn(int column);
     int boldColumn() const { return m_boldColumn; }
-    bool isDataSetOpen() const;
+    bool isDataSetOpen() const override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

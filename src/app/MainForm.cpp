@@ -1,8 +1,13 @@
 #include "MainForm.h"
 
+#include "AccountCellDelegate.h"
 #include "AccountModel.h"
+#include "GridEditors.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
+#include "controls/ExtDBGrid.h"
+#include "controls/Icons.h"
+#include "controls/XPPanel.h"
 #include "data/AccountTable.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
@@ -20,6 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -80,6 +86,11 @@ TfrmVantory::TfrmVantory(QWidget *parent)
     createToolBar();
     createListArea();
     statusBar()->setObjectName(QStringLiteral("stMain"));
+    // Remove is enabled exactly while there are rows; re-checked whenever the rows change.
+    connect(m_table.get(), &DataSet::reset, this, &TfrmVantory::aAccountDeleteUpdate);
+    connect(m_table.get(), &DataSet::rowInserted, this, &TfrmVantory::aAccountDeleteUpdate);
+    connect(m_table.get(), &DataSet::rowRemoved, this, &TfrmVantory::aAccountDeleteUpdate);
+    aAccountDeleteUpdate();
     setMinimumSize(589, 161);
     resize(627, 327);
     FormCreate();
@@ -104,7 +115,7 @@ QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, co
         action->setShortcutContext(Qt::WindowShortcut);
     }
     if (!icon.isEmpty())
-        action->setProperty("iconName", icon);
+        action->setIcon(Icons::icon(icon));
     connect(action, &QAction::triggered, this, handler);
     addAction(action);
     return action;
@@ -181,7 +192,7 @@ void TfrmVantory::createToolBar()
     m_toolBar->addActions({act("aAccountAdd"), act("aAccountEdit")});
     m_toolBar->addSeparator();
     m_toolBar->addAction(act("aSearch"));
-    auto *refresh = new QAction(tr("Refresh"), m_toolBar);
+    auto *refresh = new QAction(Icons::icon(QStringLiteral("refresh")), tr("Refresh"), m_toolBar);
     refresh->setObjectName(QStringLiteral("tbRefresh"));
     connect(refresh, &QAction::triggered, act("aRefresh"), &QAction::trigger);
     m_toolBar->addAction(refresh);
@@ -191,7 +202,10 @@ void TfrmVantory::createToolBar()
     m_logo->setObjectName(QStringLiteral("imgLogo"));
     m_logo->setAlignment(Qt::AlignCenter);
     m_logo->setCursor(Qt::PointingHandCursor);
-    m_logo->setText(appTitle());
+    m_logo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_logo->setMinimumWidth(133);
+    m_logo->setPixmap(Icons::pixmap(QStringLiteral("logo"), QSize(133, 25), devicePixelRatioF()));
+    m_logo->setToolTip(webSiteUrl());
     m_logo->installEventFilter(this);
     m_toolBar->addWidget(m_logo);
 }
@@ -203,23 +217,7 @@ void TfrmVantory::createListArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    auto *caption = new QFrame(central);
-    caption->setObjectName(QStringLiteral("pnlAccounts"));
-    caption->setFixedHeight(29);
-    caption->setFrameShape(QFrame::Panel);
-    caption->setFrameShadow(QFrame::Sunken);
-    caption->setAutoFillBackground(true);
-    caption->setBackgroundRole(QPalette::Highlight);
-    auto *captionLayout = new QHBoxLayout(caption);
-    captionLayout->setContentsMargins(6, 0, 6, 0);
-    auto *captionText = new QLabel(tr("Accounts"), caption);
-    captionText->setObjectName(QStringLiteral("lblAccounts"));
-    QFont bold = captionText->font();
-    bold.setBold(true);
-    captionText->setFont(bold);
-    captionText->setForegroundRole(QPalette::HighlightedText);
-    captionLayout->addWidget(captionText);
-    layout->addWidget(caption);
+    layout->addWidget(createAccountsCaptionBar(central).pnlAccounts);
 
     m_listPanel = new QFrame(central);
     m_listPanel->setObjectName(QStringLiteral("pnlVantory"));
@@ -232,7 +230,9 @@ void TfrmVantory::createListArea()
     listLayout->setContentsMargins(1, 1, 1, 1);
     listLayout->setSpacing(0);
 
-    m_grid = new QTableView(m_listPanel);
+    auto *grid = new TExtDBGrid(m_listPanel);
+    grid->setBackgroundBitmap(TExtDBGrid::stripedTile());
+    m_grid = grid;
     m_grid->setObjectName(QStringLiteral("dbgAccounts"));
     m_grid->setFrameShape(QFrame::NoFrame);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -246,6 +246,11 @@ void TfrmVantory::createListArea()
     m_model = new AccountModel(m_table.get(), m_grid);
     m_model->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
     m_grid->setModel(m_model);
+    auto *delegate = new AccountCellDelegate(m_grid);
+    delegate->showEditorForCell = [this](const QModelIndex &index, const QRect &cell) {
+        return m_editors && m_editors->showForCell(index, cell);
+    };
+    m_grid->setItemDelegate(delegate);
     QHeaderView *rows = m_grid->verticalHeader();
     rows->setFixedWidth(IndicatorWidth);
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -262,7 +267,9 @@ void TfrmVantory::createListArea()
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
+            [this](const QModelIndex &current, const QModelIndex &previous) {
+                if (m_editors && previous.isValid() && previous.column() != current.column())
+                    m_editors->dbgAccountsColExit(previous.column());
                 if (current.isValid() && current.row() + 1 != m_table->recNo())
                     m_table->setRecNo(current.row() + 1);
             });
@@ -318,6 +325,7 @@ void TfrmVantory::FormCreate()
     FDateEditRow = -1;
     m_sortedColumn = 0;
     SortDataSet(*m_table, AccountModel::fieldName(0));
+    m_editors = new GridEditors(this, m_grid, m_table.get());
     LayoutColumns();
     ResetRowHeight();
 }
@@ -457,14 +465,17 @@ void TfrmVantory::FormResize()
         if (w && w != m_logo)
             used += w->width();
     }
-    const int free = std::max(0, m_toolBar->width() - used);
-    m_logo->setFixedWidth(std::max(133, free - 8));
+    // The logo takes the tool bar's free width (its size policy keeps that up as the bar changes).
+    m_logo->resize(std::max(m_logo->minimumWidth(), m_toolBar->width() - used), m_logo->height());
 }
 
 bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
         dbgAccountsMouseUp();
+    } else if (m_grid && watched == m_grid && event->type() == QEvent::KeyPress) {
+        if (m_editors && m_editors->dbgAccountsKeyDown(static_cast<QKeyEvent *>(event)))
+            return true;
     } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
         // The grid gets its final width from the window's layout, after the window's own resize.
         LayoutColumns();

@@ -1,0 +1,47 @@
+#include "AccountCellDelegate.h"
+
+#include "AccountModel.h"
+#include "controls/Icons.h"
+
+#include <QPainter>
+
+AccountCellDelegate::AccountCellDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+void AccountCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt = option;
+    const bool selected = opt.state & QStyle::State_Selected;
+    if (!selected)
+        opt.backgroundBrush = Qt::NoBrush;
+    const QVariant value = index.data(AccountModel::ValueRole);
+    if (!value.isValid() || value.isNull()) {
+        QStyledItemDelegate::paint(painter, opt, index);
+        return;
+    }
+    const bool focused = opt.state & QStyle::State_HasFocus;
+    const int column = index.column();
+    if (focused && (column == AccountModel::ColumnActive || column == AccountModel::ColumnDateAdded) &&
+        showEditorForCell && showEditorForCell(index, opt.rect))
+        return;
+    if (column == AccountModel::ColumnActive) {
+        if (selected)
+            painter->fillRect(opt.rect, opt.palette.brush(QPalette::Highlight));
+        static const char *const pictures[] = {"state-inactive", "state-active", "state-na"};
+        const int state = value.toInt();
+        if (state < 0 || state > 2)
+            return; // no picture for a value outside the three states
+        const QSize size(16, 16);
+        const QPixmap picture = Icons::pixmap(QLatin1String(pictures[state]), size, painter->device()->devicePixelRatioF());
+        const QRect r = opt.rect;
+        painter->drawPixmap(QPoint((r.left() + r.right() + 1 - size.width()) / 2,
+                                   (r.top() + r.bottom() + 1 - size.height()) / 2),
+                            picture);
+        return;
+    }
+    opt.state &= ~QStyle::State_HasFocus; // no focus frame drawn over the tile
+    QStyledItemDelegate::paint(painter, opt, index);
+}
