@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int StripHeight = 40;
+constexpr char ModalResultProperty[] = "vantoryModalResult";
 constexpr QSize ButtonSize{80, 25};
 
 QPushButton *makeStripButton(const QString &text, const QString &icon, const QString &name, QWidget *parent)
@@ -59,7 +60,7 @@ TDlgTemplate::TDlgTemplate(QWidget *parent)
     // OK 6 px left of Cancel, Cancel 4 px from the right end, both 8 px below the strip's top;
     // both stay at the right edge when the dialog is wider.
     auto *strip = new QHBoxLayout(ButtonsGroupBox);
-    strip->setContentsMargins(4, 8, 4, StripHeight - 8 - ButtonSize.height());
+    fitStripMargins();
     strip->setSpacing(6);
     strip->addStretch(1);
     strip->addWidget(btnOK);
@@ -87,11 +88,15 @@ void TDlgTemplate::setModalResult(QAbstractButton *button, int result)
 {
     if (!button)
         return;
-    if (!m_modalResults.contains(button)) {
+    // Kept on the button itself, so that it lives exactly as long as the button.
+    if (!button->property(ModalResultProperty).isValid())
         connect(button, &QAbstractButton::clicked, this, [this, button] { modalButtonWasClicked(button); });
-        connect(button, &QObject::destroyed, this, [this, button] { m_modalResults.remove(button); });
-    }
-    m_modalResults.insert(button, result);
+    button->setProperty(ModalResultProperty, result);
+}
+
+int TDlgTemplate::modalResult(const QAbstractButton *button) const
+{
+    return button ? button->property(ModalResultProperty).toInt() : mrNone;
 }
 
 void TDlgTemplate::makeOkTheCancelButton()
@@ -189,13 +194,40 @@ QWidget *TDlgTemplate::mainWindow(const QWidget *except)
     return active && active != except ? active : nullptr;
 }
 
+void TDlgTemplate::fitStripMargins()
+{
+    // The group box keeps a style-dependent frame margin of its own; the layout adds the rest, so
+    // that the buttons sit 8 px below the strip's top and 4 px from its right end whatever the style.
+    const QMargins frame = ButtonsGroupBox->contentsMargins();
+    const int bottom = StripHeight - 8 - ButtonSize.height();
+    ButtonsGroupBox->layout()->setContentsMargins(qMax(0, 4 - frame.left()), qMax(0, 8 - frame.top()),
+                                                  qMax(0, 4 - frame.right()), qMax(0, bottom - frame.bottom()));
+}
+
 void TDlgTemplate::placeOnFirstShow()
 {
     ensurePolished();
+    ButtonsGroupBox->ensurePolished();
+    fitStripMargins();
     if (layout())
         layout()->activate();
     setFixedSize(m_clientSize.expandedTo(minimumSizeHint()).expandedTo(MinimumClientSize));
+    centre();
+}
 
+void TDlgTemplate::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Now the frame around the window is known (where the platform tells it at once): centre the
+    // whole frame, not just the client area.
+    if (!m_centredWithFrame && frameGeometry().size() != size()) {
+        m_centredWithFrame = true;
+        centre();
+    }
+}
+
+void TDlgTemplate::centre()
+{
     QWidget *host = parentWidget() ? parentWidget()->window() : mainWindow(this);
     QScreen *screen = host ? host->screen() : this->screen();
     if (!screen)
@@ -204,7 +236,10 @@ void TDlgTemplate::placeOnFirstShow()
     const QRect target = host && host->isVisible() ? host->frameGeometry() : available;
     if (!target.isValid())
         return;
-    QRect frame(QPoint(0, 0), size());
+    const QMargins margins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                           frameGeometry().right() - geometry().right(),
+                           frameGeometry().bottom() - geometry().bottom());
+    QRect frame(QPoint(0, 0), size().grownBy(margins));
     frame.moveCenter(target.center());
     if (available.isValid()) {
         frame.moveRight(qMin(frame.right(), available.right()));

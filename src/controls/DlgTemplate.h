@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QHash>
 #include <QPointer>
 #include <QPushButton>
 
@@ -54,7 +53,7 @@ public:
 
     // The modal result a button sets when clicked. Setting one for another button of the dialog
     // makes it close the dialog the same way.
-    int modalResult(const QAbstractButton *button) const { return m_modalResults.value(button, mrNone); }
+    int modalResult(const QAbstractButton *button) const;
     void setModalResult(QAbstractButton *button, int result);
 
     // The button Escape presses; nullptr for none.
@@ -93,15 +92,18 @@ protected Q_SLOTS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void modalButtonWasClicked(QAbstractButton *button);
     void placeOnFirstShow();
+    void fitStripMargins();
+    void centre();
     QPushButton *visibleDefaultButton() const;
 
     QWidget *m_client = nullptr;
     QSize m_clientSize = DefaultClientSize;
     QPointer<QPushButton> m_cancelButton;
-    QHash<const QAbstractButton *, int> m_modalResults;
     bool m_placed = false;
+    bool m_centredWithFrame = false;
 };

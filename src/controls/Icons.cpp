@@ -111,6 +111,8 @@ QStringList names()
 QSize defaultSize(const QString &name)
 {
     ensureResource();
+    if (!QFile::exists(resourcePath(name)))
+        return {};
     QSvgRenderer renderer(resourcePath(name));
     if (!renderer.isValid())
         return {};
@@ -120,6 +122,8 @@ QSize defaultSize(const QString &name)
 QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio)
 {
     ensureResource();
+    if (!QFile::exists(resourcePath(name)))
+        return {};
     // Parsing an SVG costs far more than painting it; the documents are few and small.
     static QHash<QString, QSvgRenderer *> renderers;
     QSvgRenderer *&renderer = renderers[name];
