@@ -9,6 +9,7 @@
 #include "controls/Icons.h"
 #include "controls/XPPanel.h"
 #include "data/AccountTable.h"
+#include "editor/AccountEditForm.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
@@ -544,7 +545,9 @@ void TfrmVantory::aRestoreExecute()
 
 void TfrmVantory::EditAccount(int accountId)
 {
-    Q_UNUSED(accountId);
+    TfrmAccountEdit dialog(m_table.get());
+    dialog.AccountId = accountId;
+    dialog.exec();
 }
 
 void TfrmVantory::aAccountAddExecute()
