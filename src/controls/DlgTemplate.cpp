@@ -117,9 +117,13 @@ void TDlgTemplate::modalButtonWasClicked(QAbstractButton *button)
         done(result());
 }
 
-void TDlgTemplate::btnOKClick() {}
+void TDlgTemplate::btnOKClick()
+{
+}
 
-void TDlgTemplate::btnCancelClick() {}
+void TDlgTemplate::btnCancelClick()
+{
+}
 
 void TDlgTemplate::reject()
 {
@@ -160,8 +164,9 @@ void TDlgTemplate::keyPressEvent(QKeyEvent *event)
         }
         return;
     }
-    const bool plainEnter = (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier) ||
-                            (event->key() == Qt::Key_Enter && (event->modifiers() | Qt::KeypadModifier) == Qt::KeypadModifier);
+    const bool plainEnter =
+        (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier) ||
+        (event->key() == Qt::Key_Enter && (event->modifiers() | Qt::KeypadModifier) == Qt::KeypadModifier);
     if (plainEnter) {
         if (takesEnter()) {
             event->accept();

@@ -7,7 +7,6 @@
 class QAbstractButton;
 class QGroupBox;
 
-
 // Part 7.2, unit DlgTemplate: the base of the program's modal dialogs. Supplies a client area for
 // the derived dialog's own controls and the bottom strip ButtonsGroupBox with btnOK (the default
 // button, modal result OK) and btnCancel (the cancel button, modal result Cancel).
@@ -33,7 +32,12 @@ class TDlgTemplate : public QDialog
     Q_OBJECT
 
 public:
-    enum ModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
+    enum ModalResult
+    {
+        mrNone = 0,
+        mrOk = 1,
+        mrCancel = 2
+    };
     Q_ENUM(ModalResult)
 
     static constexpr QSize DefaultClientSize{332, 95};

@@ -60,8 +60,7 @@ bool isAbove(TCustomFloatEdit::Extended value, TCustomFloatEdit::Extended max)
 
 } // namespace
 
-TCustomFloatEdit::TCustomFloatEdit(QWidget *parent)
-    : QLineEdit(parent), m_decimalSeparator(systemDecimalSeparator())
+TCustomFloatEdit::TCustomFloatEdit(QWidget *parent) : QLineEdit(parent), m_decimalSeparator(systemDecimalSeparator())
 {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Input methods and drops would put text in without passing the key filter or the paste guard.
@@ -567,6 +566,8 @@ void TCustomFloatEdit::mouseReleaseEvent(QMouseEvent *event)
 
 // ---- TFloatEdit ----
 
-TFloatEdit::TFloatEdit(QWidget *parent) : TCustomFloatEdit(parent) {}
+TFloatEdit::TFloatEdit(QWidget *parent) : TCustomFloatEdit(parent)
+{
+}
 
 TFloatEdit::~TFloatEdit() = default;

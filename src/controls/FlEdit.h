@@ -73,10 +73,7 @@ public:
 
     // Number text with this field's separator and digits.
     QString formatValue(Extended value) const { return formatNumber(value, m_digits, m_decimalSeparator); }
-    bool parseText(const QString &text, Extended *value) const
-    {
-        return parseNumber(text, m_decimalSeparator, value);
-    }
+    bool parseText(const QString &text, Extended *value) const { return parseNumber(text, m_decimalSeparator, value); }
 
     // Fixed-point with exactly `digits` decimals, the given separator, no thousands separator,
     // rounded to 18 significant digits; exponent form when the integer part needs more than 18.

@@ -3,7 +3,9 @@
 #include <QBoxLayout>
 #include <QLabel>
 
-LabeledEdit::LabeledEdit(QWidget *parent) : LabeledEdit(QString(), LabelPosition::Above, parent) {}
+LabeledEdit::LabeledEdit(QWidget *parent) : LabeledEdit(QString(), LabelPosition::Above, parent)
+{
+}
 
 LabeledEdit::LabeledEdit(const QString &labelText, LabelPosition position, QWidget *parent)
     : QWidget(parent), m_position(position)

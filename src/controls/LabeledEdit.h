@@ -16,7 +16,11 @@ class LabeledEdit : public QWidget
     Q_PROPERTY(QString labelText READ labelText WRITE setLabelText)
 
 public:
-    enum class LabelPosition { Above, Left };
+    enum class LabelPosition
+    {
+        Above,
+        Left
+    };
 
     explicit LabeledEdit(QWidget *parent = nullptr);
     LabeledEdit(const QString &labelText, LabelPosition position = LabelPosition::Above, QWidget *parent = nullptr);

@@ -9,7 +9,9 @@ constexpr int CaptionIndent = 6;
 constexpr int CaptionBarHeight = 29;
 } // namespace
 
-TXpPanel::TXpPanel(QWidget *parent) : TXpPanel(QString(), parent) {}
+TXpPanel::TXpPanel(QWidget *parent) : TXpPanel(QString(), parent)
+{
+}
 
 TXpPanel::TXpPanel(const QString &caption, QWidget *parent) : QFrame(parent), m_caption(caption)
 {

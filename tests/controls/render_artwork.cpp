@@ -55,9 +55,8 @@ void renderIconSheet()
         const QSize natural = Icons::defaultSize(name);
         int x = labelWidth;
         for (int s : sizes) {
-            const QSize size = natural.width() > natural.height()
-                                   ? QSize(s * natural.width() / natural.height(), s)
-                                   : QSize(s, s);
+            const QSize size =
+                natural.width() > natural.height() ? QSize(s * natural.width() / natural.height(), s) : QSize(s, s);
             if (size.width() > cell - 4) {
                 x += cell;
                 continue;
@@ -75,6 +74,20 @@ void renderIconSheet()
     }
     p.end();
     save(sheet, QStringLiteral("icons-sheet"));
+
+    // The 16 px pictures side by side, enlarged without smoothing, to judge them pixel by pixel.
+    {
+        QStringList small = names;
+        small.removeAll(QStringLiteral("logo"));
+        QPixmap row(small.size() * 20 + 4, 24);
+        row.fill(Qt::white);
+        QPainter rp(&row);
+        for (int i = 0; i < small.size(); ++i)
+            rp.drawPixmap(4 + i * 20, 4, Icons::pixmap(small.at(i), QSize(16, 16)));
+        rp.end();
+        save(row.scaled(row.size() * 5, Qt::IgnoreAspectRatio, Qt::FastTransformation),
+             QStringLiteral("icons-16px-zoom"));
+    }
 
     for (const QString &name : names) {
         const QSize natural = Icons::defaultSize(name);
@@ -174,8 +187,8 @@ void renderWidgets()
         grid->setBackgroundBitmap(TExtDBGrid::stripedTile());
         grid->setDefaultRowHeight(19);
         auto *model = new QStandardItemModel(0, 3, &w);
-        model->setHorizontalHeaderLabels({QStringLiteral("Site"), QStringLiteral("Total Files"),
-                                          QStringLiteral("Monthly Fee")});
+        model->setHorizontalHeaderLabels(
+            {QStringLiteral("Site"), QStringLiteral("Total Files"), QStringLiteral("Monthly Fee")});
         const QStringList sites{QStringLiteral("Alpha PLR"), QStringLiteral("Beta Articles"),
                                 QStringLiteral("Gamma E-Books")};
         for (const QString &s : sites)

@@ -224,7 +224,8 @@ void TestExtDBGrid::backgroundIsTiledUnderCells()
     for (int y = 100; y < 140; ++y) {
         for (int x = 250; x < 290; ++x) {
             const bool grey = (x + y) % 4 == 3;
-            QVERIFY2(grey ? greyAt(image, x, y) : whiteAt(image, x, y), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            QVERIFY2(grey ? greyAt(image, x, y) : whiteAt(image, x, y),
+                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
         }
     }
     // Inside an unselected empty cell (row 1, column 1), away from the grid lines: the tile too.
@@ -232,7 +233,8 @@ void TestExtDBGrid::backgroundIsTiledUnderCells()
     for (int y = cell.top() + 3; y < cell.bottom() - 3; ++y) {
         for (int x = cell.left() + 3; x < cell.right() - 3; ++x) {
             const bool grey = (x + y) % 4 == 3;
-            QVERIFY2(grey ? greyAt(image, x, y) : whiteAt(image, x, y), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            QVERIFY2(grey ? greyAt(image, x, y) : whiteAt(image, x, y),
+                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
         }
     }
 }

@@ -61,14 +61,30 @@ void typeScript(QWidget *w, const QString &script)
 {
     for (QChar c : script) {
         switch (c.unicode()) {
-        case u'<': QTest::keyClick(w, Qt::Key_Left); break;
-        case u'>': QTest::keyClick(w, Qt::Key_Right); break;
-        case u'#': QTest::keyClick(w, Qt::Key_Home); break;
-        case u'$': QTest::keyClick(w, Qt::Key_End); break;
-        case u'^': QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier); break;
-        case u'~': QTest::keyClick(w, Qt::Key_Backspace); break;
-        case u'!': QTest::keyClick(w, Qt::Key_Delete); break;
-        default: QTest::keyClick(w, char(c.unicode())); break;
+        case u'<':
+            QTest::keyClick(w, Qt::Key_Left);
+            break;
+        case u'>':
+            QTest::keyClick(w, Qt::Key_Right);
+            break;
+        case u'#':
+            QTest::keyClick(w, Qt::Key_Home);
+            break;
+        case u'$':
+            QTest::keyClick(w, Qt::Key_End);
+            break;
+        case u'^':
+            QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+            break;
+        case u'~':
+            QTest::keyClick(w, Qt::Key_Backspace);
+            break;
+        case u'!':
+            QTest::keyClick(w, Qt::Key_Delete);
+            break;
+        default:
+            QTest::keyClick(w, char(c.unicode()));
+            break;
         }
     }
 }
@@ -245,36 +261,36 @@ void TestFloatEdit::keyFilter_data()
 
     // Digits 2, Min 0, Max 1000000, "." as separator unless stated.
     QTest::newRow("12.34") << QString() << 2 << QStringLiteral("12.34") << QStringLiteral("12.34") << -1 << 0 << 5;
-    QTest::newRow("third decimal refused") << QString() << 2 << QStringLiteral("12.345") << QStringLiteral("12.34")
-                                           << -1 << 0 << 5;
-    QTest::newRow("seventh digit refused") << QString() << 2 << QStringLiteral("1234567")
-                                           << QStringLiteral("123456") << -1 << 0 << 6;
+    QTest::newRow("third decimal refused")
+        << QString() << 2 << QStringLiteral("12.345") << QStringLiteral("12.34") << -1 << 0 << 5;
+    QTest::newRow("seventh digit refused")
+        << QString() << 2 << QStringLiteral("1234567") << QStringLiteral("123456") << -1 << 0 << 6;
     QTest::newRow("1000000 itself") << QString() << 2 << QStringLiteral("1000000") << QStringLiteral("1000000") << -1
                                     << 0 << 7;
-    QTest::newRow("one more digit at 1000000") << QString() << 2 << QStringLiteral("10000000")
-                                               << QStringLiteral("1000000") << -1 << 0 << 7;
-    QTest::newRow("minus gives -0 with 0 selected") << QString() << 2 << QStringLiteral("-") << QStringLiteral("-0")
-                                                    << 1 << 1 << 2;
+    QTest::newRow("one more digit at 1000000")
+        << QString() << 2 << QStringLiteral("10000000") << QStringLiteral("1000000") << -1 << 0 << 7;
+    QTest::newRow("minus gives -0 with 0 selected")
+        << QString() << 2 << QStringLiteral("-") << QStringLiteral("-0") << 1 << 1 << 2;
     QTest::newRow("digit after minus replaces the 0")
         << QString() << 2 << QStringLiteral("-5") << QStringLiteral("-5") << -1 << 0 << 2;
     QTest::newRow("separator gives 0.0 with last 0 selected")
         << QString() << 2 << QStringLiteral(".") << QStringLiteral("0.0") << 2 << 1 << 3;
-    QTest::newRow("digit after separator") << QString() << 2 << QStringLiteral(".5") << QStringLiteral("0.5") << -1
-                                           << 0 << 3;
-    QTest::newRow("separator over a selection") << QStringLiteral("12.00") << 2 << QStringLiteral("^.")
-                                                << QStringLiteral("0.0") << 2 << 1 << 3;
-    QTest::newRow("second separator refused") << QString() << 2 << QStringLiteral("1.2.3") << QStringLiteral("1.23")
-                                              << -1 << 0 << 4;
-    QTest::newRow("separator refused with 0 digits") << QString() << 0 << QStringLiteral("1.5")
-                                                     << QStringLiteral("15") << -1 << 0 << 2;
-    QTest::newRow("E at the end refused") << QString() << 2 << QStringLiteral("12E") << QStringLiteral("12") << -1
-                                          << 0 << 2;
-    QTest::newRow("E between two digits") << QString() << 2 << QStringLiteral("12<E") << QStringLiteral("1E2") << -1
-                                          << 0 << 2;
-    QTest::newRow("e between two digits") << QString() << 2 << QStringLiteral("12<e") << QStringLiteral("1e2") << -1
-                                          << 0 << 2;
-    QTest::newRow("E making the number too big") << QString() << 2 << QStringLiteral("19<E")
-                                                 << QStringLiteral("19") << -1 << 0 << 1;
+    QTest::newRow("digit after separator")
+        << QString() << 2 << QStringLiteral(".5") << QStringLiteral("0.5") << -1 << 0 << 3;
+    QTest::newRow("separator over a selection")
+        << QStringLiteral("12.00") << 2 << QStringLiteral("^.") << QStringLiteral("0.0") << 2 << 1 << 3;
+    QTest::newRow("second separator refused")
+        << QString() << 2 << QStringLiteral("1.2.3") << QStringLiteral("1.23") << -1 << 0 << 4;
+    QTest::newRow("separator refused with 0 digits")
+        << QString() << 0 << QStringLiteral("1.5") << QStringLiteral("15") << -1 << 0 << 2;
+    QTest::newRow("E at the end refused")
+        << QString() << 2 << QStringLiteral("12E") << QStringLiteral("12") << -1 << 0 << 2;
+    QTest::newRow("E between two digits")
+        << QString() << 2 << QStringLiteral("12<E") << QStringLiteral("1E2") << -1 << 0 << 2;
+    QTest::newRow("e between two digits")
+        << QString() << 2 << QStringLiteral("12<e") << QStringLiteral("1e2") << -1 << 0 << 2;
+    QTest::newRow("E making the number too big")
+        << QString() << 2 << QStringLiteral("19<E") << QStringLiteral("19") << -1 << 0 << 1;
     QTest::newRow("exponent form not counted for decimals")
         << QStringLiteral("1.2345") << 2 << QStringLiteral("$<E") << QStringLiteral("1.234E5") << -1 << 0 << 6;
     QTest::newRow("letters refused") << QString() << 2 << QStringLiteral("1a2b") << QStringLiteral("12") << -1 << 0
@@ -282,18 +298,17 @@ void TestFloatEdit::keyFilter_data()
     QTest::newRow("blank refused") << QString() << 2 << QStringLiteral("1 2") << QStringLiteral("12") << -1 << 0 << 2;
     QTest::newRow("plus refused") << QString() << 2 << QStringLiteral("+1") << QStringLiteral("1") << -1 << 0 << 1;
     QTest::newRow("comma refused") << QString() << 2 << QStringLiteral("1,5") << QStringLiteral("15") << -1 << 0 << 2;
-    QTest::newRow("minus in the middle refused") << QString() << 2 << QStringLiteral("12<-") << QStringLiteral("12")
-                                                 << -1 << 0 << 1;
+    QTest::newRow("minus in the middle refused")
+        << QString() << 2 << QStringLiteral("12<-") << QStringLiteral("12") << -1 << 0 << 1;
     QTest::newRow("minus at the start") << QStringLiteral("12") << 2 << QStringLiteral("#-") << QStringLiteral("-12")
                                         << -1 << 0 << 1;
-    QTest::newRow("typing over everything") << QStringLiteral("12.00") << 2 << QStringLiteral("^5")
-                                            << QStringLiteral("5") << -1 << 0 << 1;
-    QTest::newRow("above max through insertion") << QStringLiteral("999999.00") << 2 << QStringLiteral("#1")
-                                                 << QStringLiteral("999999.00") << -1 << 0 << 0;
-    QTest::newRow("backspace passes") << QString() << 2 << QStringLiteral("12~") << QStringLiteral("1") << -1 << 0
-                                      << 1;
-    QTest::newRow("backspace may leave a non-number") << QStringLiteral("-5") << 2 << QStringLiteral("$~")
-                                                      << QStringLiteral("-") << -1 << 0 << 1;
+    QTest::newRow("typing over everything")
+        << QStringLiteral("12.00") << 2 << QStringLiteral("^5") << QStringLiteral("5") << -1 << 0 << 1;
+    QTest::newRow("above max through insertion")
+        << QStringLiteral("999999.00") << 2 << QStringLiteral("#1") << QStringLiteral("999999.00") << -1 << 0 << 0;
+    QTest::newRow("backspace passes") << QString() << 2 << QStringLiteral("12~") << QStringLiteral("1") << -1 << 0 << 1;
+    QTest::newRow("backspace may leave a non-number")
+        << QStringLiteral("-5") << 2 << QStringLiteral("$~") << QStringLiteral("-") << -1 << 0 << 1;
     QTest::newRow("delete passes") << QStringLiteral("12") << 2 << QStringLiteral("#!") << QStringLiteral("2") << -1
                                    << 0 << 0;
     QTest::newRow("leading zeros") << QString() << 2 << QStringLiteral("007") << QStringLiteral("007") << -1 << 0 << 3;
@@ -521,19 +536,18 @@ void TestFloatEdit::pasteGuard_data()
 
     QTest::newRow("not a number, caret") << QStringLiteral("12.00") << 2 << 0 << QStringLiteral("abc") << 0
                                          << QStringLiteral("12.00") << -1 << 0;
-    QTest::newRow("not a number, selection") << QStringLiteral("12.00") << 1 << 3 << QStringLiteral("x") << 1
-                                             << QStringLiteral("12.00") << 1 << 3;
-    QTest::newRow("number making a non-number") << QStringLiteral("12.00") << 5 << 0 << QStringLiteral("1.5") << 2
-                                                << QStringLiteral("12.00") << -1 << 0;
+    QTest::newRow("not a number, selection")
+        << QStringLiteral("12.00") << 1 << 3 << QStringLiteral("x") << 1 << QStringLiteral("12.00") << 1 << 3;
+    QTest::newRow("number making a non-number")
+        << QStringLiteral("12.00") << 5 << 0 << QStringLiteral("1.5") << 2 << QStringLiteral("12.00") << -1 << 0;
     QTest::newRow("above max") << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("5000000") << 0
                                << QStringLiteral("1000000.00") << -1 << 0;
-    QTest::newRow("number replacing the selection") << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("42.5")
-                                                    << 1 << QStringLiteral("42.5") << -1 << 0;
-    QTest::newRow("below min is left for the exit") << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("-3") << 2
-                                                    << QStringLiteral("-3") << -1 << 0;
+    QTest::newRow("number replacing the selection")
+        << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("42.5") << 1 << QStringLiteral("42.5") << -1 << 0;
+    QTest::newRow("below min is left for the exit")
+        << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("-3") << 2 << QStringLiteral("-3") << -1 << 0;
     QTest::newRow("too many decimals are left for the exit")
-        << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("1.23456") << 0 << QStringLiteral("1.23456") << -1
-        << 0;
+        << QStringLiteral("12.00") << 0 << 5 << QStringLiteral("1.23456") << 0 << QStringLiteral("1.23456") << -1 << 0;
 }
 
 void TestFloatEdit::pasteGuard()

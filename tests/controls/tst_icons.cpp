@@ -22,11 +22,20 @@ double coverage(const QPixmap &pm)
 const QStringList &expectedNames()
 {
     static const QStringList names{
-        QStringLiteral("account-add"),    QStringLiteral("account-edit"),   QStringLiteral("account-remove"),
-        QStringLiteral("cancel"),         QStringLiteral("logo"),           QStringLiteral("make-money"),
-        QStringLiteral("ok"),             QStringLiteral("refresh"),        QStringLiteral("search"),
-        QStringLiteral("settings"),       QStringLiteral("share"),          QStringLiteral("state-active"),
-        QStringLiteral("state-inactive"), QStringLiteral("state-na"),
+        QStringLiteral("account-add"),
+        QStringLiteral("account-edit"),
+        QStringLiteral("account-remove"),
+        QStringLiteral("cancel"),
+        QStringLiteral("logo"),
+        QStringLiteral("make-money"),
+        QStringLiteral("ok"),
+        QStringLiteral("refresh"),
+        QStringLiteral("search"),
+        QStringLiteral("settings"),
+        QStringLiteral("share"),
+        QStringLiteral("state-active"),
+        QStringLiteral("state-inactive"),
+        QStringLiteral("state-na"),
     };
     return names;
 }
