@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-// Part 7.1, unit FlEdit: a single-line field for one number between a minimum and a maximum, shown
+// a single-line field for one number between a minimum and a maximum, shown
 // with a fixed number of decimals. Keystrokes whose result would not be a number, would exceed the
 // maximum or would carry too many decimals are refused; leaving the field validates against both
 // bounds and restores the value on entry when that fails.

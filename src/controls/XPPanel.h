@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QFrame>
 
-// Part 7.2, unit XPPanel: a panel that always paints its own colour over its whole area (a plain
+// a panel that always paints its own colour over its whole area (a plain
 // panel under visual themes shows its parent's background instead), with an optional caption.
 // Its colour is the Window role of its palette: a child panel that sets no colour of its own takes
 // its parent's ("ParentColor"), as lblAccounts does.
@@ -41,7 +41,7 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
 };
 
-// The "Accounts" caption bar above the account list (Part 3.1): pnlAccounts, 29 px high with a
+// The "Accounts" caption bar above the account list: pnlAccounts, 29 px high with a
 // lowered inner bevel in the active-caption colour (QPalette::Highlight), holding lblAccounts, a
 // TXpPanel that fills it, takes its colour and shows "Accounts" in bold (Tahoma where installed) in
 // the caption-text colour (QPalette::HighlightedText).

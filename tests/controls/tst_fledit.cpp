@@ -45,7 +45,7 @@ struct Host
     }
 };
 
-// The account editor's settings (Part 3.4).
+// The account editor's settings.
 void configureAsMonthlyFee(TCustomFloatEdit *edit)
 {
     edit->setDigits(2);
