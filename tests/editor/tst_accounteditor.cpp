@@ -1,0 +1,448 @@
+#include "ScriptedServices.h"
+#include "TestSupport.h"
+#include "app/AccountModel.h"
+#include "app/MainForm.h"
+#include "app/VantoryConsts.h"
+#include "controls/FlEdit.h"
+#include "controls/LabeledEdit.h"
+#include "data/DataSet.h"
+#include "editor/AccountEditForm.h"
+#include "security/Encode.h"
+#include "settings/RegSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+using namespace VantoryConsts;
+
+class TestAccountEditor : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void newAccountWithOnlyASiteName();
+    void editingLoadsEveryFieldAndKeepsTheDate();
+    void feeBoxRuleBothWays();
+    void passwordRoundTripAndTooLongPassword();
+    void missingSiteNameKeepsDialogOpenAndTableClean();
+    void fieldsAcceptNoMoreThanTheirSize();
+    void cancelTouchesNothing();
+    void browsePutsTheChosenFolder();
+    void editOnAnEmptyTable();
+
+    void removeAsksWithTheSiteName();
+    void removeIsDisabledOnAnEmptyTable();
+    void insertOpensTheEditorFromAnyControl();
+    void doubleClickOnDataRowOnlyOpensTheEditor();
+    void logoOpensTheWebSite();
+    void menusAndPopupMenu();
+
+private:
+    void writeAccounts(const QByteArray &accounts);
+    // Runs an action that opens the editor; `drive` works the dialog while it is open.
+    void withEditor(const QString &action, const std::function<void(TfrmAccountEdit *)> &drive);
+    QByteArray dataFile();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedServices> m_services;
+    std::unique_ptr<TfrmVantory> m_window;
+    bool m_driven = false;
+};
+
+void TestAccountEditor::init()
+{
+    TestSupport::clearSettings();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_services = std::make_unique<ScriptedServices>();
+    RegWriteString(SectionMain, SettingDataPath, m_dir->path());
+    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
+}
+
+void TestAccountEditor::cleanup()
+{
+    m_window.reset();
+    QString why;
+    QVERIFY2(m_services->allConsumed(&why), qPrintable(why));
+    m_services.reset();
+    m_dir.reset();
+}
+
+void TestAccountEditor::writeAccounts(const QByteArray &accounts)
+{
+    QVERIFY(TestSupport::writeFile(m_dir->filePath(DataFileName), "<Accounts>" + accounts + "</Accounts>"));
+    m_window = std::make_unique<TfrmVantory>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+QByteArray TestAccountEditor::dataFile()
+{
+    QFile f(m_dir->filePath(DataFileName));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestAccountEditor::withEditor(const QString &action, const std::function<void(TfrmAccountEdit *)> &drive)
+{
+    m_driven = false;
+    QTimer::singleShot(0, this, [this, drive] {
+        auto *dialog = qobject_cast<TfrmAccountEdit *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            qWarning("no account editor open");
+            return;
+        }
+        m_driven = true;
+        drive(dialog);
+        if (dialog->isVisible())
+            dialog->reject(); // a test that forgot to close it must not hang
+    });
+    m_window->findChild<QAction *>(action)->trigger();
+    QVERIFY(m_driven);
+}
+
+static void typeInto(LabeledEdit *edit, const QString &text)
+{
+    edit->edit()->setFocus();
+    edit->edit()->selectAll();
+    QTest::keyClicks(edit->edit(), text);
+}
+
+void TestAccountEditor::newAccountWithOnlyASiteName()
+{
+    writeAccounts("<Account><accountID>4</accountID><siteName>Old</siteName></Account>");
+    withEditor(QStringLiteral("aAccountAdd"), [](TfrmAccountEdit *d) {
+        QCOMPARE(d->windowTitle(), QStringLiteral("Account details"));
+        QTRY_VERIFY(d->ledSiteName->edit()->hasFocus());
+        QCOMPARE(d->cbActiveState->currentText(), QStringLiteral("Active"));
+        QVERIFY(!d->edtMonthlyFee->isEnabled());
+        typeInto(d->ledSiteName, QStringLiteral("New Site"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+    });
+    DataSet *t = m_window->cdsVantory();
+    QCOMPARE(t->recordCount(), 2);
+    QCOMPARE(t->value(FieldSiteName).toString(), QStringLiteral("New Site"));
+    QCOMPARE(t->value(FieldAccountID).toInt(), 5);
+    QCOMPARE(t->value(FieldAddedDate).toDate(), QDate::currentDate());
+    QCOMPARE(t->value(FieldMonthlyFee).toDouble(), 0.0);
+    QCOMPARE(t->value(FieldActive).toInt(), 1);
+    for (const QString &f : {FieldSiteUrl, FieldUsername, FieldPassword, FieldSavePath})
+        QCOMPARE(t->value(f).toString(), QString());
+    QVERIFY(dataFile().contains("<siteName>New Site</siteName>"));
+}
+
+void TestAccountEditor::editingLoadsEveryFieldAndKeepsTheDate()
+{
+    const QByteArray pwd = EncodeStr(QStringLiteral("s3cret")).toUtf8();
+    writeAccounts("<Account><accountID>0</accountID><siteName>Vault</siteName><siteUrl>https://v.example</siteUrl>"
+                  "<savePath>/tmp/v</savePath><username>me</username><password>" + pwd + "</password>"
+                  "<monthlyFee>12.5</monthlyFee><addedDate>2020-02-02</addedDate><active>2</active></Account>");
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        QCOMPARE(d->ledSiteName->text(), QStringLiteral("Vault"));
+        QCOMPARE(d->ledSiteUrl->text(), QStringLiteral("https://v.example"));
+        QCOMPARE(d->ledUserName->text(), QStringLiteral("me"));
+        QCOMPARE(d->ledPassword->text(), QStringLiteral("s3cret"));
+        QCOMPARE(d->ledSavePath->text(), QStringLiteral("/tmp/v"));
+        QVERIFY(d->chkMonthlyFee->isChecked());
+        QCOMPARE(d->edtMonthlyFee->text(), QStringLiteral("12.50"));
+        QTRY_VERIFY(d->edtMonthlyFee->hasFocus()); // an account with a fee opens in the amount
+        QCOMPARE(d->cbActiveState->currentIndex(), 2);
+        d->cbActiveState->setCurrentIndex(0);
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    DataSet *t = m_window->cdsVantory();
+    QCOMPARE(t->recordCount(), 1);
+    QCOMPARE(t->value(FieldActive).toInt(), 0);
+    QCOMPARE(t->value(FieldAddedDate).toDate(), QDate(2020, 2, 2)); // the date the user had stays
+    QCOMPARE(t->value(FieldMonthlyFee).toDouble(), 12.5);
+}
+
+void TestAccountEditor::feeBoxRuleBothWays()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName><monthlyFee>0</monthlyFee></Account>");
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        QVERIFY(!d->chkMonthlyFee->isChecked());
+        QVERIFY(!d->edtMonthlyFee->isEnabled() && !d->lblMonthlyFee->isEnabled());
+        QTest::mouseClick(d->chkMonthlyFee, Qt::LeftButton);
+        QVERIFY(d->edtMonthlyFee->isEnabled() && d->lblMonthlyFee->isEnabled());
+        QTRY_VERIFY(d->edtMonthlyFee->hasFocus());
+        d->edtMonthlyFee->selectAll();
+        QTest::keyClicks(d->edtMonthlyFee, QStringLiteral("9.99"));
+        // Unchecking stores 0 although the amount still shows.
+        QTest::mouseClick(d->chkMonthlyFee, Qt::LeftButton);
+        QCOMPARE(d->edtMonthlyFee->text(), QStringLiteral("9.99"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(m_window->cdsVantory()->value(FieldMonthlyFee).toDouble(), 0.0);
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        QTest::mouseClick(d->chkMonthlyFee, Qt::LeftButton);
+        d->edtMonthlyFee->selectAll();
+        QTest::keyClicks(d->edtMonthlyFee, QStringLiteral("9.99"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(m_window->cdsVantory()->value(FieldMonthlyFee).toDouble(), 9.99);
+}
+
+void TestAccountEditor::passwordRoundTripAndTooLongPassword()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName></Account>");
+    const QString forty(40, u'p');
+    withEditor(QStringLiteral("aAccountEdit"), [&](TfrmAccountEdit *d) {
+        typeInto(d->ledPassword, forty + u'x');
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        QVERIFY(d->isVisible()); // refused, not cut
+        typeInto(d->ledPassword, forty);
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QVERIFY(m_services->messages[0].text.contains(QStringLiteral("40")));
+    const QString stored = m_window->cdsVantory()->value(FieldPassword).toString();
+    QCOMPARE(stored.size(), 80);
+    QVERIFY(!dataFile().contains(forty.toLatin1()));
+    withEditor(QStringLiteral("aAccountEdit"), [&](TfrmAccountEdit *d) {
+        QCOMPARE(d->ledPassword->text(), forty);
+        d->reject();
+    });
+}
+
+void TestAccountEditor::missingSiteNameKeepsDialogOpenAndTableClean()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>Keep</siteName></Account>");
+    const QByteArray before = dataFile();
+    withEditor(QStringLiteral("aAccountAdd"), [&](TfrmAccountEdit *d) {
+        typeInto(d->ledSiteUrl, QStringLiteral("https://x"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        QVERIFY(d->isVisible());
+        QCOMPARE(m_window->cdsVantory()->state(), DataSet::Browse);
+        QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
+        QTRY_VERIFY(d->ledSiteName->edit()->hasFocus());
+        d->reject();
+    });
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("Field 'siteName' must have a value"));
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(dataFile(), before);
+    // Clearing the name of an existing account is refused the same way and leaves it as it was.
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        d->ledSiteName->edit()->clear();
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        QVERIFY(d->isVisible());
+        d->reject();
+    });
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), QStringLiteral("Keep"));
+    QCOMPARE(m_services->messages.size(), 2);
+}
+
+void TestAccountEditor::fieldsAcceptNoMoreThanTheirSize()
+{
+    writeAccounts({});
+    withEditor(QStringLiteral("aAccountAdd"), [](TfrmAccountEdit *d) {
+        const QList<QPair<LabeledEdit *, int>> limits = {
+            {d->ledSiteName, 260}, {d->ledSiteUrl, 260}, {d->ledSavePath, 260}, {d->ledUserName, 80}};
+        for (const auto &[edit, size] : limits) {
+            edit->edit()->setFocus();
+            QTest::keyClicks(edit->edit(), QString(size + 5, u'x'));
+            QCOMPARE(edit->text().size(), size);
+        }
+        d->reject();
+    });
+}
+
+void TestAccountEditor::cancelTouchesNothing()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>Keep</siteName></Account>");
+    const QByteArray before = dataFile();
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        typeInto(d->ledSiteName, QStringLiteral("Changed"));
+        QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+    });
+    withEditor(QStringLiteral("aAccountAdd"), [](TfrmAccountEdit *d) {
+        typeInto(d->ledSiteName, QStringLiteral("Never"));
+        QTest::keyClick(d->ledSiteName->edit(), Qt::Key_Escape);
+    });
+    QCOMPARE(dataFile(), before);
+    QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), QStringLiteral("Keep"));
+}
+
+void TestAccountEditor::browsePutsTheChosenFolder()
+{
+    writeAccounts({});
+    m_services->queuePath(QString()); // cancelled: nothing changes
+    m_services->queuePath(m_dir->path());
+    withEditor(QStringLiteral("aAccountAdd"), [&](TfrmAccountEdit *d) {
+        d->ledSavePath->setText(QStringLiteral("/kept"));
+        QTest::mouseClick(d->sbBrowseSiteName, Qt::LeftButton);
+        QCOMPARE(d->ledSavePath->text(), QStringLiteral("/kept"));
+        QTest::mouseClick(d->sbBrowseSiteName, Qt::LeftButton);
+        QCOMPARE(d->ledSavePath->text(), QDir::toNativeSeparators(m_dir->path()));
+        d->reject();
+    });
+    QCOMPARE(m_services->pickers.size(), 2);
+    QCOMPARE(m_services->pickers[0].kind, QStringLiteral("folder"));
+    QCOMPARE(m_services->pickers[0].title, QStringLiteral("Save Path"));
+}
+
+void TestAccountEditor::editOnAnEmptyTable()
+{
+    writeAccounts({});
+    withEditor(QStringLiteral("aAccountEdit"), [](TfrmAccountEdit *d) {
+        QCOMPARE(d->AccountId, 0);
+        QCOMPARE(d->ledSiteName->text(), QString());
+        QCOMPARE(d->cbActiveState->currentText(), QStringLiteral("Inactive"));
+        typeInto(d->ledSiteName, QStringLiteral("From edit"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
+    QCOMPARE(m_window->cdsVantory()->value(FieldAccountID).toInt(), 0);
+}
+
+void TestAccountEditor::removeAsksWithTheSiteName()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>Foo</siteName></Account>"
+                  "<Account><accountID>1</accountID><siteName>Zed</siteName></Account>");
+    m_services->queueAnswer(QMessageBox::Cancel);
+    m_window->findChild<QAction *>(QStringLiteral("aAccountDelete"))->trigger();
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("Do you really want to delete the selected account Foo?"));
+    QCOMPARE(m_services->messages[0].title, QStringLiteral("Vantory"));
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Question);
+    QCOMPARE(m_services->messages[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(m_window->cdsVantory()->recordCount(), 2);
+    m_services->queueAnswer(QMessageBox::Ok);
+    m_window->findChild<QAction *>(QStringLiteral("aAccountDelete"))->trigger();
+    QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
+    QVERIFY(!dataFile().contains("Foo"));
+}
+
+void TestAccountEditor::removeIsDisabledOnAnEmptyTable()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>Only</siteName></Account>");
+    QAction *remove = m_window->findChild<QAction *>(QStringLiteral("aAccountDelete"));
+    QVERIFY(remove->isEnabled());
+    m_services->queueAnswer(QMessageBox::Ok);
+    remove->trigger();
+    QVERIFY(!remove->isEnabled());
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(m_services->messages.size(), 1); // Ctrl+Delete asked nothing
+    QVERIFY(m_window->findChild<QAction *>(QStringLiteral("aAccountEdit"))->isEnabled());
+    // Adding a row brings it back.
+    DataSet *t = m_window->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("Back")) && t->post());
+    QVERIFY(remove->isEnabled());
+}
+
+void TestAccountEditor::insertOpensTheEditorFromAnyControl()
+{
+    writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName></Account>");
+    int opened = 0;
+    // From the grid, and with no control focused at all.
+    for (QWidget *target : {static_cast<QWidget *>(m_window->dbgAccounts()), static_cast<QWidget *>(m_window.get())}) {
+        m_window->activateWindow(); // the offscreen platform does not hand activation back after a dialog
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        if (target == m_window.get())
+            m_window->dbgAccounts()->clearFocus();
+        else
+            target->setFocus();
+        QTimer::singleShot(0, this, [&] {
+            if (auto *d = qobject_cast<TfrmAccountEdit *>(QApplication::activeModalWidget())) {
+                ++opened;
+                QCOMPARE(d->AccountId, -1);
+                d->reject();
+            }
+        });
+        QTest::keyClick(target, Qt::Key_Insert);
+    }
+    QCOMPARE(opened, 2);
+    QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
+}
+
+void TestAccountEditor::doubleClickOnDataRowOnlyOpensTheEditor()
+{
+    writeAccounts("<Account><accountID>7</accountID><siteName>A</siteName></Account>");
+    QTableView *grid = m_window->dbgAccounts();
+    int opened = 0;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *d = qobject_cast<TfrmAccountEdit *>(QApplication::activeModalWidget())) {
+            ++opened;
+            QCOMPARE(d->AccountId, 7);
+            d->reject();
+        }
+    });
+    const QPoint onRow = grid->visualRect(grid->model()->index(0, 0)).center();
+    QCursor::setPos(grid->viewport()->mapToGlobal(onRow));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, onRow);
+    QCOMPARE(opened, 1);
+    // Below the last row, or on a title, nothing opens.
+    const QPoint below(onRow.x(), grid->viewport()->height() - 3);
+    QCursor::setPos(grid->viewport()->mapToGlobal(below));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, below);
+    QTest::mouseDClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(30, 5));
+    QTest::qWait(20);
+    QCOMPARE(opened, 1);
+}
+
+void TestAccountEditor::logoOpensTheWebSite()
+{
+    writeAccounts({});
+    auto *logo = m_window->findChild<QWidget *>(QStringLiteral("imgLogo"));
+    QTest::mouseClick(logo, Qt::LeftButton);
+    QCOMPARE(m_services->urls.size(), 1);
+    QCOMPARE(m_services->urls[0].scheme(), QStringLiteral("https"));
+}
+
+void TestAccountEditor::menusAndPopupMenu()
+{
+    writeAccounts({});
+    struct Expect
+    {
+        const char *name, *caption, *hint;
+        QKeySequence shortcut;
+    };
+    const Expect actions[] = {
+        {"aAccountAdd", "Add", "Add a new account", QKeySequence(Qt::Key_Insert)},
+        {"aAccountEdit", "Edit", "Edit an existing account", {}},
+        {"aAccountDelete", "Remove", "Remove an account", QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {"aBackup", "Backup...", "Backup an account", {}},
+        {"aRestore", "Restore...", "Restore an account", {}},
+        {"aMakeMoney", "Make Money", "Enter Your ClickBank ID", {}},
+        {"aShare", "Tell a Friend", "Send information about the program to your friend", {}},
+        {"aAbout", "About", "Information about the program", {}},
+        {"aSearch", "Search", "Find a file by given filetype or keyword", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {"aRefresh", "Refresh Data", "", QKeySequence(Qt::Key_F5)},
+        {"aSettings", "Master Password...", "", {}},
+        {"aExit", "E&xit", "", QKeySequence(Qt::ALT | Qt::Key_F4)},
+    };
+    for (const Expect &e : actions) {
+        auto *a = m_window->findChild<QAction *>(QLatin1String(e.name));
+        QVERIFY2(a, e.name);
+        QCOMPARE(a->text(), QLatin1String(e.caption));
+        QCOMPARE(a->statusTip(), QLatin1String(e.hint));
+        QCOMPARE(a->shortcut(), e.shortcut);
+    }
+    auto *popup = m_window->findChild<QMenu *>(QStringLiteral("pmAccounts"));
+    QStringList items;
+    for (QAction *a : popup->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(items, (QStringList{u"Edit"_qs, u"-"_qs, u"Add"_qs, u"Remove"_qs}));
+    QCOMPARE(popup->defaultAction()->objectName(), QStringLiteral("aAccountEdit"));
+}
+
+QTEST_MAIN(TestAccountEditor)
+#include "tst_accounteditor.moc"
