@@ -3,11 +3,16 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
+#include "data/DataSet.h"
+#include "editor/AccountEditForm.h"
+#include "security/Encode.h"
 #include "settings/RegSettings.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -38,7 +43,7 @@ QByteArray sampleAccounts(const QString &saves)
         for (int f = 0; f < files; ++f)
             writeFile(folder + QStringLiteral("/file%1.txt").arg(f), "x");
         xml += QStringLiteral("  <Account><accountID>%1</accountID><siteName>%2</siteName>"
-                              "<savePath>%3</savePath><monthlyFee>%4</monthlyFee>"
+                              "<savePath>%3</savePath><monthlyFee>%4</monthlyFee><username>member%1</username><password>%8</password>"
                               "<addedDate>2025-%5-%6</addedDate><active>%7</active></Account>\n")
                    .arg(i)
                    .arg(QString::fromLatin1(names[i]))
@@ -47,12 +52,41 @@ QByteArray sampleAccounts(const QString &saves)
                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
                    .arg(1 + (i * 7) % 28, 2, 10, QLatin1Char('0'))
                    .arg(i % 5 == 1 ? 0 : (i % 7 == 4 ? 2 : 1))
+                   .arg(EncodeStr(QStringLiteral("secret%1").arg(i)))
                    .toUtf8();
     }
     return xml + "</Accounts>\n";
 }
 
-void render(const QString &dataDir, const QString &png)
+void renderEditor(TfrmVantory &window, int accountId, const QString &png)
+{
+    if (accountId >= 0)
+        window.cdsVantory()->setRecNo(2);
+    TfrmAccountEdit dialog(window.cdsVantory());
+    dialog.AccountId = accountId;
+    dialog.show();
+    QApplication::processEvents();
+    dialog.grab().save(png);
+    dialog.reject();
+}
+
+void renderMenus(TfrmVantory &window, const QString &out)
+{
+    int i = 0;
+    for (QMenu *menu : window.menuBar()->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly)) {
+        menu->popup(QPoint(0, 0));
+        QApplication::processEvents();
+        menu->grab().save(out + QStringLiteral("/menu-%1.png").arg(i++));
+        menu->hide();
+    }
+    auto *popup = window.findChild<QMenu *>(QStringLiteral("pmAccounts"));
+    popup->popup(QPoint(0, 0));
+    QApplication::processEvents();
+    popup->grab().save(out + QStringLiteral("/menu-popup.png"));
+    popup->hide();
+}
+
+void render(const QString &dataDir, const QString &png, const QString &extras = {})
 {
     RegWriteString(SectionMain, SettingDataPath, dataDir);
     TfrmVantory window;
@@ -62,6 +96,11 @@ void render(const QString &dataDir, const QString &png)
     window.dbgAccounts()->setFocus();
     QApplication::processEvents();
     window.grab().save(png);
+    if (!extras.isEmpty()) {
+        renderEditor(window, -1, extras + QStringLiteral("/editor-new.png"));
+        renderEditor(window, 1, extras + QStringLiteral("/editor-existing.png"));
+        renderMenus(window, extras);
+    }
 }
 
 } // namespace
@@ -76,7 +115,7 @@ int main(int argc, char **argv)
     QDir().mkpath(out);
     QTemporaryDir tmp;
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
-    render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"));
+    render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
     return 0;
 }

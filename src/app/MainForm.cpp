@@ -176,10 +176,24 @@ void TfrmVantory::createMenus()
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("pmAccounts"));
-    m_popup->addAction(act("aAccountEdit"));
-    m_popup->setDefaultAction(act("aAccountEdit"));
+    // The pop-up menu shows captions and shortcuts without pictures: it gets plain stand-ins that
+    // follow the real actions. Their shortcuts only label the items (the real ones do the work).
+    auto standIn = [this](QAction *real) {
+        auto *item = new QAction(real->text(), m_popup);
+        item->setObjectName(real->objectName() + QStringLiteral("Item"));
+        item->setShortcut(real->shortcut());
+        item->setShortcutContext(Qt::WidgetShortcut);
+        item->setStatusTip(real->statusTip());
+        item->setEnabled(real->isEnabled());
+        connect(real, &QAction::changed, item, [item, real] { item->setEnabled(real->isEnabled()); });
+        connect(item, &QAction::triggered, real, &QAction::trigger);
+        m_popup->addAction(item);
+        return item;
+    };
+    m_popup->setDefaultAction(standIn(act("aAccountEdit")));
     m_popup->addSeparator();
-    m_popup->addActions({act("aAccountAdd"), act("aAccountDelete")});
+    standIn(act("aAccountAdd"));
+    standIn(act("aAccountDelete"));
 }
 
 void TfrmVantory::createToolBar()
@@ -199,6 +213,10 @@ void TfrmVantory::createToolBar()
     m_toolBar->addAction(refresh);
     m_toolBar->addSeparator();
     m_toolBar->addActions({act("aMakeMoney"), act("aShare")});
+    for (QAction *action : m_toolBar->actions()) {
+        if (QWidget *button = m_toolBar->widgetForAction(action); button && !action->isSeparator())
+            button->setMinimumSize(67, 36);
+    }
     m_logo = new QLabel(m_toolBar);
     m_logo->setObjectName(QStringLiteral("imgLogo"));
     m_logo->setAlignment(Qt::AlignCenter);

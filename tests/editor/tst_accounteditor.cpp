@@ -441,7 +441,22 @@ void TestAccountEditor::menusAndPopupMenu()
     for (QAction *a : popup->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(items, (QStringList{u"Edit"_qs, u"-"_qs, u"Add"_qs, u"Remove"_qs}));
-    QCOMPARE(popup->defaultAction()->objectName(), QStringLiteral("aAccountEdit"));
+    QCOMPARE(popup->defaultAction()->text(), QStringLiteral("Edit"));
+    for (QAction *a : popup->actions())
+        QVERIFY(a->icon().isNull());
+    // The items follow their commands: Remove greys out with the command.
+    QAction *removeItem = popup->actions().last();
+    QCOMPARE(removeItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    QVERIFY(!removeItem->isEnabled()); // the table is empty
+    int opened = 0;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *d = qobject_cast<TfrmAccountEdit *>(QApplication::activeModalWidget())) {
+            ++opened;
+            d->reject();
+        }
+    });
+    popup->actions().first()->trigger();
+    QCOMPARE(opened, 1);
 }
 
 QTEST_MAIN(TestAccountEditor)
