@@ -262,9 +262,9 @@ private:
             p = close + 3;
         }
     }
-    bool name(const QByteArray &expected)
+    bool name(QByteArrayView expected)
     {
-        if (size_t(end - p) < size_t(expected.size()) || memcmp(p, expected.constData(), size_t(expected.size())) != 0)
+        if (size_t(end - p) < size_t(expected.size()) || memcmp(p, expected.data(), size_t(expected.size())) != 0)
             return false;
         const char *after = p + expected.size();
         if (after < end && (*after == '>' || *after == '/' || *after == ' ' || *after == '\n' || *after == '\r' ||
@@ -294,7 +294,7 @@ private:
         ++p;
         return true;
     }
-    bool closeTag(const QByteArray &tag)
+    bool closeTag(QByteArrayView tag)
     {
         const char *save = p;
         if (startsWith("</")) {
@@ -326,7 +326,7 @@ private:
             while (p < end && *p != '>' && *p != '/' && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' &&
                    *p != '<')
                 ++p;
-            const QByteArray tag(nameStart, p - nameStart);
+            const QByteArrayView tag(nameStart, p - nameStart);
             skipSpace();
             QString text;
             if (startsWith("/>")) {
@@ -356,6 +356,16 @@ private:
     }
     bool decodeText(const char *from, const char *to, QString &out)
     {
+        // Most texts are plain ASCII without references: no copy, no decoder.
+        bool plain = true;
+        for (const char *q = from; q < to && plain; ++q) {
+            const unsigned char c = static_cast<unsigned char>(*q);
+            plain = c >= 0x20 && c < 0x80 && c != '&' && c != '>';
+        }
+        if (plain) {
+            out = QString::fromLatin1(from, to - from);
+            return true;
+        }
         QByteArray bytes;
         const char *run = from;
         for (const char *q = from; q < to; ++q) {
