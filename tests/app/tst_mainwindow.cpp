@@ -5,6 +5,7 @@
 #include "app/TotalsBar.h"
 #include "app/VantoryConsts.h"
 #include "data/DataSet.h"
+#include "platform/PlatformServices.h"
 #include "data/XmlDataProvider.h"
 #include "settings/RegSettings.h"
 
@@ -71,6 +72,11 @@ private Q_SLOTS:
     void backupThenRestoreBringsBackTheBackup();
     void restoreOfBrokenFileChangesNothing();
     void cancelledDialogsChangeNothing();
+    void failedBackupIsReported();
+    void failedWriteAtCloseKeepsTheWindowOpen();
+    void fileCountTotals();
+    void errorHandlerAddsAFullStop_data();
+    void errorHandlerAddsAFullStop();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow();
@@ -366,6 +372,86 @@ void TestMainWindow::cancelledDialogsChangeNothing()
     QCOMPARE(readAll(m_dataFile), before);
     QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
     QVERIFY(m_services->messages.isEmpty());
+}
+
+void TestMainWindow::failedBackupIsReported()
+{
+    auto w = makeWindow();
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("A")) && t->post());
+    const QString target = m_dir->filePath(QStringLiteral("no/such/folder/backup.xml"));
+    m_services->queuePath(target);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QVERIFY(m_services->messages[0].text.contains(target));
+}
+
+void TestMainWindow::failedWriteAtCloseKeepsTheWindowOpen()
+{
+    auto w = makeWindow();
+    w->show();
+    DataSet *t = w->cdsVantory();
+    // A folder where the data file should be makes every write fail.
+    QVERIFY(QDir(m_dir->path()).mkdir(DataFileName));
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("Pending")) && t->post());
+    QCOMPARE(m_services->messages.size(), 1); // the write after the post failed and said so
+    QVERIFY(t->hasPendingChanges());
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    QCOMPARE(m_services->messages.size(), 2);
+    QVERIFY(m_services->messages[1].text.contains(DataFileName));
+    // Once the write can succeed, closing writes the pending change and ends.
+    QVERIFY(QDir(m_dir->path()).rmdir(DataFileName));
+    QVERIFY(w->close());
+    QVERIFY(readAll(m_dataFile).contains("<siteName>Pending</siteName>"));
+}
+
+void TestMainWindow::fileCountTotals()
+{
+    auto fill = [this](const QString &name, int files) {
+        const QString folder = m_dir->filePath(name);
+        QDir().mkpath(folder);
+        for (int i = 0; i < files; ++i)
+            TestSupport::writeFile(folder + QStringLiteral("/f%1").arg(i), QByteArray());
+        return folder;
+    };
+    const QString six = fill(QStringLiteral("six"), 600), seven = fill(QStringLiteral("seven"), 700);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0, six),
+                                                          accountXml(1, QStringLiteral("B"), 0, 0, seven)})));
+    {
+        auto w = makeWindow();
+        QCOMPARE(w->hdrTotals()->sectionText(2), QStringLiteral("(1,300)  "));
+        QCOMPARE(w->accountModel()->index(1, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(700)  "));
+    }
+    const QString big = fill(QStringLiteral("big"), 1001);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0, six),
+                                                          accountXml(1, QStringLiteral("B"), 0, 0, big)})));
+    auto w = makeWindow();
+    QCOMPARE(w->hdrTotals()->sectionText(2), QStringLiteral("> 1,000  "));
+    QCOMPARE(w->accountModel()->index(1, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("> 1,000  "));
+}
+
+void TestMainWindow::errorHandlerAddsAFullStop_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << u"Disk full"_qs << u"Disk full."_qs;
+    QTest::newRow("full stop") << u"Disk full."_qs << u"Disk full."_qs;
+    QTest::newRow("question mark sorts after") << u"Why?"_qs << u"Why?."_qs;
+    QTest::newRow("closing parenthesis") << u"(x)"_qs << u"(x)"_qs;
+    QTest::newRow("digit") << u"Error 5"_qs << u"Error 5."_qs;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestMainWindow::errorHandlerAddsAFullStop()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    Platform::showError(text);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, shown);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
 }
 
 QTEST_MAIN(TestMainWindow)
