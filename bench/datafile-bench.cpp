@@ -1,5 +1,5 @@
 // Generates a data file of N accounts, loads it into the account table and writes it back.
-// Prints load_ms, write_ms and peak_rss_mb.
+// Prints load_ms, write_ms and peak_rss_mb (medians of five), and first_load_ms, the first load of the process.
 #include "data/AccountTable.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
@@ -74,13 +74,21 @@ int main(int argc, char **argv)
     table.onNewRecord = [](DataSet &t) { AccountTable::initNewRecord(t); };
     table.onCalcFields = [](DataSet &t) { AccountTable::calcFields(t, &CountFiles); };
 
+    // The first load of a process pays for its memory; later ones (Refresh, Restore) do not.
     QElapsedTimer timer;
-    timer.start();
-    if (!table.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(table.lastError()));
-        return 1;
+    std::vector<double> loads;
+    for (int i = 0; i < 5; ++i) {
+        table.close();
+        timer.start();
+        if (!table.open()) {
+            std::fprintf(stderr, "%s\n", qPrintable(table.lastError()));
+            return 1;
+        }
+        loads.push_back(timer.nsecsElapsed() / 1e6);
     }
-    const double loadMs = timer.nsecsElapsed() / 1e6;
+    const double firstLoadMs = loads.front();
+    std::sort(loads.begin(), loads.end());
+    const double loadMs = loads[loads.size() / 2];
     if (table.recordCount() != n)
         return 1;
 
@@ -101,6 +109,7 @@ int main(int argc, char **argv)
     std::sort(writes.begin(), writes.end());
     const double writeMs = writes[writes.size() / 2];
 
-    std::printf("load_ms=%.1f\nwrite_ms=%.1f\npeak_rss_mb=%.1f\n", loadMs, writeMs, peakRssMb());
+    std::printf("load_ms=%.1f\nwrite_ms=%.1f\npeak_rss_mb=%.1f\nfirst_load_ms=%.1f\n", loadMs, writeMs, peakRssMb(),
+                firstLoadMs);
     return 0;
 }

@@ -104,6 +104,27 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
         return {};
+    // Values that already have the field's type (all of them, when loading) pass as they are.
+    switch (value.typeId()) {
+    case QMetaType::Int:
+        if (f.type == FieldType::Integer || (f.type == FieldType::SmallInt && qint16(value.toInt()) == value.toInt()))
+            return value;
+        break;
+    case QMetaType::Double:
+        if (f.type == FieldType::Float)
+            return value;
+        break;
+    case QMetaType::QDate:
+        if (f.type == FieldType::Date && value.toDate().isValid())
+            return value;
+        break;
+    case QMetaType::QString:
+        if (f.type == FieldType::String && (f.size <= 0 || static_cast<const QString *>(value.constData())->size() <= f.size))
+            return value;
+        break;
+    default:
+        break;
+    }
     switch (f.type) {
     case FieldType::Integer:
         return value.toInt();
@@ -151,7 +172,7 @@ bool DataSet::open()
         row->values.reserve(qsizetype(m_fields.size()));
         qsizetype s = 0;
         for (size_t i = 0; i < m_fields.size(); ++i)
-            row->values.append(m_fields[i].calculated ? QVariant() : coerce(int(i), stored.value(s++)));
+            row->values.append(m_fields[i].calculated ? QVariant() : coerce(int(i), std::as_const(stored)[s++]));
         computeRow(row.get(), row->values);
         m_rows.push_back(std::move(row));
     }

@@ -11,6 +11,8 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace {
 
 QString tr(const char *text)
@@ -570,6 +572,13 @@ namespace {
 // Text content and attribute values, escaped for XML.
 void appendEscaped(QString &out, const QString &text)
 {
+    const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() >= 0x20 && c != u'&' && c != u'<' && c != u'>' && c != u'"';
+    });
+    if (plain) {
+        out += text;
+        return;
+    }
     for (const QChar c : text) {
         switch (c.unicode()) {
         case '&': out += QLatin1String("&amp;"); break;
@@ -591,7 +600,7 @@ QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mappin
                                       const QByteArray &encoding) const
 {
     QString text;
-    text.reserve(rows.size() * 420 + 200);
+    text.reserve(rows.size() * 640 + 256);
     text += QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(QString::fromLatin1(encoding));
     const QString rowOpen = QStringLiteral("  <") + mapping.rowElement + QStringLiteral(">\n");
     const QString rowClose = QStringLiteral("  </") + mapping.rowElement + QStringLiteral(">\n");
