@@ -7,9 +7,16 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#endif
 #endif
 
 namespace Platform {
@@ -80,17 +87,79 @@ DirListing::~DirListing()
     close();
 }
 
+namespace {
+#ifdef Q_OS_LINUX
+constexpr int kDentsBufferSize = 32768;
+constexpr long kExt4Magic = 0xEF53;      // ext2, ext3 and ext4
+constexpr long kBtrfsMagic = 0x9123683E;
+struct LinuxDirent64
+{
+    quint64 d_ino;
+    qint64 d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
+};
+#endif
+} // namespace
+
 void DirListing::close()
 {
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_bufferPos = m_bufferEnd = 0;
+    m_atEnd = false;
+#else
     if (m_dir)
-        closedir(static_cast<DIR *>(m_dir));
+        closedir(static_cast<DIR *>(m_dir)); // closes m_fd too
     m_dir = nullptr;
+#endif
+    m_fd = -1;
     m_name = {};
 }
 
 bool DirListing::isOpen() const
 {
-    return m_dir != nullptr;
+    return m_fd >= 0;
+}
+
+bool DirListing::attach(int fd, const DirListing *parent)
+{
+    if (fd < 0)
+        return false;
+#ifdef Q_OS_LINUX
+    if (!m_buffer)
+        m_buffer.reset(new char[kDentsBufferSize]);
+    m_fd = fd;
+    m_bufferPos = m_bufferEnd = 0;
+    m_lastOffset = 0;
+    m_atEnd = false;
+    m_id = FolderId();
+    m_eofMarked = false;
+    struct stat st;
+    if (fstat(fd, &st) == 0) {
+        m_id.device = quint64(st.st_dev);
+        m_id.inode = quint64(st.st_ino);
+        m_id.valid = true;
+        if (parent && parent->m_id.valid && parent->m_id.device == m_id.device) {
+            m_eofMarked = parent->m_eofMarked; // same file system as the parent
+        } else {
+            struct statfs fs;
+            if (fstatfs(fd, &fs) == 0)
+                m_eofMarked = fs.f_type == kExt4Magic || fs.f_type == kBtrfsMagic;
+        }
+    }
+#else
+    Q_UNUSED(parent);
+    m_dir = fdopendir(fd);
+    if (!m_dir) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+#endif
+    return true;
 }
 
 bool DirListing::open(const QString &folder)
@@ -99,28 +168,68 @@ bool DirListing::open(const QString &folder)
     if (folder.isEmpty())
         return false;
     const QByteArray path = QFile::encodeName(folder);
-    m_dir = opendir(path.constData());
-    return m_dir != nullptr;
+    return attach(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 bool DirListing::openChild(const DirListing &parent)
 {
     close();
-    if (!parent.m_dir || parent.m_name.isEmpty())
+    if (parent.m_fd < 0 || parent.m_name.isEmpty())
         return false;
     // m_name views a NUL-terminated dirent name.
-    const int fd = openat(dirfd(static_cast<DIR *>(parent.m_dir)), parent.m_name.data(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    m_dir = fdopendir(fd);
-    if (!m_dir) {
-        ::close(fd);
-        return false;
-    }
-    return true;
+    return attach(openat(parent.m_fd, parent.m_name.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), &parent);
 }
 
+namespace {
+inline int typeOf(unsigned char dType)
+{
+    switch (dType) {
+    case DT_REG: return 1;
+    case DT_DIR: return 2;
+    case DT_LNK: return 3;
+    case DT_UNKNOWN: return 0;
+    default: return 4;
+    }
+}
+} // namespace
+
+#ifdef Q_OS_LINUX
+bool DirListing::next()
+{
+    if (m_fd < 0)
+        return false;
+    for (;;) {
+        if (m_bufferPos >= m_bufferEnd) {
+            // ext4 (hashed folders) and btrfs give the last record of a folder the offset
+            // 0x7fffffff or 0x7fffffffffffffff, which no other record has: then the call that
+            // would only say "no more" is saved. Elsewhere the listing reads on until it does.
+            if (m_eofMarked && (m_lastOffset == 0x7fffffffLL || m_lastOffset == 0x7fffffffffffffffLL))
+                m_atEnd = true;
+            if (m_atEnd)
+                break;
+            const long n = syscall(SYS_getdents64, m_fd, m_buffer.get(), kDentsBufferSize);
+            if (n <= 0) {
+                m_atEnd = true;
+                break;
+            }
+            m_bufferPos = 0;
+            m_bufferEnd = int(n);
+        }
+        const auto *e = reinterpret_cast<const LinuxDirent64 *>(m_buffer.get() + m_bufferPos);
+        m_bufferPos += e->d_reclen;
+        m_lastOffset = e->d_off;
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        m_name = QByteArrayView(n, qsizetype(strlen(n)));
+        m_statState = 0;
+        m_type = typeOf(e->d_type);
+        return true;
+    }
+    m_name = {};
+    return false;
+}
+#else
 bool DirListing::next()
 {
     if (!m_dir)
@@ -131,30 +240,46 @@ bool DirListing::next()
             continue;
         m_name = QByteArrayView(n, qsizetype(strlen(n)));
         m_statState = 0;
-        switch (e->d_type) {
-        case DT_REG: m_type = 1; break;
-        case DT_DIR: m_type = 2; break;
-        case DT_LNK: m_type = 3; break;
-        case DT_UNKNOWN: m_type = 0; break;
-        default: m_type = 4; break;
-        }
+        m_type = typeOf(e->d_type);
         return true;
     }
     m_name = {};
     return false;
 }
+#endif
 
-bool DirListing::statEntry()
+namespace {
+// A name as a NUL-terminated C string: the view itself when a NUL follows it, else a copy.
+class CName
 {
-    if (m_statState != 0)
-        return m_statState > 0;
-    const int fd = dirfd(static_cast<DIR *>(m_dir));
-    struct stat st;
-    if (fstatat(fd, m_name.data(), &st, 0) != 0 && fstatat(fd, m_name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        m_statState = -1;
-        return false;
+public:
+    explicit CName(QByteArrayView name)
+    {
+        if (name.size() < qsizetype(sizeof(m_small))) {
+            memcpy(m_small, name.data(), size_t(name.size()));
+            m_small[name.size()] = 0;
+            m_ptr = m_small;
+        } else {
+            m_large = name.toByteArray();
+            m_ptr = m_large.constData();
+        }
     }
-    EntryInfo info;
+    const char *get() const { return m_ptr; }
+
+private:
+    const char *m_ptr = nullptr;
+    char m_small[256];
+    QByteArray m_large;
+};
+
+// Stats name in the folder fd (following links, else the link itself). type is the listing's
+// type of the entry (0 unknown, 1 file, 2 folder, 3 link, 4 other); an unknown type is resolved.
+bool statAt(int fd, const char *name, int &type, EntryInfo &info)
+{
+    struct stat st;
+    if (fstatat(fd, name, &st, 0) != 0 && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    info = EntryInfo();
     info.size = S_ISDIR(st.st_mode) ? 0 : quint64(st.st_size);
 #if defined(Q_OS_DARWIN)
     info.lastWriteTime = toFileTime(st.st_mtimespec);
@@ -166,7 +291,7 @@ bool DirListing::statEntry()
     info.creationTime = toFileTime(st.st_ctim);
 #if defined(STATX_BTIME)
     struct statx stx;
-    if (statx(fd, m_name.data(), 0, STATX_BTIME, &stx) == 0 && (stx.stx_mask & STATX_BTIME)) {
+    if (statx(fd, name, 0, STATX_BTIME, &stx) == 0 && (stx.stx_mask & STATX_BTIME)) {
         struct timespec ts;
         ts.tv_sec = stx.stx_btime.tv_sec;
         ts.tv_nsec = stx.stx_btime.tv_nsec;
@@ -177,26 +302,190 @@ bool DirListing::statEntry()
     quint32 attrs = 0;
     if (S_ISDIR(st.st_mode))
         attrs |= AttrDirectory;
-    if (isHidden())
+    if (name[0] == '.')
         attrs |= AttrHidden;
     if (!(st.st_mode & S_IWUSR))
         attrs |= AttrReadOnly;
-    if (m_type == 3)
+    if (type == 3)
         attrs |= AttrReparsePoint;
     if (attrs == 0)
         attrs = AttrNormal;
     info.attributes = attrs;
-    m_info = info;
-    if (m_type == 0 || m_type == 3) {
-        // Links and unknown types take the type of what they lead to, for the folder test.
-        const bool dir = S_ISDIR(st.st_mode);
-        if (m_type == 0)
-            m_type = dir ? 2 : (S_ISREG(st.st_mode) ? 1 : 4);
-        else if (dir)
-            m_info.attributes |= AttrDirectory;
+    if (type == 0)
+        type = S_ISDIR(st.st_mode) ? 2 : (S_ISREG(st.st_mode) ? 1 : 4);
+    return true;
+}
+} // namespace
+
+bool DirListing::statEntry()
+{
+    if (m_statState != 0)
+        return m_statState > 0;
+    // m_name views a NUL-terminated dirent name.
+    if (!statAt(m_fd, m_name.data(), m_type, m_info)) {
+        m_statState = -1;
+        return false;
     }
     m_statState = 1;
     return true;
+}
+
+bool DirListing::infoReady() const
+{
+    return m_statState != 0;
+}
+
+bool DirListing::infoOf(QByteArrayView name, EntryInfo &out) const
+{
+    if (m_fd < 0 || name.isEmpty())
+        return false;
+    const CName cname(name);
+    // The type is not known here: a link is recognised by lstat only when the target is gone,
+    // so ask for it explicitly to keep the reparse-point bit as info() gives it.
+    struct stat lst;
+    int type = 0;
+    if (fstatat(m_fd, cname.get(), &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode))
+        type = 3;
+    return statAt(m_fd, cname.get(), type, out);
+}
+
+bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
+{
+    close();
+    if (parent.m_fd < 0 || name.isEmpty())
+        return false;
+    const CName cname(name);
+    return attach(openat(parent.m_fd, cname.get(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), &parent);
+}
+
+QString decodeEntryName(QByteArrayView name)
+{
+    return QFile::decodeName(name.toByteArray());
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    close();
+}
+
+void ReadOnlyFile::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_size = 0;
+}
+
+bool ReadOnlyFile::isOpen() const
+{
+    return m_fd >= 0;
+}
+
+void ReadOnlyFile::close(FileCloser &closer)
+{
+    if (m_fd >= 0)
+        closer.add(m_fd);
+    m_fd = -1;
+    m_size = 0;
+}
+
+FileCloser::~FileCloser()
+{
+    flush();
+}
+
+void FileCloser::add(int fd)
+{
+#if defined(Q_OS_LINUX) && defined(SYS_close_range)
+    if (m_count == kBatch)
+        flush();
+    m_fds[m_count++] = fd;
+#else
+    ::close(fd);
+#endif
+}
+
+void FileCloser::flush()
+{
+    if (m_count == 0)
+        return;
+    std::sort(m_fds, m_fds + m_count);
+    int i = 0;
+    while (i < m_count) {
+        int j = i;
+        while (j + 1 < m_count && m_fds[j + 1] == m_fds[j] + 1)
+            ++j;
+        // Every number from m_fds[i] to m_fds[j] is a descriptor of ours, still open: no other
+        // thread can hold one of them, so the range closes only our files.
+#if defined(Q_OS_LINUX) && defined(SYS_close_range)
+        if (j > i && syscall(SYS_close_range, unsigned(m_fds[i]), unsigned(m_fds[j]), 0u) == 0) {
+            i = j + 1;
+            continue;
+        }
+#endif
+        for (int k = i; k <= j; ++k)
+            ::close(m_fds[k]);
+        i = j + 1;
+    }
+    m_count = 0;
+}
+
+bool ReadOnlyFile::finishOpen()
+{
+    struct stat st;
+    if (m_fd < 0)
+        return false;
+    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close();
+        return false;
+    }
+    m_size = qint64(st.st_size);
+    return true;
+}
+
+bool ReadOnlyFile::open(const QString &path)
+{
+    close();
+    if (path.isEmpty())
+        return false;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused right after.
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    return finishOpen();
+}
+
+bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool knownRegular)
+{
+    close();
+    if (folder.m_fd < 0 || name.isEmpty())
+        return false;
+    const CName cname(name);
+    m_fd = openat(folder.m_fd, cname.get(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (knownRegular && m_fd >= 0) {
+        // One system call less per file: on Linux a read of a regular file gives less than asked
+        // only at its end.
+        m_size = -1;
+        return true;
+    }
+    return finishOpen();
+}
+
+qint64 ReadOnlyFile::read(char *data, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(m_fd, data + done, size_t(count - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += n;
+        if (m_size < 0)
+            break; // size not asked for: a short read of a regular file is its end
+    }
+    return done;
 }
 
 bool DirListing::isDirectory()
@@ -212,7 +501,7 @@ bool DirListing::isDirectory()
 
 bool DirListing::info(EntryInfo &out)
 {
-    if (!m_dir || m_name.isEmpty() || !statEntry())
+    if (m_fd < 0 || m_name.isEmpty() || !statEntry())
         return false;
     out = m_info;
     return true;
@@ -220,9 +509,13 @@ bool DirListing::info(EntryInfo &out)
 
 FolderId DirListing::folderId() const
 {
+#ifdef Q_OS_LINUX
+    if (m_fd >= 0)
+        return m_id;
+#endif
     FolderId id;
     struct stat st;
-    if (m_dir && fstat(dirfd(static_cast<DIR *>(m_dir)), &st) == 0) {
+    if (m_fd >= 0 && fstat(m_fd, &st) == 0) {
         id.device = quint64(st.st_dev);
         id.inode = quint64(st.st_ino);
         id.valid = true;
@@ -352,6 +645,126 @@ FolderId DirListing::folderId() const
     }
     CloseHandle(h);
     return id;
+}
+
+bool DirListing::infoReady() const
+{
+    return true;
+}
+
+bool DirListing::infoOf(QByteArrayView name, EntryInfo &out) const
+{
+    if (!m_handle || name.isEmpty())
+        return false;
+    const QString path = m_path + QString::fromUtf8(name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t *>(path.utf16()), GetFileExInfoStandard, &data))
+        return false;
+    out.attributes = data.dwFileAttributes;
+    out.size = (quint64(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    out.creationTime = toFileTime(data.ftCreationTime);
+    out.lastAccessTime = toFileTime(data.ftLastAccessTime);
+    out.lastWriteTime = toFileTime(data.ftLastWriteTime);
+    return true;
+}
+
+bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
+{
+    if (!parent.m_handle || name.isEmpty())
+        return false;
+    const QString path = parent.m_path + QString::fromUtf8(name);
+    return open(path);
+}
+
+QString decodeEntryName(QByteArrayView name)
+{
+    return QString::fromUtf8(name);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    close();
+}
+
+void ReadOnlyFile::close()
+{
+    if (m_handle)
+        CloseHandle(static_cast<HANDLE>(m_handle));
+    m_handle = nullptr;
+    m_size = 0;
+}
+
+bool ReadOnlyFile::isOpen() const
+{
+    return m_handle != nullptr;
+}
+
+void ReadOnlyFile::close(FileCloser &)
+{
+    close();
+}
+
+FileCloser::~FileCloser() = default;
+
+void FileCloser::add(int)
+{
+}
+
+void FileCloser::flush()
+{
+}
+
+bool ReadOnlyFile::finishOpen()
+{
+    LARGE_INTEGER size;
+    if (!m_handle)
+        return false;
+    if (GetFileType(static_cast<HANDLE>(m_handle)) != FILE_TYPE_DISK
+        || !GetFileSizeEx(static_cast<HANDLE>(m_handle), &size)) {
+        close();
+        return false;
+    }
+    m_size = size.QuadPart;
+    return true;
+}
+
+bool ReadOnlyFile::open(const QString &path)
+{
+    close();
+    if (path.isEmpty())
+        return false;
+    const QString native = QDir::toNativeSeparators(path);
+    HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    m_handle = h;
+    return finishOpen();
+}
+
+bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool)
+{
+    if (!folder.m_handle || name.isEmpty()) {
+        close();
+        return false;
+    }
+    return open(folder.m_path + QString::fromUtf8(name));
+}
+
+qint64 ReadOnlyFile::read(char *data, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const DWORD want = DWORD(qMin<qint64>(count - done, 1 << 30));
+        DWORD got = 0;
+        if (!ReadFile(static_cast<HANDLE>(m_handle), data + done, want, &got, nullptr))
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // A thin, fast directory listing over the native API: opendir/readdir on POSIX (d_type, a stat only
 // when a caller asks for something the listing does not carry), FindFirstFileExW on Windows.
@@ -80,6 +81,9 @@ public:
     bool isDirectory();
     // True when the entry is a symbolic link (or a reparse point on Windows).
     bool isLink() const;
+    // True when the listing's own type says regular file (no stat; false for links and for
+    // types the listing did not give, until a stat has resolved them).
+    bool isRegularFile() const { return m_type == 1; }
     // A stat of the current entry, following links (falling back to the link itself when its target
     // is gone). False when it fails.
     bool info(EntryInfo &out);
@@ -87,7 +91,19 @@ public:
     // Identity of the folder this listing has open.
     FolderId folderId() const;
 
+    // Opens the entry called name of the open folder parent as a folder (openat on POSIX: no path
+    // is built). name is an entry name as nameBytes() gave it, possibly after the parent moved on.
+    bool openAt(const DirListing &parent, QByteArrayView name);
+    // True when info() of the current entry costs no further system call (always on Windows,
+    // where the listing carries it; on POSIX once isDirectory() or info() has done the stat).
+    bool infoReady() const;
+    // A stat of the entry called name in the open folder, following links (falling back to the
+    // link itself), with the same attribute rules as info(). On Windows it asks the file system by
+    // path. False when it fails.
+    bool infoOf(QByteArrayView name, EntryInfo &out) const;
+
 private:
+    friend class ReadOnlyFile;
     bool statEntry();
 
     QByteArrayView m_name;
@@ -101,7 +117,80 @@ private:
     QByteArray m_nameBuffer;
     alignas(8) unsigned char m_findData[600]; // WIN32_FIND_DATAW
 #else
-    void *m_dir = nullptr; // DIR *
+    bool attach(int fd, const DirListing *parent = nullptr);
+    int m_fd = -1; // the open folder
+#ifdef Q_OS_LINUX
+    // getdents64 straight into a buffer of our own: no DIR, so none of the fstat and fcntl calls
+    // that fdopendir makes per folder. The folder's identity is taken once when it is opened.
+    std::unique_ptr<char[]> m_buffer;
+    int m_bufferPos = 0;
+    int m_bufferEnd = 0;
+    qint64 m_lastOffset = 0;   // d_off of the last record read
+    bool m_atEnd = false;
+    bool m_eofMarked = false;  // the file system marks the last record (see next())
+    FolderId m_id;
+#else
+    void *m_dir = nullptr; // DIR * over m_fd
+#endif
+#endif
+};
+
+// Decodes an entry name as nameBytes() gives it.
+QString decodeEntryName(QByteArrayView name);
+
+// Closes files in batches. On Linux the descriptors handed over one after another are mostly
+// consecutive numbers (the lowest free one is always taken), and each run of them is closed with
+// one close_range call instead of one close per file. Elsewhere a file is closed at once.
+class FileCloser
+{
+public:
+    FileCloser() = default;
+    ~FileCloser();
+    FileCloser(const FileCloser &) = delete;
+    FileCloser &operator=(const FileCloser &) = delete;
+    // Closes every file handed over and not closed yet.
+    void flush();
+
+private:
+    friend class ReadOnlyFile;
+    void add(int fd);
+    static constexpr int kBatch = 64;
+    int m_fds[kBatch];
+    int m_count = 0;
+};
+
+// A file opened for sequential reading while other programs may read and write it meanwhile.
+// Only regular files are opened: a folder, FIFO, device or socket is refused (it could block or
+// never end).
+class ReadOnlyFile
+{
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    bool open(const QString &path);
+    // Opens the entry called name of the open folder (openat on POSIX). knownRegular: the listing
+    // said it is a regular file, so the type check (and the size, see size()) are skipped on POSIX.
+    bool openAt(const DirListing &folder, QByteArrayView name, bool knownRegular = false);
+    void close();
+    // Closes the file through closer (which may do so later); the object is closed at once.
+    void close(FileCloser &closer);
+    bool isOpen() const;
+    // The size in bytes (64 bits), taken when the file was opened; -1 when it was not asked for
+    // (openAt with knownRegular on POSIX): read until read() gives less than asked.
+    qint64 size() const { return m_size; }
+    // Reads up to count bytes; fewer only at the end of the file. -1 on an error.
+    qint64 read(char *data, qint64 count);
+
+private:
+    bool finishOpen();
+    qint64 m_size = 0;
+#ifdef Q_OS_WIN
+    void *m_handle = nullptr;
+#else
+    int m_fd = -1;
 #endif
 };
 

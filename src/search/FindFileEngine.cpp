@@ -1,0 +1,324 @@
+// The search component TFindFile, its worker TSearchThread and the entry record.
+#include "FindFile.h"
+
+#include "search/SearchWalk.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QMetaObject>
+
+#include <exception>
+
+// --- TSearchRec ------------------------------------------------------------------------------
+
+TSearchRec::TSearchRec(const QString &name, quint32 attributes, quint64 size, Platform::FileTime creationTime,
+                       Platform::FileTime lastAccessTime, Platform::FileTime lastWriteTime)
+    : m_nameBytes(name.toUtf8())
+    , m_name(name)
+    , m_nameKnown(true)
+    , m_listingAttr(attributes)
+    , m_infoKnown(true)
+{
+#ifndef Q_OS_WIN
+    m_nameBytes = QFile::encodeName(name);
+#endif
+    m_info.attributes = attributes;
+    m_info.size = size;
+    m_info.creationTime = creationTime;
+    m_info.lastAccessTime = lastAccessTime;
+    m_info.lastWriteTime = lastWriteTime;
+}
+
+QString TSearchRec::Name() const
+{
+    if (!m_nameKnown) {
+        m_name = Platform::decodeEntryName(m_nameBytes);
+        m_nameKnown = true;
+    }
+    return m_name;
+}
+
+void TSearchRec::fetch() const
+{
+    if (m_infoKnown)
+        return;
+    m_infoKnown = true;
+    if (!m_folder || !m_folder->infoOf(m_nameBytes, m_info)) {
+        // The entry is gone or cannot be asked: keep what the listing gave.
+        m_info = Platform::EntryInfo();
+        m_info.attributes = m_listingAttr;
+    }
+}
+
+quint32 TSearchRec::Attr() const
+{
+    fetch();
+    return m_info.attributes;
+}
+
+quint64 TSearchRec::Size() const
+{
+    fetch();
+    return m_info.size;
+}
+
+Platform::FileTime TSearchRec::CreationTime() const
+{
+    fetch();
+    return m_info.creationTime;
+}
+
+Platform::FileTime TSearchRec::LastAccessTime() const
+{
+    fetch();
+    return m_info.lastAccessTime;
+}
+
+Platform::FileTime TSearchRec::LastWriteTime() const
+{
+    fetch();
+    return m_info.lastWriteTime;
+}
+
+// --- The two forms of the walk's events ------------------------------------------------------
+
+// In-line: the handlers run on the caller's thread; a stop is StopRequested.
+class InlineEvents : public SearchDetail::WalkEvents
+{
+public:
+    explicit InlineEvents(TFindFile *finder)
+        : m_finder(finder)
+    {
+    }
+    bool stopPending() const override { return m_finder->m_stopRequested; }
+    TFolderIgnore folderChange(const QString &folder) override { return m_finder->FireFolderChange(folder); }
+    void fileMatch(const QString &folder, const TSearchRec &entry) override { m_finder->FireFileMatch(folder, entry); }
+
+private:
+    TFindFile *m_finder;
+};
+
+// Threaded: every event is handed to the GUI thread; a stop is the worker's own terminate flag.
+class WorkerEvents : public SearchDetail::WalkEvents
+{
+public:
+    explicit WorkerEvents(TSearchThread *thread)
+        : m_thread(thread)
+    {
+    }
+    bool stopPending() const override { return m_thread->isInterruptionRequested(); }
+    TFolderIgnore folderChange(const QString &folder) override { return m_thread->handOffFolderChange(folder); }
+    void fileMatch(const QString &folder, const TSearchRec &entry) override
+    {
+        m_thread->handOffFileMatch(folder, entry);
+    }
+
+private:
+    TSearchThread *m_thread;
+};
+
+// --- TFindFile -------------------------------------------------------------------------------
+
+TFindFile::TFindFile(QObject *owner)
+    : QObject(owner)
+    , m_criteria(std::make_unique<TSearchCriteria>())
+{
+}
+
+TFindFile::~TFindFile()
+{
+    m_destroying = true;
+    if (m_searching) {
+        StopSearch();
+        // The worker may be waiting for a hand-off; keep dispatching until its end notification
+        // has run. (An in-line search cannot be running here unless a handler destroys its own
+        // component, which is not supported.)
+        while (m_searching && m_worker)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void TFindFile::StartSearch()
+{
+    if (m_searching)
+        return;
+    m_searching = true;
+    m_stopRequested = false;
+    try {
+        m_targets = std::make_unique<TTargetSearch>(*m_criteria);
+        FireSearchBegin();
+    } catch (...) {
+        End();
+        throw;
+    }
+    if (m_threaded) {
+        m_worker = new TSearchThread(this);
+        return;
+    }
+    try {
+        SearchTargets();
+    } catch (...) {
+        // Skipping End here would leave the component searching; the search ends cleanly
+        // (the finish event, Targets freed, Searching cleared) and let the error reach the caller.
+        End();
+        throw;
+    }
+    End();
+}
+
+void TFindFile::SearchTargets()
+{
+    InlineEvents events(this);
+    SearchDetail::SearchWalk walk(*m_targets, events, m_depth, m_activeFolder);
+    walk.run();
+}
+
+void TFindFile::End()
+{
+    struct Cleanup
+    {
+        TFindFile *finder;
+        ~Cleanup()
+        {
+            finder->m_targets.reset();
+            finder->m_activeFolder = nullptr;
+            finder->m_searching = false;
+        }
+    } cleanup{this};
+    FireSearchFinish();
+}
+
+void TFindFile::ThreadTerminated()
+{
+    m_worker = nullptr;
+    End();
+}
+
+void TFindFile::StopSearch()
+{
+    if (!m_searching)
+        return;
+    m_stopRequested = true;
+    // Raised before the abort event (not after it), so that an abort handler that
+    // fails cannot leave the worker running; no handler can tell the difference.
+    if (m_worker)
+        m_worker->requestInterruption();
+    FireSearchAbort();
+}
+
+bool TFindFile::AcceptFile(const QString &folder, const TSearchRec &entry) const
+{
+    return m_targets && m_targets->AcceptFile(folder, entry);
+}
+
+void TFindFile::FireSearchBegin()
+{
+    if (m_onSearchBegin)
+        m_onSearchBegin(this);
+}
+
+void TFindFile::FireSearchFinish()
+{
+    if (m_onSearchFinish && !m_destroying)
+        m_onSearchFinish(this);
+}
+
+void TFindFile::FireSearchAbort()
+{
+    if (m_onSearchAbort && !m_destroying)
+        m_onSearchAbort(this);
+}
+
+TFolderIgnore TFindFile::FireFolderChange(const QString &folder)
+{
+    TFolderIgnore answer = m_stopRequested ? fiThisAndSubfolders : fiNone;
+    if (!m_stopRequested && m_onFolderChange)
+        m_onFolderChange(this, folder, answer);
+    return answer;
+}
+
+void TFindFile::FireFileMatch(const QString &folder, const TSearchRec &entry)
+{
+    if (m_onFileMatch && !m_stopRequested)
+        m_onFileMatch(this, folder, entry);
+}
+
+// --- TSearchThread ---------------------------------------------------------------------------
+
+namespace {
+QThread::Priority toQtPriority(TThreadPriority p)
+{
+    switch (p) {
+    case tpIdle: return QThread::IdlePriority;
+    case tpLowest: return QThread::LowestPriority;
+    case tpLower: return QThread::LowPriority;
+    case tpNormal: return QThread::NormalPriority;
+    case tpHigher: return QThread::HighPriority;
+    case tpHighest: return QThread::HighestPriority;
+    case tpTimeCritical: return QThread::TimeCriticalPriority;
+    }
+    return QThread::NormalPriority;
+}
+} // namespace
+
+TSearchThread::TSearchThread(TFindFile *finder)
+    : Finder(finder)
+{
+    // Freed by itself once its run method has ended; the end notification runs on the GUI thread.
+    connect(this, &QThread::finished, finder, &TFindFile::ThreadTerminated, Qt::QueuedConnection);
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    start(toQtPriority(finder->m_threadPriority));
+}
+
+void TSearchThread::run()
+{
+    try {
+        WorkerEvents events(this);
+        SearchDetail::SearchWalk walk(*Finder->m_targets, events, Finder->m_depth, Finder->m_activeFolder);
+        walk.run();
+    } catch (...) {
+        // An error raised by a handler ends the run method; it is not reported.
+    }
+}
+
+TFolderIgnore TSearchThread::handOffFolderChange(const QString &folder)
+{
+    CurrentFolder = &folder;
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        Finder,
+        [this, &error] {
+            try {
+                FolderAction = Finder->FireFolderChange(*CurrentFolder);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    CurrentFolder = nullptr;
+    if (error)
+        std::rethrow_exception(error);
+    return FolderAction;
+}
+
+void TSearchThread::handOffFileMatch(const QString &folder, const TSearchRec &entry)
+{
+    CurrentFolder = &folder;
+    CurrentEntry = &entry;
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        Finder,
+        [this, &error] {
+            try {
+                Finder->FireFileMatch(*CurrentFolder, *CurrentEntry);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    CurrentFolder = nullptr;
+    CurrentEntry = nullptr;
+    if (error)
+        std::rethrow_exception(error);
+}

@@ -1,0 +1,907 @@
+// Targets, the walk, the tests in the walk, the events and the two modes of TFindFile.
+#include "TestSupport.h"
+#include "search/FindFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <stdexcept>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Records the events of a search as text: "begin", "folder:REL", "match:REL|NAME", "abort", "finish",
+// with REL the folder relative to the root ("" for the root itself, else "a/b/").
+class Recorder
+{
+public:
+    Recorder(TFindFile &finder, const QString &root)
+        : m_root(QDir::cleanPath(root) + u'/')
+    {
+        finder.setOnSearchBegin([this](QObject *) { events << QStringLiteral("begin"); });
+        finder.setOnSearchFinish([this](QObject *) { events << QStringLiteral("finish"); });
+        finder.setOnSearchAbort([this](QObject *) { events << QStringLiteral("abort"); });
+        finder.setOnFolderChange([this](QObject *, const QString &folder, TFolderIgnore &answer) {
+            threads.insert(QThread::currentThread());
+            events << QStringLiteral("folder:") + rel(folder);
+            if (folderHook)
+                folderHook(rel(folder), answer);
+        });
+        finder.setOnFileMatch([this](QObject *, const QString &folder, const TSearchRec &entry) {
+            threads.insert(QThread::currentThread());
+            events << QStringLiteral("match:") + rel(folder) + u'|' + entry.Name();
+            if (matchHook)
+                matchHook(folder, entry);
+        });
+    }
+    QString rel(const QString &folder) const
+    {
+        return folder.startsWith(m_root) ? folder.mid(m_root.size()) : QStringLiteral("<") + folder + u'>';
+    }
+    QStringList matches() const
+    {
+        QStringList result;
+        for (const QString &e : events)
+            if (e.startsWith(QLatin1String("match:")))
+                result << e.mid(6).replace(u'|', QString());
+        return result;
+    }
+    QStringList sortedMatches() const
+    {
+        QStringList m = matches();
+        m.sort();
+        return m;
+    }
+    QStringList folders() const
+    {
+        QStringList result;
+        for (const QString &e : events)
+            if (e.startsWith(QLatin1String("folder:")))
+                result << e.mid(7);
+        return result;
+    }
+
+    QStringList events;
+    QSet<QThread *> threads;
+    std::function<void(const QString &, TFolderIgnore &)> folderHook;
+    std::function<void(const QString &, const TSearchRec &)> matchHook;
+
+private:
+    QString m_root;
+};
+
+QStringList sorted(QStringList l)
+{
+    l.sort();
+    return l;
+}
+
+} // namespace
+
+class TestFindFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void splitMasks_data();
+    void splitMasks();
+    void readFolderPrefix_data();
+    void readFolderPrefix();
+    void addFolderExpandsAndKeepsOne();
+    void addTargetsBuildsTheFolderList();
+    void targetSearchCopiesTheCriteria();
+    void isExcludedTriesTheLastMaskFirst();
+
+    void walkOrderAndEventOrder();
+    void masksFromLastToFirstAndTwice();
+    void folderPrefixes();
+    void levels();
+    void folderAnswers();
+    void contentSearchNeverReportsFolders();
+    void emptyFileNameWalksFoldersOnly();
+    void startWhileSearchingStopWhileIdle();
+    void stopFromAHandlerInLine();
+    void exclusionsInTheWalk();
+    void attributesSizeAndTimesInTheWalk();
+    void contentsInTheWalk();
+    void recordGivesEverythingOnDemand();
+    void missingAndUnreadableFolders();
+    void linkLoopIsNotEntered();
+    void errorInAHandlerInLineEndsTheSearch();
+
+    void threadedGivesTheSameEventsOnTheGuiThread();
+    void threadedStop();
+    void threadedStopFromOutside();
+    void threadedErrorEndsTheWorker();
+    void destructionDuringAThreadedSearch();
+
+private:
+    void makeTree();
+    QTemporaryDir m_dir;
+    QString m_root;
+};
+
+void TestFindFile::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    makeTree();
+}
+
+// root/
+//   a.htm  b.html  c.txt  .hidden.htm  noext  Report 2019
+//   sub1/  x.htm  y.html  deeper/  z.htm
+//   sub2.htm/  w.htm          (a folder whose name fits *.htm)
+void TestFindFile::makeTree()
+{
+    m_root = m_dir.filePath(QStringLiteral("root"));
+    const auto put = [this](const char *rel, const QByteArray &contents = QByteArray("x")) {
+        QVERIFY(TestSupport::writeFile(m_root + u'/' + QString::fromUtf8(rel), contents));
+    };
+    put("a.htm", "alpha Kestrel");
+    put("b.html", "beta");
+    put("c.txt", "gamma kestrel");
+    put(".hidden.htm", "hidden");
+    put("noext", "no extension");
+    put("Report 2019", "report");
+    put("sub1/x.htm", "x in sub1 KESTREL");
+    put("sub1/y.html", "y");
+    put("sub1/deeper/z.htm", "z deep");
+    put("sub2.htm/w.htm", "w");
+}
+
+void TestFindFile::splitMasks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty") << QString() << QStringList();
+    QTest::newRow("one") << QStringLiteral("*.htm") << QStringList{QStringLiteral("*.htm")};
+    QTest::newRow("two") << QStringLiteral("*.htm;*.html") << QStringList{QStringLiteral("*.htm"), QStringLiteral("*.html")};
+    QTest::newRow("empty between") << QStringLiteral("a;;b") << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
+    QTest::newRow("empty first") << QStringLiteral(";a") << QStringList{QString(), QStringLiteral("a")};
+    QTest::newRow("trailing ; adds nothing") << QStringLiteral("a;") << QStringList{QStringLiteral("a")};
+    QTest::newRow("only ;") << QStringLiteral(";") << QStringList{QString()};
+    QTest::newRow("not trimmed, duplicates kept")
+        << QStringLiteral(" a ; a") << QStringList{QStringLiteral(" a "), QStringLiteral(" a")};
+}
+
+void TestFindFile::splitMasks()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QCOMPARE(SplitMasks(text), expected);
+}
+
+void TestFindFile::readFolderPrefix_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("defaultValue");
+    QTest::addColumn<QString>("rest");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("< this folder only") << QStringLiteral("</a") << true << QStringLiteral("/a") << false;
+    QTest::newRow("> with subfolders") << QStringLiteral(">/a") << false << QStringLiteral("/a") << true;
+    QTest::newRow("none: default true") << QStringLiteral("/a") << true << QStringLiteral("/a") << true;
+    QTest::newRow("none: default false") << QStringLiteral("/a") << false << QStringLiteral("/a") << false;
+    QTest::newRow("empty") << QString() << true << QString() << true;
+    QTest::newRow("only one prefix is read") << QStringLiteral("<>/a") << true << QStringLiteral(">/a") << false;
+}
+
+void TestFindFile::readFolderPrefix()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, defaultValue);
+    QFETCH(QString, rest);
+    QFETCH(bool, expected);
+    QCOMPARE(ReadFolderPrefix(entry, defaultValue), expected);
+    QCOMPARE(entry, rest);
+}
+
+void TestFindFile::addFolderExpandsAndKeepsOne()
+{
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    TTargetFolderList list;
+    const QString base = QDir::cleanPath(m_dir.path());
+    TTargetFolder *a = list.AddFolder(QStringLiteral("root"));
+    QCOMPARE(a->Path, QDir::toNativeSeparators(base + QStringLiteral("/root/")));
+    QCOMPARE(list.AddFolder(QStringLiteral("root/sub1/../.")), a);
+    QCOMPARE(list.AddFolder(base + QStringLiteral("/root/")), a);
+    QCOMPARE(list.Count(), 1);
+    TTargetFolder *b = list.AddFolder(QStringLiteral("./root/sub1"));
+    QCOMPARE(b->Path, QDir::toNativeSeparators(base + QStringLiteral("/root/sub1/")));
+    QCOMPARE(list.Count(), 2);
+    QCOMPARE(list.Folders(0), b); // newest first
+    QCOMPARE(list.Folders(1), a);
+    QCOMPARE(list.IndexOfFolder(a->Path), 1);
+    QCOMPARE(list.IndexOfFolder(QStringLiteral("/nowhere/")), -1);
+    // A fresh folder starts empty.
+    QVERIFY(b->Masks.isEmpty());
+    QCOMPARE(b->Subfolders, false);
+    QCOMPARE(b->MinLevel, quint16(0));
+    QCOMPARE(b->MaxLevel, quint16(0));
+#if !defined(Q_OS_WIN) && !defined(Q_OS_DARWIN)
+    // Paths compare as the file system does: with regard to case on Linux.
+    TTargetFolder *upper = list.AddFolder(QStringLiteral("ROOT"));
+    QVERIFY(upper != a);
+    QCOMPARE(list.Count(), 3);
+#endif
+    QDir::setCurrent(saved);
+}
+
+void TestFindFile::addTargetsBuildsTheFolderList()
+{
+    const QString r = QDir::cleanPath(m_root);
+    const QString rootPath = QDir::toNativeSeparators(r + u'/');
+    const QString sub1Path = QDir::toNativeSeparators(r + QStringLiteral("/sub1/"));
+    const QString sub2Path = QDir::toNativeSeparators(r + QStringLiteral("/sub2.htm/"));
+    TFileCriteria files;
+    files.setFileName(QStringLiteral("*.htm;*.html"));
+    files.setLocation(r + QStringLiteral(";;") + r + QStringLiteral("/;<") + sub2Path);
+    files.setIncluded({sub1Path + QStringLiteral("*.txt"), QStringLiteral("<") + rootPath + QStringLiteral("*.pdf"),
+                       QStringLiteral("noFolderPart.doc")});
+    files.setExcluded({QStringLiteral("/temp/"), QStringLiteral("*.bak")});
+    files.setSubfolders(true);
+    files.setMinLevel(2);
+    files.setMaxLevel(5);
+    TTargetFolderList list;
+    list.AddTargets(files);
+    QCOMPARE(list.ExcludedMasks, files.Excluded());
+    QCOMPARE(list.Count(), 3);
+    // Walk order (last to first) is the order in which folders were first named: Included first.
+    TTargetFolder *first = list.Folders(2), *second = list.Folders(1), *third = list.Folders(0);
+    QCOMPARE(first->Path, sub1Path);
+    QCOMPARE(second->Path, rootPath);
+    QCOMPARE(third->Path, sub2Path);
+    // Included: the name part as a mask, the prefix as the flag, no levels.
+    QCOMPARE(first->Masks, QStringList{QStringLiteral("*.txt")});
+    QCOMPARE(first->Subfolders, true);
+    QCOMPARE(first->MinLevel, quint16(0));
+    QCOMPARE(first->MaxLevel, quint16(0));
+    // The root: its Included mask, then FileName's masks once per Location entry naming it; the
+    // flag and the levels set last (by a Location entry).
+    QCOMPARE(second->Masks, (QStringList{QStringLiteral("*.pdf"), QStringLiteral("*.htm"), QStringLiteral("*.html"),
+                                         QStringLiteral("*.htm"), QStringLiteral("*.html")}));
+    QCOMPARE(second->Subfolders, true);
+    QCOMPARE(second->MinLevel, quint16(2));
+    QCOMPARE(second->MaxLevel, quint16(5));
+    QCOMPARE(third->Subfolders, false);
+    QCOMPARE(third->Masks, (QStringList{QStringLiteral("*.htm"), QStringLiteral("*.html")}));
+}
+
+void TestFindFile::targetSearchCopiesTheCriteria()
+{
+    TSearchCriteria c;
+    c.Files()->setLocation(m_root);
+    c.Files()->setFileName(QStringLiteral("*.*"));
+    c.Attribute()->setAttributes(TFileAttributes{ffArchive, ffDirectory});
+    c.Size()->setMax(10);
+    {
+        TTargetSearch t(c);
+        QVERIFY(t.Attribute.Attributes().contains(ffDirectory));
+        QCOMPARE(t.Size.Max(), quint32(10));
+        QCOMPARE(t.Folders.Count(), 1);
+        c.Size()->setMax(20); // the copy is private
+        QCOMPARE(t.Size.Max(), quint32(10));
+    }
+    c.Content()->setPhrase(QStringLiteral("x"));
+    TTargetSearch t(c);
+    QVERIFY(!t.Attribute.Attributes().contains(ffDirectory)); // a folder never matches a content search
+    QVERIFY(t.Attribute.Attributes().contains(ffArchive));
+    QVERIFY(c.Attribute()->Attributes().contains(ffDirectory)); // the component's criteria are untouched
+    QCOMPARE(t.Content.FoldedPhrase(), QByteArray("x"));
+}
+
+void TestFindFile::isExcludedTriesTheLastMaskFirst()
+{
+    TTargetFolderList list;
+    QVERIFY(!list.IsExcluded(QStringLiteral("/a/"), QStringLiteral("x")));
+    list.ExcludedMasks = {QStringLiteral("*.tmp"), QStringLiteral("/cache/")};
+    QVERIFY(list.IsExcluded(QStringLiteral("/a/"), QStringLiteral("x.tmp")));
+    QVERIFY(list.IsExcluded(QStringLiteral("/home/cache/"), QStringLiteral("x.txt")));
+    QVERIFY(!list.IsExcluded(QStringLiteral("/home/cache/more/"), QStringLiteral("x.txt")));
+    QVERIFY(!list.IsExcluded(QStringLiteral("/a/"), QStringLiteral("x.txt")));
+}
+
+void TestFindFile::walkOrderAndEventOrder()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    QList<quint16> depths;
+    rec.folderHook = [&](const QString &, TFolderIgnore &) { depths << finder.Depth(); };
+    bool accepted = true;
+    rec.matchHook = [&](const QString &folder, const TSearchRec &entry) {
+        accepted = accepted && finder.AcceptFile(folder, entry);
+        QVERIFY(finder.Searching());
+    };
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.htm"));
+    finder.StartSearch();
+    QVERIFY(!finder.Searching());
+    QVERIFY(accepted);
+    QCOMPARE(finder.Depth(), quint16(0));
+    QCOMPARE(rec.events.first(), QStringLiteral("begin"));
+    QCOMPARE(rec.events.last(), QStringLiteral("finish"));
+    QCOMPARE(sorted(rec.folders()),
+             (QStringList{QString(), QStringLiteral("sub1/"), QStringLiteral("sub1/deeper/"), QStringLiteral("sub2.htm/")}));
+    QCOMPARE(rec.folders().first(), QString());
+    // Depth first: a folder's subfolders follow it at once, before its siblings.
+    const QStringList f = rec.folders();
+    QCOMPARE(f.indexOf(QStringLiteral("sub1/deeper/")), f.indexOf(QStringLiteral("sub1/")) + 1);
+    for (int i = 0; i < f.size(); ++i)
+        QCOMPARE(depths[i], quint16(f[i].count(u'/') + 1));
+    // Every match comes after its folder's event and before the next folder event.
+    QString current;
+    for (const QString &e : rec.events) {
+        if (e.startsWith(QLatin1String("folder:")))
+            current = e.mid(7);
+        else if (e.startsWith(QLatin1String("match:")))
+            QCOMPARE(e.mid(6).section(u'|', 0, 0), current);
+    }
+    QCOMPARE(rec.sortedMatches(),
+             (QStringList{QStringLiteral(".hidden.htm"), QStringLiteral("a.htm"), QStringLiteral("sub1/deeper/z.htm"),
+                          QStringLiteral("sub1/x.htm"), QStringLiteral("sub2.htm/w.htm")}));
+}
+
+void TestFindFile::masksFromLastToFirstAndTwice()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.htm;*.html"));
+    finder.StartSearch();
+    // In every folder the matches of the second mask come before those of the first.
+    QString current;
+    bool seenHtm = false;
+    for (const QString &e : rec.events) {
+        if (e.startsWith(QLatin1String("folder:"))) {
+            seenHtm = false;
+        } else if (e.startsWith(QLatin1String("match:"))) {
+            if (e.endsWith(QLatin1String(".htm")))
+                seenHtm = true;
+            else
+                QVERIFY2(!seenHtm, qPrintable(e));
+        }
+    }
+    QCOMPARE(rec.matches().size(), 7);
+
+    // The same folder twice is one target walked once, its masks twice: every match twice.
+    TFindFile twice;
+    Recorder rec2(twice, m_root);
+    twice.Criteria()->Files()->setLocation(m_root + u';' + m_root + QStringLiteral("/sub1/.."));
+    twice.Criteria()->Files()->setFileName(QStringLiteral("*.html"));
+    twice.StartSearch();
+    QCOMPARE(rec2.folders().count(QString()), 1);
+    QCOMPARE(rec2.sortedMatches(), (QStringList{QStringLiteral("b.html"), QStringLiteral("b.html"),
+                                                QStringLiteral("sub1/y.html"), QStringLiteral("sub1/y.html")}));
+    // An entry that fits two masks of a folder is reported once per mask.
+    TFindFile both;
+    Recorder rec3(both, m_root);
+    both.Criteria()->Files()->setLocation(QStringLiteral("<") + m_root);
+    both.Criteria()->Files()->setFileName(QStringLiteral("a.*;*.htm"));
+    both.StartSearch();
+    QCOMPARE(rec3.matches().count(QStringLiteral("a.htm")), 2);
+}
+
+void TestFindFile::folderPrefixes()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.htm"));
+    finder.Criteria()->Files()->setLocation(QStringLiteral("<") + m_root);
+    finder.StartSearch();
+    QCOMPARE(rec.folders(), QStringList{QString()});
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral(".hidden.htm"), QStringLiteral("a.htm")}));
+
+    rec.events.clear();
+    finder.Criteria()->Files()->setSubfolders(false);
+    finder.Criteria()->Files()->setLocation(QStringLiteral(">") + m_root);
+    finder.StartSearch();
+    QCOMPARE(rec.folders().size(), 4);
+    QCOMPARE(rec.matches().size(), 5);
+
+    rec.events.clear();
+    finder.Criteria()->Files()->setLocation(m_root); // no prefix: Subfolders (False)
+    finder.StartSearch();
+    QCOMPARE(rec.folders().size(), 1);
+}
+
+void TestFindFile::levels()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    TFileCriteria *files = finder.Criteria()->Files();
+    files->setLocation(m_root);
+    files->setFileName(QStringLiteral("*.htm"));
+    files->setMaxLevel(1);
+    finder.StartSearch();
+    QCOMPARE(rec.folders(), QStringList{QString()});
+
+    rec.events.clear();
+    files->setMaxLevel(2);
+    finder.StartSearch();
+    QCOMPARE(sorted(rec.folders()), (QStringList{QString(), QStringLiteral("sub1/"), QStringLiteral("sub2.htm/")}));
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral(".hidden.htm"), QStringLiteral("a.htm"),
+                                               QStringLiteral("sub1/x.htm"), QStringLiteral("sub2.htm/w.htm")}));
+
+    rec.events.clear();
+    files->setMaxLevel(0);
+    files->setMinLevel(2); // the target's own files are skipped, its folder event still fires
+    finder.StartSearch();
+    QCOMPARE(rec.folders().size(), 4);
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral("sub1/deeper/z.htm"), QStringLiteral("sub1/x.htm"),
+                                               QStringLiteral("sub2.htm/w.htm")}));
+    rec.events.clear();
+    files->setMinLevel(1); // 0 and 1 both mean: from the named folder on
+    finder.StartSearch();
+    QCOMPARE(rec.matches().size(), 5);
+}
+
+void TestFindFile::folderAnswers()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.htm"));
+    TFolderIgnore rootAnswer = fiNone;
+    rec.folderHook = [&](const QString &rel, TFolderIgnore &answer) {
+        QCOMPARE(answer, fiNone);
+        if (rel.isEmpty())
+            answer = rootAnswer;
+    };
+    rootAnswer = fiJustThis; // skip the root's files, walk its subfolders
+    finder.StartSearch();
+    QCOMPARE(rec.folders().size(), 4);
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral("sub1/deeper/z.htm"), QStringLiteral("sub1/x.htm"),
+                                               QStringLiteral("sub2.htm/w.htm")}));
+    rec.events.clear();
+    rootAnswer = fiJustSubfolders; // the root's files, no descent
+    finder.StartSearch();
+    QCOMPARE(rec.folders(), QStringList{QString()});
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral(".hidden.htm"), QStringLiteral("a.htm")}));
+    rec.events.clear();
+    rootAnswer = fiThisAndSubfolders;
+    finder.StartSearch();
+    QCOMPARE(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("folder:"), QStringLiteral("finish")}));
+}
+
+void TestFindFile::contentSearchNeverReportsFolders()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(QStringLiteral("<") + m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.htm"));
+    finder.Criteria()->Attribute()->setAttributes(TFileAttributes::fromInt(31)); // folders too
+    finder.StartSearch();
+    QVERIFY(rec.matches().contains(QStringLiteral("sub2.htm")));
+    rec.events.clear();
+    finder.Criteria()->Content()->setPhrase(QStringLiteral("w"));
+    finder.StartSearch();
+    QVERIFY(!rec.matches().contains(QStringLiteral("sub2.htm")));
+    // By default no folder is ever reported.
+    TFindFile plain;
+    Recorder rec2(plain, m_root);
+    plain.Criteria()->Files()->setLocation(m_root);
+    plain.Criteria()->Files()->setFileName(QStringLiteral("*"));
+    plain.StartSearch();
+    QCOMPARE(rec2.matches().size(), 10);
+    QVERIFY(!rec2.matches().contains(QStringLiteral("sub1")));
+}
+
+void TestFindFile::emptyFileNameWalksFoldersOnly()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.StartSearch();
+    QCOMPARE(rec.folders().size(), 4);
+    QVERIFY(rec.matches().isEmpty());
+    // Neither an empty Location.
+    rec.events.clear();
+    finder.Criteria()->Files()->setLocation(QString());
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.StartSearch();
+    QCOMPARE(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("finish")}));
+}
+
+void TestFindFile::startWhileSearchingStopWhileIdle()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.StopSearch(); // idle: nothing, no event
+    QVERIFY(rec.events.isEmpty());
+    QVERIFY(!finder.StopRequested());
+    finder.Criteria()->Files()->setLocation(QStringLiteral("<") + m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("a.htm"));
+    int nested = 0;
+    rec.matchHook = [&](const QString &, const TSearchRec &) {
+        finder.StartSearch(); // while Searching: nothing
+        ++nested;
+    };
+    finder.StartSearch();
+    QCOMPARE(nested, 1);
+    QCOMPARE(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("folder:"), QStringLiteral("match:|a.htm"),
+                                      QStringLiteral("finish")}));
+}
+
+void TestFindFile::stopFromAHandlerInLine()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    rec.matchHook = [&](const QString &, const TSearchRec &) {
+        finder.StopSearch();
+        QVERIFY(finder.StopRequested());
+    };
+    finder.StartSearch();
+    // The abort event at the moment of the request; no folder or match event after it.
+    QCOMPARE(rec.events.size(), 5);
+    QCOMPARE(rec.events[0], QStringLiteral("begin"));
+    QCOMPARE(rec.events[1], QStringLiteral("folder:"));
+    QVERIFY(rec.events[2].startsWith(QLatin1String("match:")));
+    QCOMPARE(rec.events[3], QStringLiteral("abort"));
+    QCOMPARE(rec.events[4], QStringLiteral("finish"));
+    QVERIFY(finder.StopRequested()); // until the next search begins
+    QVERIFY(!finder.Searching());
+    rec.matchHook = nullptr;
+    finder.StartSearch();
+    QVERIFY(!finder.StopRequested());
+    QCOMPARE(rec.matches().size(), 1 + 10);
+}
+
+void TestFindFile::exclusionsInTheWalk()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    TFileCriteria *files = finder.Criteria()->Files();
+    files->setLocation(m_root);
+    files->setFileName(QStringLiteral("*.htm;*.html"));
+    files->setExcluded({QStringLiteral("sub1/"), QStringLiteral("*.html"), QStringLiteral("/deeper/z.*")});
+    finder.StartSearch();
+    QCOMPARE(rec.sortedMatches(),
+             (QStringList{QStringLiteral(".hidden.htm"), QStringLiteral("a.htm"), QStringLiteral("sub2.htm/w.htm")}));
+    // Exclusions do not stop the walk: the folders are still entered.
+    QCOMPARE(rec.folders().size(), 4);
+}
+
+void TestFindFile::attributesSizeAndTimesInTheWalk()
+{
+    QTemporaryDir dir;
+    const QString ro = dir.filePath(QStringLiteral("readonly.txt"));
+    QVERIFY(TestSupport::writeFile(ro, QByteArray(100, 'r')));
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("big.txt")), QByteArray(1000, 'b')));
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral(".hidden.txt")), QByteArray(10, 'h')));
+    QVERIFY(QFile::setPermissions(ro, QFile::ReadOwner | QFile::ReadUser));
+    {
+        QFile f(dir.filePath(QStringLiteral("big.txt")));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime(QDate(2015, 6, 1), QTime(10, 0), Qt::LocalTime), QFileDevice::FileModificationTime));
+    }
+    TFindFile finder;
+    Recorder rec(finder, dir.path());
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.txt"));
+    finder.StartSearch();
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral(".hidden.txt"), QStringLiteral("big.txt"),
+                                               QStringLiteral("readonly.txt")}));
+    auto run = [&]() {
+        rec.events.clear();
+        finder.StartSearch();
+        return rec.sortedMatches();
+    };
+    TAttributeCriteria *attr = finder.Criteria()->Attribute();
+    attr->setAttributes(TFileAttributes{ffArchive, ffHidden, ffSystem}); // no read-only
+    QCOMPARE(run(), (QStringList{QStringLiteral(".hidden.txt"), QStringLiteral("big.txt")}));
+    attr->setAttributes(TFileAttributes{ffArchive, ffReadonly, ffSystem}); // no hidden
+    QCOMPARE(run(), (QStringList{QStringLiteral("big.txt"), QStringLiteral("readonly.txt")}));
+    attr->setAttributes(TFileAttributes{ffReadonly});
+    attr->setExactMatch(true);
+    QCOMPARE(run(), QStringList{QStringLiteral("readonly.txt")});
+    attr->setAttributes(TFileAttributes{ffArchive, ffReadonly, ffHidden, ffSystem});
+    attr->setExactMatch(false);
+
+    TSizeCriteria *size = finder.Criteria()->Size();
+    size->setMin(100);
+    size->setMax(100);
+    QCOMPARE(run(), QStringList{QStringLiteral("readonly.txt")});
+    size->setMax(0);
+    QCOMPARE(run(), (QStringList{QStringLiteral("big.txt"), QStringLiteral("readonly.txt")}));
+    size->setMin(0);
+
+    TDateTimeCriteria *times = finder.Criteria()->TimeStamp();
+    const double june1 = double(QDate(1899, 12, 30).daysTo(QDate(2015, 6, 1)));
+    times->setModifiedBefore(june1); // a date: the whole day
+    QCOMPARE(run(), QStringList{QStringLiteral("big.txt")});
+    times->setModifiedBefore(june1 + 10.0 / 24); // 10:00 that day
+    QCOMPARE(run(), QStringList{QStringLiteral("big.txt")});
+    times->setModifiedBefore(june1 + 9.0 / 24);
+    QCOMPARE(run(), QStringList());
+    times->setModifiedBefore(0);
+    times->setModifiedAfter(june1 + 1);
+    QCOMPARE(run(), (QStringList{QStringLiteral(".hidden.txt"), QStringLiteral("readonly.txt")}));
+    QFile::setPermissions(ro, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestFindFile::contentsInTheWalk()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.Criteria()->Content()->setPhrase(QStringLiteral("Kestrel"));
+    finder.StartSearch();
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral("a.htm"), QStringLiteral("c.txt"), QStringLiteral("sub1/x.htm")}));
+    rec.events.clear();
+    finder.Criteria()->Content()->setIgnoreCase(false);
+    finder.StartSearch();
+    QCOMPARE(rec.sortedMatches(), QStringList{QStringLiteral("a.htm")});
+    // NUL bytes are ordinary bytes.
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("bin.exe")), QByteArray("\0\0MZ\0Kestrel\0", 13)));
+    TFindFile bin;
+    Recorder rec2(bin, dir.path());
+    bin.Criteria()->Files()->setLocation(dir.path());
+    bin.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    bin.Criteria()->Content()->setPhrase(QStringLiteral("kestrel"));
+    bin.StartSearch();
+    QCOMPARE(rec2.matches(), QStringList{QStringLiteral("bin.exe")});
+}
+
+void TestFindFile::recordGivesEverythingOnDemand()
+{
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("Ünïcode Invoice.pdf");
+    QVERIFY(TestSupport::writeFile(dir.filePath(name), QByteArray(4321, 'u')));
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral(".dot")), QByteArray()));
+    const QDateTime modified(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    TFindFile finder;
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*"));
+    QMap<QString, quint64> sizes;
+    QMap<QString, quint32> attrs;
+    QMap<QString, qint64> written;
+    QString folderSeen;
+    finder.setOnFileMatch([&](QObject *sender, const QString &folder, const TSearchRec &entry) {
+        QCOMPARE(sender, &finder);
+        folderSeen = folder;
+        sizes[entry.Name()] = entry.Size();
+        attrs[entry.Name()] = entry.Attr();
+        written[entry.Name()] = entry.LastWriteTime();
+        QVERIFY(entry.CreationTime() > 0);
+        QVERIFY(entry.LastAccessTime() > 0);
+    });
+    finder.StartSearch();
+    QCOMPARE(folderSeen, AppendPathDelimiter(QDir::toNativeSeparators(QDir::cleanPath(dir.path()))));
+    QCOMPARE(sizes.value(name), quint64(4321));
+    QCOMPARE(written.value(name), (modified.toSecsSinceEpoch() + 11644473600LL) * 10000000LL);
+#ifndef Q_OS_WIN
+    QVERIFY(attrs.value(QStringLiteral(".dot")) & Platform::AttrHidden);
+    QVERIFY(!(attrs.value(name) & Platform::AttrHidden));
+#endif
+    QVERIFY(!(attrs.value(name) & Platform::AttrDirectory));
+    // A record built by hand carries its values.
+    const TSearchRec made(QStringLiteral("x.txt"), 0x20, 5, 1, 2, 3);
+    QCOMPARE(made.Name(), QStringLiteral("x.txt"));
+    QCOMPARE(made.Attr(), quint32(0x20));
+    QCOMPARE(made.Size(), quint64(5));
+    QCOMPARE(made.CreationTime(), 1);
+    QCOMPARE(made.LastAccessTime(), 2);
+    QCOMPARE(made.LastWriteTime(), 3);
+}
+
+void TestFindFile::missingAndUnreadableFolders()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_dir.path());
+    finder.Criteria()->Files()->setLocation(m_dir.filePath(QStringLiteral("missing")));
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.StartSearch();
+    QCOMPARE(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("folder:missing/"), QStringLiteral("finish")}));
+#ifndef Q_OS_WIN
+    if (geteuid() == 0)
+        QSKIP("running as root: a folder without permissions is still readable");
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("closed/inside.txt")), "x"));
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("open.txt")), "x"));
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("closed")), QFileDevice::Permissions()));
+    TFindFile f2;
+    Recorder rec2(f2, dir.path());
+    f2.Criteria()->Files()->setLocation(dir.path());
+    f2.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    f2.StartSearch();
+    QCOMPARE(sorted(rec2.folders()), (QStringList{QString(), QStringLiteral("closed/")}));
+    QCOMPARE(rec2.matches(), QStringList{QStringLiteral("open.txt")});
+    QFile::setPermissions(dir.filePath(QStringLiteral("closed")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
+}
+
+void TestFindFile::linkLoopIsNotEntered()
+{
+#ifdef Q_OS_WIN
+    QSKIP("symbolic links need privileges on Windows");
+#endif
+    QTemporaryDir dir;
+    const QString r = dir.filePath(QStringLiteral("tree"));
+    QVERIFY(TestSupport::writeFile(r + QStringLiteral("/top.txt"), "t"));
+    QVERIFY(TestSupport::writeFile(r + QStringLiteral("/a/in-a.txt"), "a"));
+    QVERIFY(TestSupport::writeFile(r + QStringLiteral("/b/in-b.txt"), "b"));
+    QVERIFY(QFile::link(r, r + QStringLiteral("/a/up")));          // back to the target folder
+    QVERIFY(QFile::link(r + QStringLiteral("/a"), r + QStringLiteral("/a/self"))); // to itself
+    QVERIFY(QFile::link(r + QStringLiteral("/a"), r + QStringLiteral("/b/to-a"))); // across: no loop
+    TFindFile finder;
+    Recorder rec(finder, r);
+    finder.Criteria()->Files()->setLocation(r);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.txt"));
+    finder.StartSearch();
+    QCOMPARE(sorted(rec.folders()), (QStringList{QString(), QStringLiteral("a/"), QStringLiteral("b/"), QStringLiteral("b/to-a/")}));
+    QCOMPARE(rec.sortedMatches(), (QStringList{QStringLiteral("a/in-a.txt"), QStringLiteral("b/in-b.txt"),
+                                               QStringLiteral("b/to-a/in-a.txt"), QStringLiteral("top.txt")}));
+}
+
+void TestFindFile::errorInAHandlerInLineEndsTheSearch()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    rec.matchHook = [](const QString &, const TSearchRec &) { throw std::runtime_error("handler failed"); };
+    bool thrown = false;
+    try {
+        finder.StartSearch();
+    } catch (const std::runtime_error &e) {
+        thrown = QByteArray(e.what()) == "handler failed";
+    }
+    QVERIFY(thrown); // the error reaches the caller...
+    QVERIFY(!finder.Searching()); // ...after the search has ended cleanly
+    QCOMPARE(finder.Depth(), quint16(0));
+    QCOMPARE(rec.events.last(), QStringLiteral("finish"));
+    QCOMPARE(rec.matches().size(), 1);
+    // And a new search runs.
+    rec.matchHook = nullptr;
+    rec.events.clear();
+    finder.StartSearch();
+    QCOMPARE(rec.matches().size(), 10);
+    // An error in the begin handler too.
+    finder.setOnSearchBegin([](QObject *) { throw std::runtime_error("begin failed"); });
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, finder.StartSearch());
+    QVERIFY(!finder.Searching());
+}
+
+void TestFindFile::threadedGivesTheSameEventsOnTheGuiThread()
+{
+    TFindFile inLine;
+    Recorder expected(inLine, m_root);
+    inLine.Criteria()->Files()->setLocation(m_root);
+    inLine.Criteria()->Files()->setFileName(QStringLiteral("*.htm;*.html"));
+    inLine.StartSearch();
+
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Assign(inLine.Criteria());
+    finder.setThreaded(true);
+    finder.setThreadPriority(tpLower);
+    QCOMPARE(finder.ThreadPriority(), tpLower);
+    finder.StartSearch();
+    QVERIFY(finder.Searching()); // returns at once
+    QCOMPARE(rec.events, QStringList{QStringLiteral("begin")});
+    QTRY_VERIFY(!finder.Searching());
+    QCOMPARE(rec.events, expected.events);
+    QCOMPARE(rec.threads, QSet<QThread *>{QThread::currentThread()});
+    QCOMPARE(finder.Depth(), quint16(0));
+    // Again, with the same component.
+    rec.events.clear();
+    finder.StartSearch();
+    QTRY_VERIFY(!finder.Searching());
+    QCOMPARE(rec.events, expected.events);
+}
+
+void TestFindFile::threadedStop()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.setThreaded(true);
+    bool searchingAfterStop = false;
+    rec.folderHook = [&](const QString &rel, TFolderIgnore &) {
+        if (rel == QLatin1String("sub1/")) {
+            finder.StopSearch();
+            searchingAfterStop = finder.Searching();
+        }
+    };
+    finder.StartSearch();
+    QTRY_VERIFY(!finder.Searching());
+    QVERIFY(searchingAfterStop); // the worker still has to end
+    QVERIFY(finder.StopRequested());
+    const int abort = rec.events.indexOf(QStringLiteral("abort"));
+    QVERIFY(abort > 0);
+    QCOMPARE(rec.events[abort - 1], QStringLiteral("folder:sub1/"));
+    QCOMPARE(rec.events.mid(abort), (QStringList{QStringLiteral("abort"), QStringLiteral("finish")}));
+    finder.Criteria()->Files()->setLocation(QStringLiteral("<") + m_root);
+    rec.folderHook = nullptr;
+    finder.StartSearch();
+    QVERIFY(!finder.StopRequested());
+    QTRY_VERIFY(!finder.Searching());
+}
+
+void TestFindFile::threadedStopFromOutside()
+{
+    // A tree large enough to be still walking when the stop comes.
+    QTemporaryDir dir;
+    for (int i = 0; i < 60; ++i)
+        for (int j = 0; j < 10; ++j)
+            QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("d%1/f%2.txt").arg(i).arg(j)), "x"));
+    TFindFile finder;
+    Recorder rec(finder, dir.path());
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.setThreaded(true);
+    finder.StartSearch();
+    QTRY_VERIFY(rec.matches().size() >= 5);
+    finder.StopSearch();
+    QCOMPARE(rec.events.last(), QStringLiteral("abort")); // at once, on the thread that asked
+    const int seen = rec.events.size();
+    QVERIFY(finder.Searching());
+    QTRY_VERIFY(!finder.Searching());
+    QCOMPARE(rec.events.size(), seen + 1);
+    QCOMPARE(rec.events.last(), QStringLiteral("finish"));
+    QVERIFY(rec.matches().size() < 600);
+}
+
+void TestFindFile::threadedErrorEndsTheWorker()
+{
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.setThreaded(true);
+    rec.folderHook = [](const QString &rel, TFolderIgnore &) {
+        if (rel == QLatin1String("sub1/"))
+            throw std::runtime_error("handler failed");
+    };
+    finder.StartSearch();
+    QTRY_VERIFY(!finder.Searching());
+    QCOMPARE(rec.events.last(), QStringLiteral("finish"));
+    QCOMPARE(rec.events[rec.events.size() - 2], QStringLiteral("folder:sub1/"));
+    QCOMPARE(finder.Depth(), quint16(0));
+    QVERIFY(!finder.StopRequested());
+}
+
+void TestFindFile::destructionDuringAThreadedSearch()
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("d%1/f.txt").arg(i)), "x"));
+    QStringList events;
+    auto *finder = new TFindFile;
+    finder->Criteria()->Files()->setLocation(dir.path());
+    finder->Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder->setThreaded(true);
+    finder->setOnSearchFinish([&](QObject *) { events << QStringLiteral("finish"); });
+    finder->setOnSearchAbort([&](QObject *) { events << QStringLiteral("abort"); });
+    int matches = 0;
+    finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { ++matches; });
+    finder->StartSearch();
+    QTRY_VERIFY(matches >= 2);
+    delete finder; // stops, waits for the worker; no abort or finish event while being destroyed
+    QVERIFY(events.isEmpty());
+    const int seen = matches;
+    QTest::qWait(50);
+    QCOMPARE(matches, seen);
+}
+
+QTEST_GUILESS_MAIN(TestFindFile)
+#include "tst_findfile.moc"
