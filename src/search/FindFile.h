@@ -49,6 +49,7 @@
 class TFindFile;
 class TSearchThread;
 namespace SearchDetail {
+class GuiHandOff;
 class SearchWalk;
 class PhraseSearcher;
 } // namespace SearchDetail
@@ -486,12 +487,14 @@ class TSearchThread : public QThread
 
 public:
     explicit TSearchThread(TFindFile *finder);
+    ~TSearchThread() override;
 
 protected:
     void run() override;
 
 private:
     friend class WorkerEvents;
+    std::unique_ptr<SearchDetail::GuiHandOff> m_handOff;
     TFolderIgnore handOffFolderChange(const QString &folder);
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);
 

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <stdexcept>
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void threadedGivesTheSameEventsOnTheGuiThread();
     void threadedStop();
     void threadedStopFromOutside();
+    void windowStaysResponsiveDuringThreadedSearch();
     void threadedErrorEndsTheWorker();
     void destructionDuringAThreadedSearch();
 
@@ -846,6 +848,8 @@ void TestFindFile::threadedStopFromOutside()
             QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("d%1/f%2.txt").arg(i).arg(j)), "x"));
     TFindFile finder;
     Recorder rec(finder, dir.path());
+    // Handlers that take their time keep the walk going when the stop comes.
+    rec.folderHook = [](const QString &, TFolderIgnore &) { QThread::msleep(2); };
     finder.Criteria()->Files()->setLocation(dir.path());
     finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
     finder.setThreaded(true);
@@ -880,6 +884,35 @@ void TestFindFile::threadedErrorEndsTheWorker()
     QVERIFY(!finder.StopRequested());
 }
 
+void TestFindFile::windowStaysResponsiveDuringThreadedSearch()
+{
+    // Hand-offs come back to back; the GUI thread still gets to its event loop now and then.
+    QTemporaryDir dir;
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("d%1").arg(i))));
+    TFindFile finder;
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.setThreaded(true);
+    finder.setOnFolderChange([](QObject *, const QString &, TFolderIgnore &) {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 200000) {
+        }
+    });
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        if (finder.Searching())
+            ++ticks;
+    });
+    timer.start();
+    finder.StartSearch();
+    QTRY_VERIFY_WITH_TIMEOUT(!finder.Searching(), 10000);
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+}
+
 void TestFindFile::destructionDuringAThreadedSearch()
 {
     QTemporaryDir dir;
@@ -893,7 +926,10 @@ void TestFindFile::destructionDuringAThreadedSearch()
     finder->setOnSearchFinish([&](QObject *) { events << QStringLiteral("finish"); });
     finder->setOnSearchAbort([&](QObject *) { events << QStringLiteral("abort"); });
     int matches = 0;
-    finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { ++matches; });
+    finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) {
+        ++matches;
+        QThread::msleep(2); // a slow handler keeps the walk going when the component is destroyed
+    });
     finder->StartSearch();
     QTRY_VERIFY(matches >= 2);
     delete finder; // stops, waits for the worker; no abort or finish event while being destroyed
