@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 // Q_INIT_RESOURCE must be used outside any namespace. vantory_gui is a static library, so nothing
@@ -121,6 +122,15 @@ QSize defaultSize(const QString &name)
 
 QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio)
 {
+    // Pictures are drawn on every paint of the account grid: render each size once.
+    const QString key = QStringLiteral("vantory-icon:%1:%2x%3@%4")
+                            .arg(name)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(devicePixelRatio);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     ensureResource();
     if (!QFile::exists(resourcePath(name)))
         return {};
@@ -142,6 +152,7 @@ QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio)
         renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(device)));
     }
     pm.setDevicePixelRatio(devicePixelRatio);
+    QPixmapCache::insert(key, pm);
     return pm;
 }
 
