@@ -1,6 +1,7 @@
 #include "AccountCellDelegate.h"
 
 #include "AccountModel.h"
+#include "VantoryConsts.h"
 #include "controls/Icons.h"
 
 #include <QPainter>
@@ -30,12 +31,12 @@ void AccountCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     if (column == AccountModel::ColumnActive) {
         if (selected)
             painter->fillRect(opt.rect, opt.palette.brush(QPalette::Highlight));
-        static const char *const pictures[] = {"state-inactive", "state-active", "state-na"};
+        static const QStringList pictures = VantoryConsts::activeStatePictures();
         const int state = value.toInt();
-        if (state < 0 || state > 2)
+        if (state < 0 || state >= pictures.size())
             return; // no picture for a value outside the three states
         const QSize size(16, 16);
-        const QPixmap picture = Icons::pixmap(QLatin1String(pictures[state]), size, painter->device()->devicePixelRatioF());
+        const QPixmap picture = Icons::pixmap(pictures[state], size, painter->device()->devicePixelRatioF());
         const QRect r = opt.rect;
         painter->drawPixmap(QPoint((r.left() + r.right() + 1 - size.width()) / 2,
                                    (r.top() + r.bottom() + 1 - size.height()) / 2),

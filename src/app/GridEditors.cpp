@@ -1,9 +1,9 @@
 #include "GridEditors.h"
 
 #include "AccountModel.h"
+#include "ActiveStateItems.h"
 #include "MainForm.h"
 #include "VantoryConsts.h"
-#include "controls/Icons.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
 #include "platform/PlatformServices.h"
@@ -45,10 +45,7 @@ GridEditors::GridEditors(TfrmVantory *window, QTableView *grid, DataSet *table)
     m_active = new QComboBox(window);
     m_active->setObjectName(QStringLiteral("cbGridActive"));
     m_active->setEditable(false);
-    static const char *const pictures[] = {"state-inactive", "state-active", "state-na"};
-    const QStringList captions = activeStateCaptions();
-    for (int i = 0; i < 3; ++i)
-        m_active->addItem(Icons::icon(QLatin1String(pictures[i])), captions[i]);
+    addActiveStateItems(m_active);
     m_active->hide();
     m_active->setContextMenuPolicy(Qt::CustomContextMenu);
     m_active->installEventFilter(this);

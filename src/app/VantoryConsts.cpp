@@ -21,6 +21,11 @@ QStringList activeStateCaptions()
     return {tr("Inactive"), tr("Active"), tr("Not Applicable")};
 }
 
+QStringList activeStatePictures()
+{
+    return {QStringLiteral("state-inactive"), QStringLiteral("state-active"), QStringLiteral("state-na")};
+}
+
 QString failedToInsertRecord()
 {
     return tr("Failed to insert a new record");

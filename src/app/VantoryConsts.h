@@ -52,6 +52,8 @@ enum ActiveState { StateInactive = 0, StateActive = 1, StateNotApplicable = 2 };
 QString appTitle();
 // "Inactive", "Active", "Not Applicable", indexed by the stored value.
 QStringList activeStateCaptions();
+// Names of the pictures of the three states, indexed the same way.
+QStringList activeStatePictures();
 
 QString failedToInsertRecord();
 QString askPasswordProtect();

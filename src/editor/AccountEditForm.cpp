@@ -1,8 +1,8 @@
 #include "AccountEditForm.h"
 
+#include "app/ActiveStateItems.h"
 #include "app/VantoryConsts.h"
 #include "controls/FlEdit.h"
-#include "controls/Icons.h"
 #include "controls/LabeledEdit.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
@@ -139,10 +139,7 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
 
 void TfrmAccountEdit::FormCreate()
 {
-    static const char *const pictures[] = {"state-inactive", "state-active", "state-na"};
-    const QStringList captions = activeStateCaptions();
-    for (int i = 0; i < 3; ++i)
-        cbActiveState->addItem(Icons::icon(QLatin1String(pictures[i])), captions[i]);
+    addActiveStateItems(cbActiveState);
     cbActiveState->setCurrentIndex(StateActive);
 }
 

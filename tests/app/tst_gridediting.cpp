@@ -40,11 +40,7 @@ private:
     void focusCell(int row, int column);
     QComboBox *combo() { return m_window->findChild<QComboBox *>(QStringLiteral("cbGridActive")); }
     QDateEdit *picker() { return m_window->findChild<QDateEdit *>(QStringLiteral("dtpGridDate")); }
-    QByteArray dataFile()
-    {
-        QFile f(m_dir->filePath(DataFileName));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray dataFile() { return TestSupport::readFile(m_dir->filePath(DataFileName)); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScriptedServices> m_services;

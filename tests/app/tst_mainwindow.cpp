@@ -42,8 +42,7 @@ QByteArray dataFile(const QList<QByteArray> &accounts)
 
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestSupport::readFile(path);
 }
 
 } // namespace

@@ -70,8 +70,7 @@ QList<RowValues> roundTrip(const QList<RowValues> &rows, const Folder &folder, Q
 
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestSupport::readFile(path);
 }
 
 } // namespace

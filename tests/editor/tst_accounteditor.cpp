@@ -91,8 +91,7 @@ void TestAccountEditor::writeAccounts(const QByteArray &accounts)
 
 QByteArray TestAccountEditor::dataFile()
 {
-    QFile f(m_dir->filePath(DataFileName));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestSupport::readFile(m_dir->filePath(DataFileName));
 }
 
 void TestAccountEditor::withEditor(const QString &action, const std::function<void(TfrmAccountEdit *)> &drive)

@@ -43,4 +43,10 @@ bool writeFile(const QString &path, const QByteArray &contents)
     return f.write(contents) == contents.size();
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace TestSupport

@@ -12,5 +12,7 @@ void clearSettings();
 QString dataDir();
 // Writes a file (creating its folder); returns false on failure.
 bool writeFile(const QString &path, const QByteArray &contents);
+// The whole file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
 
 } // namespace TestSupport
