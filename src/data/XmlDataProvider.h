@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QSaveFile;
 
@@ -45,6 +46,11 @@ public:
     // The encoding the next write uses (the one the data file was read in).
     QByteArray encoding() const { return m_encoding; }
 
+    // What the last successful load found in the file that the next write will not keep (unknown
+    // elements, a field given twice, a value out of its range, a text longer than its field), one
+    // short sentence each for the user; empty when the next write keeps everything.
+    const QStringList &loadNotes() const { return m_loadNotes; }
+
     // The text of a mapping file as this program writes it.
     QByteArray defaultMapping(bool forReading) const;
 
@@ -74,6 +80,7 @@ private:
     QString m_writeMapping;
     QList<RowValues> m_cache;
     QByteArray m_encoding = "UTF-8";
+    QStringList m_loadNotes;
 };
 
 // The load error text: "XML Parse Error:" with the reason and, when known, the line and position.
