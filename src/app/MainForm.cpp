@@ -12,6 +12,7 @@
 #include "editor/AccountEditForm.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
+#include "data/PrivateFiles.h"
 #include "data/XmlDataProvider.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
@@ -334,7 +335,7 @@ void TfrmVantory::FormCreate()
     m_provider->setFileName(GetDataPath() + DataFileName);
     m_provider->setReadMappingFile(GetDataPath() + ReadMappingFileName);
     m_provider->setWriteMappingFile(GetDataPath() + WriteMappingFileName);
-    QDir().mkpath(GetDataPath());
+    PrivateFiles::makeFolder(GetDataPath());
     if (!m_table->open()) {
         Platform::showError(m_table->lastError(), this);
         UpdateTotals();
@@ -535,9 +536,15 @@ void TfrmVantory::aBackupExecute()
                                                                         backupDefaultExt());
     if (target.isEmpty())
         return;
+    // A backup holds the accounts as the data file does: the user's alone, also while it is written.
+    bool created = false;
+    PrivateFiles::prepareFile(target, &created);
     QString error;
-    if (!copyFileAtomically(m_provider->fileName(), target, error))
+    if (!copyFileAtomically(m_provider->fileName(), target, error)) {
+        if (created)
+            QFile::remove(target);
         Platform::showError(backupFailed().arg(target, error), this);
+    }
 }
 
 void TfrmVantory::aRestoreExecute()

@@ -1,5 +1,7 @@
 #include "XmlDataProvider.h"
 
+#include "PrivateFiles.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -561,7 +563,10 @@ bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QS
     if (QFileInfo::exists(path))
         return true;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
+    const bool opened = file.open(QIODevice::WriteOnly);
+    if (opened)
+        PrivateFiles::setPrivateMode(file, path);
+    if (!opened || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
         error = tr("Cannot write the mapping file %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -698,7 +703,12 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
 
     QSaveFile file(m_fileName);
     const QByteArray data = serialize(copy, mapping, m_encoding);
-    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
+    // The mode is set before anything is written: the accounts are never readable by others, not
+    // even for a moment.
+    const bool opened = file.open(QIODevice::WriteOnly);
+    if (opened)
+        PrivateFiles::setPrivateMode(file, m_fileName);
+    if (!opened || !writeContents(file, data) || !file.commit()) {
         error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
         return false;
     }

@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace VantoryConsts;
 
 namespace {
@@ -76,6 +80,9 @@ private Q_SLOTS:
     void fileCountTotals();
     void errorHandlerAddsAFullStop_data();
     void errorHandlerAddsAFullStop();
+    void dataFolderIsCreatedUserOnly();
+    void backupIsUserOnly_data();
+    void backupIsUserOnly();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow();
@@ -451,6 +458,54 @@ void TestMainWindow::errorHandlerAddsAFullStop()
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].text, shown);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+}
+
+void TestMainWindow::dataFolderIsCreatedUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    const mode_t oldMask = ::umask(022);
+    const QString parent = m_dir->filePath(QStringLiteral("new"));
+    RegWriteString(SectionMain, SettingDataPath, parent + QStringLiteral("/Data"));
+    auto w = makeWindow();
+    ::umask(oldMask);
+    QCOMPARE(TestSupport::fileMode(parent), QStringLiteral("700"));
+    QCOMPARE(TestSupport::fileMode(parent + QStringLiteral("/Data")), QStringLiteral("700"));
+    // A folder that was there keeps its mode.
+    QVERIFY(::chmod(QFile::encodeName(parent).constData(), 0755) == 0);
+    auto again = makeWindow();
+    QCOMPARE(TestSupport::fileMode(parent), QStringLiteral("755"));
+#endif
+}
+
+void TestMainWindow::backupIsUserOnly_data()
+{
+    QTest::addColumn<int>("modeBefore"); // of the chosen file; -1: a new one
+    QTest::newRow("new file") << -1;
+    QTest::newRow("replaced file readable by all") << 0644;
+}
+
+void TestMainWindow::backupIsUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(int, modeBefore);
+    const mode_t oldMask = ::umask(022);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    const QString target = m_dir->filePath(QStringLiteral("backup.xml"));
+    if (modeBefore >= 0) {
+        QVERIFY(TestSupport::writeFile(target, "an older backup"));
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), mode_t(modeBefore)) == 0);
+    }
+    auto w = makeWindow();
+    m_services->queuePath(target);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    ::umask(oldMask);
+    QCOMPARE(readAll(target), readAll(m_dataFile));
+    QCOMPARE(TestSupport::fileMode(target), QStringLiteral("600"));
+#endif
 }
 
 QTEST_MAIN(TestMainWindow)
