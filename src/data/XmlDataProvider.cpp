@@ -1,6 +1,7 @@
 #include "XmlDataProvider.h"
 
 #include "PrivateFiles.h"
+#include "SaveLeftovers.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -713,5 +714,8 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
         return false;
     }
     m_cache = std::move(copy);
+    // What earlier saves killed half-way left beside our files.
+    for (const QString &path : {m_fileName, m_readMapping, m_writeMapping})
+        SaveLeftovers::remove(path, SaveLeftovers::staleBefore());
     return true;
 }

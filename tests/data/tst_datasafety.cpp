@@ -54,6 +54,13 @@ struct DataFolder
     }
 };
 
+void setAge(const QString &path, int seconds)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
+}
+
 } // namespace
 
 class TestDataSafety : public QObject
@@ -63,6 +70,10 @@ class TestDataSafety : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+
+    void staleSaveLeftoversGoAfterASave_data();
+    void staleSaveLeftoversGoAfterASave();
+    void leftoversStayWhenTheSaveFails();
 
     void savedFilesAreUserOnly_data();
     void savedFilesAreUserOnly();
@@ -86,6 +97,79 @@ void TestDataSafety::cleanupTestCase()
 #ifdef Q_OS_UNIX
     ::umask(m_umask);
 #endif
+}
+
+void TestDataSafety::staleSaveLeftoversGoAfterASave_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // "file", "folder" or "link"
+    QTest::addColumn<int>("age");      // seconds since last written
+    QTest::addColumn<bool>("removed");
+    // Names as the save file gives them (seen on Linux with and without unnamed temporary files).
+    QTest::newRow("data file") << u"main.xml.jXDDHa"_qs << u"file"_qs << 3600 << true;
+    QTest::newRow("data file, other letters") << u"main.xml.lHXFPb"_qs << u"file"_qs << 120 << true;
+    QTest::newRow("write mapping") << u"main_ToXml.xtr.PhEpra"_qs << u"file"_qs << 3600 << true;
+    QTest::newRow("read mapping") << u"main_ToDp.xtr.qWeRty"_qs << u"file"_qs << 3600 << true;
+    // A save of another running copy of the program may be writing it right now.
+    QTest::newRow("written just now") << u"main.xml.jXDDHa"_qs << u"file"_qs << 0 << false;
+    // What a person names a copy.
+    QTest::newRow("lower-case word") << u"main.xml.backup"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("capitalised word") << u"main.xml.Backup"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("upper-case word") << u"main.xml.BEFORE"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("five letters") << u"main.xml.jXDDH"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("seven letters") << u"main.xml.jXDDHab"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("digit") << u"main.xml.jXDD4a"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("more after") << u"main.xml.jXDDHa.xml"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("other file") << u"other.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("other case") << u"Main.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("no dot") << u"main.xmlXjXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("folder") << u"main.xml.jXDDHa"_qs << u"folder"_qs << 3600 << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("link") << u"main.xml.jXDDHa"_qs << u"link"_qs << 3600 << false;
+#endif
+}
+
+void TestDataSafety::staleSaveLeftoversGoAfterASave()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(int, age);
+    QFETCH(bool, removed);
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    const QString path = folder.path(name);
+    const QString elsewhere = folder.path(QStringLiteral("elsewhere.xml"));
+    if (kind == u"folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == u"link") {
+        QVERIFY(TestSupport::writeFile(elsewhere, kOriginal));
+        QVERIFY(QFile::link(elsewhere, path));
+    } else {
+        QVERIFY(TestSupport::writeFile(path, kOriginal));
+        if (age > 0)
+            setAge(path, age);
+    }
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+    if (kind == u"link")
+        QCOMPARE(TestSupport::readFile(elsewhere), kOriginal);
+}
+
+void TestDataSafety::leftoversStayWhenTheSaveFails()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    const QString leftover = folder.path(QStringLiteral("main.xml.jXDDHa"));
+    QVERIFY(TestSupport::writeFile(leftover, kOriginal));
+    setAge(leftover, 3600);
+    auto run = folder.run();
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(run->load(rows, error));
+    // A change whose record is not in the file fails before anything is written.
+    QVERIFY(!run->applyChanges({{PendingChange::Delete, account(5, QStringLiteral("gone")), {}}}, error));
+    QVERIFY(QFile::exists(leftover));
 }
 
 void TestDataSafety::savedFilesAreUserOnly_data()
