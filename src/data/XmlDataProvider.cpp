@@ -15,6 +15,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -702,6 +703,10 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
     if (!readMapping(m_writeMapping, false, mapping, error))
         return false;
 
+    // The file as it was before this run first changes it; a copy that cannot be made is told, but
+    // does not keep the user's change from being saved.
+    const DataFileBackups::Result kept = backups().beforeWrite();
+
     QSaveFile file(m_fileName);
     const QByteArray data = serialize(copy, mapping, m_encoding);
     // The mode is set before anything is written: the accounts are never readable by others, not
@@ -714,8 +719,24 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
         return false;
     }
     m_cache = std::move(copy);
+    m_backups.written();
+    if (!kept.error.isEmpty())
+        m_writeWarning = tr("The accounts were saved, but no copy of the data file as it was before could be "
+                            "kept: %1.")
+                             .arg(kept.error);
     // What earlier saves killed half-way left beside our files.
     for (const QString &path : {m_fileName, m_readMapping, m_writeMapping})
         SaveLeftovers::remove(path, SaveLeftovers::staleBefore());
     return true;
+}
+
+DataFileBackups &XmlDataProvider::backups()
+{
+    m_backups.setDataFile(m_fileName);
+    return m_backups;
+}
+
+QString XmlDataProvider::takeWriteWarning()
+{
+    return std::exchange(m_writeWarning, QString());
 }

@@ -3,6 +3,8 @@
 #include "data/AccountTable.h"
 #include "data/XmlDataProvider.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +33,7 @@ struct DataFolder
     QTemporaryDir dir;
     QString path(const QString &name) const { return dir.filePath(name); }
     QString data() const { return path(DataFileName); }
+    QString backups() const { return path(QStringLiteral("Backups")); }
 
     std::unique_ptr<XmlDataProvider> run() const
     {
@@ -52,7 +55,10 @@ struct DataFolder
             qWarning() << error;
         return ok;
     }
+    QStringList copies() const { return QDir(backups()).entryList(QDir::Files | QDir::Hidden); }
 };
+
+const QRegularExpression kCopyName(QStringLiteral("^main-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.xml$"));
 
 void setAge(const QString &path, int seconds)
 {
@@ -70,6 +76,12 @@ class TestDataSafety : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+
+    void firstSaveOfEachRunKeepsTheFileAsItWas();
+    void firstRunWithoutDataFileNeedsNoCopy();
+    void newestTenCopiesAreKept();
+    void copyThatCannotBeMadeDoesNotStopTheSave();
+    void copyAtLoadCountsAsTheRunsCopy();
 
     void staleSaveLeftoversGoAfterASave_data();
     void staleSaveLeftoversGoAfterASave();
@@ -97,6 +109,119 @@ void TestDataSafety::cleanupTestCase()
 #ifdef Q_OS_UNIX
     ::umask(m_umask);
 #endif
+}
+
+void TestDataSafety::firstSaveOfEachRunKeepsTheFileAsItWas()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    {
+        auto run = folder.run();
+        QVERIFY(DataFolder::addAccount(*run, 1));
+        const QStringList copies = folder.copies();
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(kCopyName.match(copies[0]).hasMatch(), qPrintable(copies[0]));
+        // Byte for byte what was there, also what this program does not read.
+        QCOMPARE(TestSupport::readFile(QDir(folder.backups()).filePath(copies[0])), kOriginal);
+        QVERIFY(DataFolder::addAccount(*run, 2));
+        QCOMPARE(folder.copies().size(), 1);
+    }
+    const QByteArray afterFirstRun = TestSupport::readFile(folder.data());
+    auto next = folder.run();
+    QVERIFY(DataFolder::addAccount(*next, 3));
+    QList<QByteArray> contents;
+    for (const QString &name : folder.copies())
+        contents << TestSupport::readFile(QDir(folder.backups()).filePath(name));
+    QCOMPARE(contents.size(), 2);
+    QVERIFY(contents.contains(kOriginal));
+    QVERIFY(contents.contains(afterFirstRun));
+}
+
+void TestDataSafety::firstRunWithoutDataFileNeedsNoCopy()
+{
+    DataFolder folder;
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 0));
+    QVERIFY(QFile::exists(folder.data()));
+    QVERIFY(!QFileInfo::exists(folder.backups()));
+    QCOMPARE(run->takeWriteWarning(), QString());
+}
+
+void TestDataSafety::newestTenCopiesAreKept()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    QStringList old;
+    for (int day = 1; day <= 11; ++day)
+        old << QStringLiteral("main-2020-01-%1-120000.xml").arg(day, 2, 10, QLatin1Char('0'));
+    // A second copy made within the same second is the newer of the two.
+    old << QStringLiteral("main-2020-01-03-120000-2.xml");
+    const QStringList others = {QStringLiteral("notes.txt"), QStringLiteral("main-2019.xml"),
+                                QStringLiteral("other-2019-01-01-120000.xml"),
+                                QStringLiteral("main-2019-01-01-120000.txt")};
+    for (const QString &name : old + others)
+        QVERIFY(TestSupport::writeFile(QDir(folder.backups()).filePath(name), name.toUtf8()));
+    // A copy whose writing was cut off long ago, beside the old ones.
+    const QString cutOff = QDir(folder.backups()).filePath(QStringLiteral("main-2020-01-12-120000.xml.jXDDHa"));
+    QVERIFY(TestSupport::writeFile(cutOff, "<?xml"));
+    setAge(cutOff, 3600);
+
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QStringList copies = folder.copies();
+    for (const QString &name : others)
+        QVERIFY2(copies.removeOne(name), qPrintable(name));
+    QCOMPARE(copies.size(), 10);
+    const QStringList made = QStringList(copies).filter(QRegularExpression(QStringLiteral("^main-(?!2020)")));
+    QCOMPARE(made.size(), 1);
+    QVERIFY2(kCopyName.match(made[0]).hasMatch(), qPrintable(made[0]));
+    // The nine newest old ones stay: the 4th to the 11th, and the later copy made on the 3rd.
+    copies.removeOne(made[0]);
+    const QStringList kept = old.mid(3, 8) << old[11];
+    QCOMPARE(QSet<QString>(copies.begin(), copies.end()), QSet<QString>(kept.begin(), kept.end()));
+    QVERIFY(!QFileInfo::exists(cutOff));
+}
+
+void TestDataSafety::copyThatCannotBeMadeDoesNotStopTheSave()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    // A file where the Backups folder should be.
+    QVERIFY(TestSupport::writeFile(folder.backups(), "in the way"));
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QVERIFY(TestSupport::readFile(folder.data()).contains("<siteName>n1</siteName>"));
+    const QString warning = run->takeWriteWarning();
+    QVERIFY2(warning.contains(folder.backups()), qPrintable(warning));
+    QCOMPARE(run->takeWriteWarning(), QString());
+    // The file as it was is gone after that save; later saves neither try again nor warn again.
+    QVERIFY(QFile::remove(folder.backups()));
+    QVERIFY(DataFolder::addAccount(*run, 2));
+    QCOMPARE(run->takeWriteWarning(), QString());
+    QVERIFY(!QFileInfo::exists(folder.backups()));
+}
+
+void TestDataSafety::copyAtLoadCountsAsTheRunsCopy()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    auto run = folder.run();
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(run->load(rows, error));
+    const DataFileBackups::Result kept = run->backups().copyNow();
+    QCOMPARE(kept.error, QString());
+    QCOMPARE(TestSupport::readFile(kept.copy), kOriginal);
+    // The same bytes once more (a reload): the same copy.
+    QCOMPARE(run->backups().copyNow().copy, kept.copy);
+    QVERIFY(run->applyChanges({{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}, error));
+    QCOMPARE(folder.copies().size(), 1);
+    // A file changed since (by another program) is copied anew.
+    QVERIFY(TestSupport::writeFile(folder.data(), QByteArray(kOriginal).replace("Kept", "Changed")));
+    const DataFileBackups::Result again = run->backups().copyNow();
+    QVERIFY(!again.copy.isEmpty());
+    QVERIFY(again.copy != kept.copy);
+    QCOMPARE(folder.copies().size(), 2);
 }
 
 void TestDataSafety::staleSaveLeftoversGoAfterASave_data()
@@ -198,9 +323,14 @@ void TestDataSafety::savedFilesAreUserOnly()
     auto run = folder.run();
     QVERIFY(DataFolder::addAccount(*run, 1));
     QCOMPARE(TestSupport::fileMode(folder.data()), modeAfter);
-    // The mapping files this save created.
+    // The mapping files this save created; the copy of the file as it was, in its folder.
     QCOMPARE(TestSupport::fileMode(folder.path(ReadMappingFileName)), u"600"_qs);
     QCOMPARE(TestSupport::fileMode(folder.path(WriteMappingFileName)), u"600"_qs);
+    if (modeBefore >= 0) {
+        QCOMPARE(TestSupport::fileMode(folder.backups()), u"700"_qs);
+        QCOMPARE(folder.copies().size(), 1);
+        QCOMPARE(TestSupport::fileMode(QDir(folder.backups()).filePath(folder.copies()[0])), u"600"_qs);
+    }
 #endif
 }
 
