@@ -12,6 +12,7 @@
 #include "editor/AccountEditForm.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
+#include "data/PrivateFiles.h"
 #include "data/XmlDataProvider.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
@@ -66,9 +67,14 @@ bool copyFileAtomically(const QString &from, const QString &to, QString &error)
 } // namespace
 
 TfrmVantory::TfrmVantory(QWidget *parent)
+    : TfrmVantory(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()), parent)
+{
+}
+
+TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent)
     : QMainWindow(parent)
     , m_table(std::make_unique<DataSet>())
-    , m_provider(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()))
+    , m_provider(std::move(provider))
 {
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(appTitle());
@@ -334,7 +340,7 @@ void TfrmVantory::FormCreate()
     m_provider->setFileName(GetDataPath() + DataFileName);
     m_provider->setReadMappingFile(GetDataPath() + ReadMappingFileName);
     m_provider->setWriteMappingFile(GetDataPath() + WriteMappingFileName);
-    QDir().mkpath(GetDataPath());
+    PrivateFiles::makeFolder(GetDataPath());
     if (!m_table->open()) {
         Platform::showError(m_table->lastError(), this);
         UpdateTotals();
@@ -378,6 +384,7 @@ void TfrmVantory::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    tellWriteWarning();
     event->accept();
 }
 
@@ -389,6 +396,37 @@ void TfrmVantory::aExitExecute()
 void TfrmVantory::cdsVantoryAfterOpen()
 {
     UpdateTotals();
+    tellLoadNotes();
+}
+
+// When the file just loaded holds what the next save will not keep, the user hears it now, before
+// any change, together with where a copy of the file as it is now lies.
+void TfrmVantory::tellLoadNotes()
+{
+    const QStringList &notes = m_provider->loadNotes();
+    if (notes.isEmpty())
+        return;
+    const DataFileBackups::Result kept = m_provider->backups().copyNow();
+    const QString told = notes.join(u'\n') + u'\n' + kept.copy + kept.error;
+    if (told == m_toldLoadNotes)
+        return; // the same file again (a refresh): the user knows
+    m_toldLoadNotes = told;
+    QStringList items;
+    for (const QString &note : notes)
+        items << QStringLiteral("- ") + note;
+    const QString where = kept.copy.isEmpty() ? loadNotesNoCopy().arg(kept.error)
+                                              : loadNotesCopy().arg(QDir::toNativeSeparators(kept.copy));
+    Platform::showMessage(
+        QMessageBox::Warning,
+        loadNotesText().arg(QDir::toNativeSeparators(m_provider->fileName()), items.join(u'\n'), where),
+        QMessageBox::Ok, QMessageBox::Ok, this);
+}
+
+void TfrmVantory::tellWriteWarning()
+{
+    const QString warning = m_provider->takeWriteWarning();
+    if (!warning.isEmpty())
+        Platform::showMessage(QMessageBox::Warning, warning, QMessageBox::Ok, QMessageBox::Ok, this);
 }
 
 void TfrmVantory::cdsVantoryAfterEdit()
@@ -411,6 +449,7 @@ void TfrmVantory::cdsVantoryNeedApplyChanges()
 {
     if (!m_table->applyUpdates(0))
         Platform::showError(m_table->lastError(), this);
+    tellWriteWarning();
     UpdateTotals();
 }
 
@@ -535,9 +574,15 @@ void TfrmVantory::aBackupExecute()
                                                                         backupDefaultExt());
     if (target.isEmpty())
         return;
+    // A backup holds the accounts as the data file does: the user's alone, also while it is written.
+    bool created = false;
+    PrivateFiles::prepareFile(target, &created);
     QString error;
-    if (!copyFileAtomically(m_provider->fileName(), target, error))
+    if (!copyFileAtomically(m_provider->fileName(), target, error)) {
+        if (created)
+            QFile::remove(target);
         Platform::showError(backupFailed().arg(target, error), this);
+    }
 }
 
 void TfrmVantory::aRestoreExecute()

@@ -30,6 +30,8 @@ class TfrmVantory : public QMainWindow
 
 public:
     explicit TfrmVantory(QWidget *parent = nullptr);
+    // With a storage provider of the caller's (the window points it at the data folder).
+    explicit TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent = nullptr);
     ~TfrmVantory() override;
 
     DataSet *cdsVantory() const { return m_table.get(); }
@@ -91,6 +93,8 @@ private:
     void cdsVantoryCalcFields();
     void cdsVantoryNeedApplyChanges();
     void dbgAccountsMouseUp();
+    void tellLoadNotes();
+    void tellWriteWarning();
 
     void createActions();
     void createMenus();
@@ -111,6 +115,7 @@ private:
     GridEditors *m_editors = nullptr;
 
     QString m_dataPath;
+    QString m_toldLoadNotes; // what the user was last told about a loaded file, so it is told once
     int m_sortedColumn = 0;
     bool m_boldTitle = false;
 };

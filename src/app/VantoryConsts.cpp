@@ -86,4 +86,19 @@ QString restoreFailed()
     return tr("The backup %1 could not be restored: %2");
 }
 
+QString loadNotesText()
+{
+    return tr("The data file %1 holds things that the next save of the accounts will not keep:\n\n%2\n\n%3");
+}
+
+QString loadNotesCopy()
+{
+    return tr("A copy of the file as it is now is kept as %1.");
+}
+
+QString loadNotesNoCopy()
+{
+    return tr("No copy of the file could be made (%1). Copy it yourself before you change any account.");
+}
+
 } // namespace VantoryConsts

@@ -72,4 +72,9 @@ QString backupDefaultExt();
 QString backupFailed();
 QString restoreFailed();
 
+// A loaded data file holds what the next save will not keep.
+QString loadNotesText();   // file, the list of what changes, then loadNotesCopy or loadNotesNoCopy
+QString loadNotesCopy();   // where the copy of the file lies
+QString loadNotesNoCopy(); // why no copy could be made
+
 } // namespace VantoryConsts

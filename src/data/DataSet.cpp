@@ -638,39 +638,40 @@ const QCollatorSortKey &DataSet::sortKey(const Row *row, int field) const
 bool DataSet::lessThan(const Index &index, const Row *a, const Row *b) const
 {
     const int f = index.field;
+    // An empty value goes last in both directions: an account with no fee or no date is neither the
+    // cheapest nor the oldest, and whoever orders the list by a column looks for the accounts that
+    // have a value at its top. Empty ones keep the order they entered the table in.
+    const auto isEmpty = [f](const Row *row) { return !row->values[f].isValid() || row->values[f].isNull(); };
+    const bool emptyA = isEmpty(a);
+    const bool emptyB = isEmpty(b);
+    if (emptyA || emptyB)
+        return emptyA == emptyB ? a->serial < b->serial : emptyB;
     const Row *x = index.def.descending ? b : a;
     const Row *y = index.def.descending ? a : b;
     const QVariant &vx = x->values[f];
     const QVariant &vy = y->values[f];
-    const bool nx = !vx.isValid() || vx.isNull();
-    const bool ny = !vy.isValid() || vy.isNull();
     int c = 0;
-    if (nx || ny) {
-        c = int(ny) - int(nx); // null sorts first
-        c = -c;
-    } else {
-        switch (m_fields[size_t(f)].type) {
-        case FieldType::Integer:
-        case FieldType::SmallInt: {
-            const int i = vx.toInt(), j = vy.toInt();
-            c = i < j ? -1 : (i > j ? 1 : 0);
-            break;
-        }
-        case FieldType::Float: {
-            const double i = vx.toDouble(), j = vy.toDouble();
-            c = i < j ? -1 : (i > j ? 1 : 0);
-            break;
-        }
-        case FieldType::Date: {
-            const QDate i = vx.toDate(), j = vy.toDate();
-            c = i < j ? -1 : (i > j ? 1 : 0);
-            break;
-        }
-        case FieldType::String:
-            c = index.def.caseInsensitive ? collator(true).compare(vx.toString(), vy.toString())
-                                          : sortKey(x, f).compare(sortKey(y, f));
-            break;
-        }
+    switch (m_fields[size_t(f)].type) {
+    case FieldType::Integer:
+    case FieldType::SmallInt: {
+        const int i = vx.toInt(), j = vy.toInt();
+        c = i < j ? -1 : (i > j ? 1 : 0);
+        break;
+    }
+    case FieldType::Float: {
+        const double i = vx.toDouble(), j = vy.toDouble();
+        c = i < j ? -1 : (i > j ? 1 : 0);
+        break;
+    }
+    case FieldType::Date: {
+        const QDate i = vx.toDate(), j = vy.toDate();
+        c = i < j ? -1 : (i > j ? 1 : 0);
+        break;
+    }
+    case FieldType::String:
+        c = index.def.caseInsensitive ? collator(true).compare(vx.toString(), vy.toString())
+                                      : sortKey(x, f).compare(sortKey(y, f));
+        break;
     }
     if (c != 0)
         return c < 0;

@@ -1,5 +1,8 @@
 #include "XmlDataProvider.h"
 
+#include "PrivateFiles.h"
+#include "SaveLeftovers.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +15,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -561,7 +565,10 @@ bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QS
     if (QFileInfo::exists(path))
         return true;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
+    const bool opened = file.open(QIODevice::WriteOnly);
+    if (opened)
+        PrivateFiles::setPrivateMode(file, path);
+    if (!opened || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
         error = tr("Cannot write the mapping file %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -696,12 +703,40 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
     if (!readMapping(m_writeMapping, false, mapping, error))
         return false;
 
+    // The file as it was before this run first changes it; a copy that cannot be made is told, but
+    // does not keep the user's change from being saved.
+    const DataFileBackups::Result kept = backups().beforeWrite();
+
     QSaveFile file(m_fileName);
     const QByteArray data = serialize(copy, mapping, m_encoding);
-    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
+    // The mode is set before anything is written: the accounts are never readable by others, not
+    // even for a moment.
+    const bool opened = file.open(QIODevice::WriteOnly);
+    if (opened)
+        PrivateFiles::setPrivateMode(file, m_fileName);
+    if (!opened || !writeContents(file, data) || !file.commit()) {
         error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
         return false;
     }
     m_cache = std::move(copy);
+    m_backups.written();
+    if (!kept.error.isEmpty())
+        m_writeWarning = tr("The accounts were saved, but no copy of the data file as it was before could be "
+                            "kept: %1.")
+                             .arg(kept.error);
+    // What earlier saves killed half-way left beside our files.
+    for (const QString &path : {m_fileName, m_readMapping, m_writeMapping})
+        SaveLeftovers::remove(path, SaveLeftovers::staleBefore());
     return true;
+}
+
+DataFileBackups &XmlDataProvider::backups()
+{
+    m_backups.setDataFile(m_fileName);
+    return m_backups;
+}
+
+QString XmlDataProvider::takeWriteWarning()
+{
+    return std::exchange(m_writeWarning, QString());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataFileBackups.h"
 #include "DataSet.h"
 
 #include <QByteArray>
@@ -18,7 +19,9 @@ class QSaveFile;
 // elements and the element of every field, one for reading and one for writing; both carry a version.
 //
 // The file keeps the character encoding it was read in (UTF-8 for a new one). It is replaced
-// atomically: a write that fails part-way leaves the old file whole.
+// atomically: a write that fails part-way leaves the old file whole. Before its first write the
+// provider keeps a copy of the file as it was (see DataFileBackups). The files it creates are the
+// user's alone.
 class XmlDataProvider : public DataProvider
 {
 public:
@@ -54,7 +57,16 @@ public:
     // The text of a mapping file as this program writes it.
     QByteArray defaultMapping(bool forReading) const;
 
+    // The copies of the data file in the Backups folder beside it, made by this provider.
+    DataFileBackups &backups();
+    // What the last successful write could not do on its way (keep a copy of the file as it was
+    // before); empty when nothing. Reading it clears it.
+    QString takeWriteWarning();
+
 protected:
+    // Lets a provider that learns more about a file than load() does say what the next write drops.
+    void setLoadNotes(const QStringList &notes) { m_loadNotes = notes; }
+
     // Writes the new contents into the save file; the file replaces the data file only when this
     // succeeds and the commit does.
     virtual bool writeContents(QSaveFile &file, const QByteArray &data);
@@ -81,6 +93,8 @@ private:
     QList<RowValues> m_cache;
     QByteArray m_encoding = "UTF-8";
     QStringList m_loadNotes;
+    DataFileBackups m_backups;
+    QString m_writeWarning;
 };
 
 // The load error text: "XML Parse Error:" with the reason and, when known, the line and position.

@@ -1,5 +1,8 @@
 #include "RegSettings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -21,6 +24,28 @@ QSettings openStore()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
                      QStringLiteral("Vantory"));
+}
+
+// The store holds the master password (scrambled only): its file is the user's alone. Made so before
+// a write, the file's mode carries over to the file that replaces it, so the password is never
+// readable by others, not even while it is written. Where the store is no file (the registry, the
+// preferences service) or something else stands in its place, nothing is done.
+void keepStoreFilePrivate(const QSettings &store)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QString path = store.fileName();
+    const QFileInfo info(path);
+    if (info.isFile()) {
+        QFile::setPermissions(path, info.permissions() & OwnerOnly);
+    } else if (!info.exists() && QDir().mkpath(info.absolutePath())) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerOnly))
+            file.close();
+    }
+#else
+    Q_UNUSED(store);
+#endif
 }
 
 QString cutAtZero(QString text)
@@ -63,6 +88,7 @@ QString RegReadString(const QString &section, const QString &name)
 void RegWriteInteger(const QString &section, const QString &name, int value)
 {
     QSettings store = openStore();
+    keepStoreFilePrivate(store);
     store.setValue(groupKey(section, name), value);
     store.sync();
 }
@@ -70,6 +96,7 @@ void RegWriteInteger(const QString &section, const QString &name, int value)
 void RegWriteString(const QString &section, const QString &name, const QString &value)
 {
     QSettings store = openStore();
+    keepStoreFilePrivate(store);
     store.setValue(groupKey(section, name), value);
     store.sync();
 }

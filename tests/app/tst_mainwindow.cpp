@@ -6,6 +6,7 @@
 #include "app/VantoryConsts.h"
 #include "data/DataSet.h"
 #include "platform/PlatformServices.h"
+#include "data/AccountTable.h"
 #include "data/XmlDataProvider.h"
 #include "settings/RegSettings.h"
 
@@ -14,6 +15,10 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace VantoryConsts;
 
@@ -43,6 +48,37 @@ QByteArray dataFile(const QList<QByteArray> &accounts)
 QByteArray readAll(const QString &path)
 {
     return TestSupport::readFile(path);
+}
+
+// A provider whose loads report what the next save will not keep, as a file from another version of
+// the program makes the real one do.
+class NotingProvider : public XmlDataProvider
+{
+public:
+    explicit NotingProvider(QStringList notes)
+        : XmlDataProvider(AccountTable::storedFieldDefs())
+        , m_notes(std::move(notes))
+    {
+    }
+    bool load(QList<RowValues> &rows, QString &error) override
+    {
+        if (!XmlDataProvider::load(rows, error))
+            return false;
+        setLoadNotes(m_notes);
+        return true;
+    }
+
+private:
+    QStringList m_notes;
+};
+
+QStringList backupCopies(const QString &dataFolder)
+{
+    const QDir dir(QDir(dataFolder).filePath(QStringLiteral("Backups")));
+    QStringList paths;
+    for (const QString &name : dir.entryList(QDir::Files))
+        paths << dir.filePath(name);
+    return paths;
 }
 
 } // namespace
@@ -76,6 +112,11 @@ private Q_SLOTS:
     void fileCountTotals();
     void errorHandlerAddsAFullStop_data();
     void errorHandlerAddsAFullStop();
+    void whatASaveWillDropIsToldAtLoadWithTheCopy();
+    void copyThatCannotBeMadeIsToldAfterTheSave();
+    void dataFolderIsCreatedUserOnly();
+    void backupIsUserOnly_data();
+    void backupIsUserOnly();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow();
@@ -451,6 +492,101 @@ void TestMainWindow::errorHandlerAddsAFullStop()
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].text, shown);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+}
+
+void TestMainWindow::whatASaveWillDropIsToldAtLoadWithTheCopy()
+{
+    const QByteArray original = dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)});
+    QVERIFY(TestSupport::writeFile(m_dataFile, original));
+    const QStringList notes = {QStringLiteral("The element notes of the account Kept is not kept."),
+                               QStringLiteral("The second siteName of the account Kept is not kept.")};
+    auto w = std::make_unique<TfrmVantory>(std::make_unique<NotingProvider>(notes));
+    QCOMPARE(m_services->messages.size(), 1);
+    const ScriptedServices::MessageCall told = m_services->messages[0];
+    QCOMPARE(told.icon, QMessageBox::Warning);
+    QCOMPARE(told.title, QStringLiteral("Vantory"));
+    QVERIFY2(told.text.contains(m_dataFile), qPrintable(told.text));
+    for (const QString &note : notes)
+        QVERIFY2(told.text.contains(note), qPrintable(told.text));
+    // The copy is there already, and the message names it.
+    const QStringList copies = backupCopies(m_dir->path());
+    QCOMPARE(copies.size(), 1);
+    QVERIFY2(told.text.contains(copies[0]), qPrintable(told.text));
+    QCOMPARE(readAll(copies[0]), original);
+
+    // Reading the same file again tells nothing new.
+    w->findChild<QAction *>(QStringLiteral("aRefresh"))->trigger();
+    QCOMPARE(m_services->messages.size(), 1);
+    // That copy is this run's: the first save makes no other.
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("New")) && t->post());
+    QVERIFY(readAll(m_dataFile).contains("<siteName>New</siteName>"));
+    QCOMPARE(backupCopies(m_dir->path()), copies);
+    QCOMPARE(m_services->messages.size(), 1);
+}
+
+void TestMainWindow::copyThatCannotBeMadeIsToldAfterTheSave()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    const QString backups = m_dir->filePath(QStringLiteral("Backups"));
+    QVERIFY(TestSupport::writeFile(backups, "a file where the folder should be"));
+    auto w = makeWindow();
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("New")) && t->post());
+    QVERIFY(readAll(m_dataFile).contains("<siteName>New</siteName>"));
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QVERIFY2(m_services->messages[0].text.contains(backups), qPrintable(m_services->messages[0].text));
+    QVERIFY(t->edit() && t->setValue(FieldSiteName, QStringLiteral("Newer")) && t->post());
+    QCOMPARE(m_services->messages.size(), 1);
+}
+
+void TestMainWindow::dataFolderIsCreatedUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    const mode_t oldMask = ::umask(022);
+    const QString parent = m_dir->filePath(QStringLiteral("new"));
+    RegWriteString(SectionMain, SettingDataPath, parent + QStringLiteral("/Data"));
+    auto w = makeWindow();
+    ::umask(oldMask);
+    QCOMPARE(TestSupport::fileMode(parent), QStringLiteral("700"));
+    QCOMPARE(TestSupport::fileMode(parent + QStringLiteral("/Data")), QStringLiteral("700"));
+    // A folder that was there keeps its mode.
+    QVERIFY(::chmod(QFile::encodeName(parent).constData(), 0755) == 0);
+    auto again = makeWindow();
+    QCOMPARE(TestSupport::fileMode(parent), QStringLiteral("755"));
+#endif
+}
+
+void TestMainWindow::backupIsUserOnly_data()
+{
+    QTest::addColumn<int>("modeBefore"); // of the chosen file; -1: a new one
+    QTest::newRow("new file") << -1;
+    QTest::newRow("replaced file readable by all") << 0644;
+}
+
+void TestMainWindow::backupIsUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(int, modeBefore);
+    const mode_t oldMask = ::umask(022);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)})));
+    const QString target = m_dir->filePath(QStringLiteral("backup.xml"));
+    if (modeBefore >= 0) {
+        QVERIFY(TestSupport::writeFile(target, "an older backup"));
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), mode_t(modeBefore)) == 0);
+    }
+    auto w = makeWindow();
+    m_services->queuePath(target);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    ::umask(oldMask);
+    QCOMPARE(readAll(target), readAll(m_dataFile));
+    QCOMPARE(TestSupport::fileMode(target), QStringLiteral("600"));
+#endif
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -99,6 +99,8 @@ private Q_SLOTS:
     void sortOrdersKeepCurrentRecordAndFollowPosts();
     void caseDifferencesKeepAFixedOrder();
     void numbersAndDatesSortByValue();
+    void emptyValuesSortLastBothWays_data();
+    void emptyValuesSortLastBothWays();
     void definingAnOrderNeedsAnOpenTable();
     void activeOrderSurvivesReopen();
     void bookmarkFindsTheAccountAfterReload();
@@ -289,6 +291,50 @@ void TestDataSet::numbersAndDatesSortByValue()
         QVERIFY(f.table.setIndexName(QString(c.first + u"__IdxA")));
         QCOMPARE(f.names(), c.second);
     }
+}
+
+void TestDataSet::emptyValuesSortLastBothWays_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QList<int>>("ascending");
+    QTest::addColumn<QList<int>>("descending");
+    // Accounts 1 and 3 have no value in any of these fields; they stay last, in the order they were
+    // loaded in, whichever way the column is ordered.
+    QTest::newRow("monthly fee") << FieldMonthlyFee << QList<int>{2, 0, 1, 3} << QList<int>{0, 2, 1, 3};
+    QTest::newRow("date added") << FieldAddedDate << QList<int>{0, 2, 1, 3} << QList<int>{2, 0, 1, 3};
+    QTest::newRow("active") << FieldActive << QList<int>{2, 0, 1, 3} << QList<int>{0, 2, 1, 3};
+    QTest::newRow("site name") << FieldSiteName << QList<int>{0, 2, 1, 3} << QList<int>{2, 0, 1, 3};
+}
+
+void TestDataSet::emptyValuesSortLastBothWays()
+{
+    QFETCH(QString, field);
+    QFETCH(QList<int>, ascending);
+    QFETCH(QList<int>, descending);
+    QList<RowValues> rows = {
+        account(0, QStringLiteral("a"), StateNotApplicable, 5), account(1, QStringLiteral("x"), StateActive, 0),
+        account(2, QStringLiteral("b"), StateInactive, 1), account(3, QStringLiteral("x"), StateActive, 0)};
+    rows[0][7] = QDate(2020, 1, 2);
+    rows[2][7] = QDate(2021, 1, 1);
+    for (int empty : {1, 3}) {
+        for (int column : {1, 6, 7, 8})
+            rows[empty][column] = QVariant();
+    }
+    Fixture f(rows);
+    QVERIFY(f.table.open());
+    const int id = f.table.fieldIndex(FieldAccountID);
+    auto ids = [&] {
+        QList<int> out;
+        for (int r = 1; r <= f.table.recordCount(); ++r)
+            out << f.table.valueAt(r, id).toInt();
+        return out;
+    };
+    QVERIFY(f.table.addIndex({field + AscendingIndexSuffix, field, false, false}));
+    QVERIFY(f.table.addIndex({field + DescendingIndexSuffix, field, true, false}));
+    QVERIFY(f.table.setIndexName(field + AscendingIndexSuffix));
+    QCOMPARE(ids(), ascending);
+    QVERIFY(f.table.setIndexName(field + DescendingIndexSuffix));
+    QCOMPARE(ids(), descending);
 }
 
 void TestDataSet::definingAnOrderNeedsAnOpenTable()

@@ -9,6 +9,10 @@
 
 #include <limits>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -41,6 +45,8 @@ private Q_SLOTS:
     void handEditedValues_data();
     void handEditedValues();
     void unwritableStoreFailsSilently();
+    void storeFileIsUserOnly_data();
+    void storeFileIsUserOnly();
 };
 
 void TestRegSettings::init()
@@ -218,6 +224,44 @@ void TestRegSettings::unwritableStoreFailsSilently()
     RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, 1);
     QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
     QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 0);
+}
+
+void TestRegSettings::storeFileIsUserOnly_data()
+{
+    QTest::addColumn<int>("modeBefore"); // -1: no file yet
+    QTest::addColumn<bool>("asInteger");
+    QTest::newRow("new store, text") << -1 << false;
+    QTest::newRow("new store, number") << -1 << true;
+    QTest::newRow("readable by all") << 0644 << false;
+    QTest::newRow("writable by all") << 0666 << true;
+}
+
+void TestRegSettings::storeFileIsUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(int, modeBefore);
+    QFETCH(bool, asInteger);
+    // The mode a new file gets by default on most systems; the store must not depend on it.
+    const mode_t oldMask = ::umask(022);
+    const QString file = storeFileName();
+    QFile::remove(file);
+    if (modeBefore >= 0) {
+        QVERIFY(TestSupport::writeFile(file, "[1.0]\nMain\\pwd=old\n"));
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(modeBefore)) == 0);
+    }
+    if (asInteger)
+        RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, 1);
+    else
+        RegWriteString(u"Main"_s, u"pwd"_s, u"2A3B"_s);
+    ::umask(oldMask);
+    QCOMPARE(TestSupport::fileMode(file), u"600"_s);
+    if (asInteger)
+        QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 1);
+    else
+        QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestRegSettings)

@@ -9,6 +9,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace TestSupport {
 
 void initEnvironment()
@@ -47,6 +51,19 @@ QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString fileMode(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    return QString::number(st.st_mode & 07777, 8);
+#else
+    Q_UNUSED(path);
+    return QString();
+#endif
 }
 
 } // namespace TestSupport

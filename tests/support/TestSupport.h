@@ -14,5 +14,7 @@ QString dataDir();
 bool writeFile(const QString &path, const QByteArray &contents);
 // The whole file; empty when it cannot be read.
 QByteArray readFile(const QString &path);
+// The POSIX mode bits of a file or folder in octal ("600"); empty when there is none to read.
+QString fileMode(const QString &path);
 
 } // namespace TestSupport

@@ -1,0 +1,338 @@
+#include "TestSupport.h"
+#include "app/VantoryConsts.h"
+#include "data/AccountTable.h"
+#include "data/XmlDataProvider.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+using namespace VantoryConsts;
+
+namespace {
+
+// A data file as another version of the program may have written it: an element this one does not
+// know, and no mapping files yet.
+const QByteArray kOriginal = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n  <Account>\n"
+                             "    <accountID>0</accountID>\n    <siteName>Kept</siteName>\n"
+                             "    <notes>only in the file</notes>\n  </Account>\n</Accounts>\n";
+
+RowValues account(int id, const QString &name)
+{
+    return {id, name, QString(), QString(), QString(), QString(), 1.5, QDate(2024, 1, 2), 1};
+}
+
+// A data folder with a provider pointed at it; each provider is one run of the program.
+struct DataFolder
+{
+    QTemporaryDir dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString data() const { return path(DataFileName); }
+    QString backups() const { return path(QStringLiteral("Backups")); }
+
+    std::unique_ptr<XmlDataProvider> run() const
+    {
+        auto p = std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs());
+        p->setFileName(data());
+        p->setReadMappingFile(path(ReadMappingFileName));
+        p->setWriteMappingFile(path(WriteMappingFileName));
+        return p;
+    }
+    // Loads and saves one new account; false with the error shown when either fails.
+    static bool addAccount(XmlDataProvider &p, int id)
+    {
+        QList<RowValues> rows;
+        QString error;
+        const bool ok =
+            p.load(rows, error) &&
+            p.applyChanges({{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error);
+        if (!ok)
+            qWarning() << error;
+        return ok;
+    }
+    QStringList copies() const { return QDir(backups()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+const QRegularExpression kCopyName(QStringLiteral("^main-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.xml$"));
+
+void setAge(const QString &path, int seconds)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+class TestDataSafety : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void firstSaveOfEachRunKeepsTheFileAsItWas();
+    void firstRunWithoutDataFileNeedsNoCopy();
+    void newestTenCopiesAreKept();
+    void copyThatCannotBeMadeDoesNotStopTheSave();
+    void copyAtLoadCountsAsTheRunsCopy();
+
+    void staleSaveLeftoversGoAfterASave_data();
+    void staleSaveLeftoversGoAfterASave();
+    void leftoversStayWhenTheSaveFails();
+
+    void savedFilesAreUserOnly_data();
+    void savedFilesAreUserOnly();
+
+private:
+#ifdef Q_OS_UNIX
+    mode_t m_umask = 0;
+#endif
+};
+
+void TestDataSafety::initTestCase()
+{
+#ifdef Q_OS_UNIX
+    // The mode new files get by default on most systems: what our files get must not depend on it.
+    m_umask = ::umask(022);
+#endif
+}
+
+void TestDataSafety::cleanupTestCase()
+{
+#ifdef Q_OS_UNIX
+    ::umask(m_umask);
+#endif
+}
+
+void TestDataSafety::firstSaveOfEachRunKeepsTheFileAsItWas()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    {
+        auto run = folder.run();
+        QVERIFY(DataFolder::addAccount(*run, 1));
+        const QStringList copies = folder.copies();
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(kCopyName.match(copies[0]).hasMatch(), qPrintable(copies[0]));
+        // Byte for byte what was there, also what this program does not read.
+        QCOMPARE(TestSupport::readFile(QDir(folder.backups()).filePath(copies[0])), kOriginal);
+        QVERIFY(DataFolder::addAccount(*run, 2));
+        QCOMPARE(folder.copies().size(), 1);
+    }
+    const QByteArray afterFirstRun = TestSupport::readFile(folder.data());
+    auto next = folder.run();
+    QVERIFY(DataFolder::addAccount(*next, 3));
+    QList<QByteArray> contents;
+    for (const QString &name : folder.copies())
+        contents << TestSupport::readFile(QDir(folder.backups()).filePath(name));
+    QCOMPARE(contents.size(), 2);
+    QVERIFY(contents.contains(kOriginal));
+    QVERIFY(contents.contains(afterFirstRun));
+}
+
+void TestDataSafety::firstRunWithoutDataFileNeedsNoCopy()
+{
+    DataFolder folder;
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 0));
+    QVERIFY(QFile::exists(folder.data()));
+    QVERIFY(!QFileInfo::exists(folder.backups()));
+    QCOMPARE(run->takeWriteWarning(), QString());
+}
+
+void TestDataSafety::newestTenCopiesAreKept()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    QStringList old;
+    for (int day = 1; day <= 11; ++day)
+        old << QStringLiteral("main-2020-01-%1-120000.xml").arg(day, 2, 10, QLatin1Char('0'));
+    // A second copy made within the same second is the newer of the two.
+    old << QStringLiteral("main-2020-01-03-120000-2.xml");
+    const QStringList others = {QStringLiteral("notes.txt"), QStringLiteral("main-2019.xml"),
+                                QStringLiteral("other-2019-01-01-120000.xml"),
+                                QStringLiteral("main-2019-01-01-120000.txt")};
+    for (const QString &name : old + others)
+        QVERIFY(TestSupport::writeFile(QDir(folder.backups()).filePath(name), name.toUtf8()));
+    // A copy whose writing was cut off long ago, beside the old ones.
+    const QString cutOff = QDir(folder.backups()).filePath(QStringLiteral("main-2020-01-12-120000.xml.jXDDHa"));
+    QVERIFY(TestSupport::writeFile(cutOff, "<?xml"));
+    setAge(cutOff, 3600);
+
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QStringList copies = folder.copies();
+    for (const QString &name : others)
+        QVERIFY2(copies.removeOne(name), qPrintable(name));
+    QCOMPARE(copies.size(), 10);
+    const QStringList made = QStringList(copies).filter(QRegularExpression(QStringLiteral("^main-(?!2020)")));
+    QCOMPARE(made.size(), 1);
+    QVERIFY2(kCopyName.match(made[0]).hasMatch(), qPrintable(made[0]));
+    // The nine newest old ones stay: the 4th to the 11th, and the later copy made on the 3rd.
+    copies.removeOne(made[0]);
+    const QStringList kept = old.mid(3, 8) << old[11];
+    QCOMPARE(QSet<QString>(copies.begin(), copies.end()), QSet<QString>(kept.begin(), kept.end()));
+    QVERIFY(!QFileInfo::exists(cutOff));
+}
+
+void TestDataSafety::copyThatCannotBeMadeDoesNotStopTheSave()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    // A file where the Backups folder should be.
+    QVERIFY(TestSupport::writeFile(folder.backups(), "in the way"));
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QVERIFY(TestSupport::readFile(folder.data()).contains("<siteName>n1</siteName>"));
+    const QString warning = run->takeWriteWarning();
+    QVERIFY2(warning.contains(folder.backups()), qPrintable(warning));
+    QCOMPARE(run->takeWriteWarning(), QString());
+    // The file as it was is gone after that save; later saves neither try again nor warn again.
+    QVERIFY(QFile::remove(folder.backups()));
+    QVERIFY(DataFolder::addAccount(*run, 2));
+    QCOMPARE(run->takeWriteWarning(), QString());
+    QVERIFY(!QFileInfo::exists(folder.backups()));
+}
+
+void TestDataSafety::copyAtLoadCountsAsTheRunsCopy()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    auto run = folder.run();
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(run->load(rows, error));
+    const DataFileBackups::Result kept = run->backups().copyNow();
+    QCOMPARE(kept.error, QString());
+    QCOMPARE(TestSupport::readFile(kept.copy), kOriginal);
+    // The same bytes once more (a reload): the same copy.
+    QCOMPARE(run->backups().copyNow().copy, kept.copy);
+    QVERIFY(run->applyChanges({{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}, error));
+    QCOMPARE(folder.copies().size(), 1);
+    // A file changed since (by another program) is copied anew.
+    QVERIFY(TestSupport::writeFile(folder.data(), QByteArray(kOriginal).replace("Kept", "Changed")));
+    const DataFileBackups::Result again = run->backups().copyNow();
+    QVERIFY(!again.copy.isEmpty());
+    QVERIFY(again.copy != kept.copy);
+    QCOMPARE(folder.copies().size(), 2);
+}
+
+void TestDataSafety::staleSaveLeftoversGoAfterASave_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // "file", "folder" or "link"
+    QTest::addColumn<int>("age");      // seconds since last written
+    QTest::addColumn<bool>("removed");
+    // Names as the save file gives them (seen on Linux with and without unnamed temporary files).
+    QTest::newRow("data file") << u"main.xml.jXDDHa"_qs << u"file"_qs << 3600 << true;
+    QTest::newRow("data file, other letters") << u"main.xml.lHXFPb"_qs << u"file"_qs << 120 << true;
+    QTest::newRow("write mapping") << u"main_ToXml.xtr.PhEpra"_qs << u"file"_qs << 3600 << true;
+    QTest::newRow("read mapping") << u"main_ToDp.xtr.qWeRty"_qs << u"file"_qs << 3600 << true;
+    // A save of another running copy of the program may be writing it right now.
+    QTest::newRow("written just now") << u"main.xml.jXDDHa"_qs << u"file"_qs << 0 << false;
+    // What a person names a copy.
+    QTest::newRow("lower-case word") << u"main.xml.backup"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("capitalised word") << u"main.xml.Backup"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("upper-case word") << u"main.xml.BEFORE"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("five letters") << u"main.xml.jXDDH"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("seven letters") << u"main.xml.jXDDHab"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("digit") << u"main.xml.jXDD4a"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("more after") << u"main.xml.jXDDHa.xml"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("other file") << u"other.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("other case") << u"Main.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("no dot") << u"main.xmlXjXDDHa"_qs << u"file"_qs << 3600 << false;
+    QTest::newRow("folder") << u"main.xml.jXDDHa"_qs << u"folder"_qs << 3600 << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("link") << u"main.xml.jXDDHa"_qs << u"link"_qs << 3600 << false;
+#endif
+}
+
+void TestDataSafety::staleSaveLeftoversGoAfterASave()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(int, age);
+    QFETCH(bool, removed);
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    const QString path = folder.path(name);
+    const QString elsewhere = folder.path(QStringLiteral("elsewhere.xml"));
+    if (kind == u"folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == u"link") {
+        QVERIFY(TestSupport::writeFile(elsewhere, kOriginal));
+        QVERIFY(QFile::link(elsewhere, path));
+    } else {
+        QVERIFY(TestSupport::writeFile(path, kOriginal));
+        if (age > 0)
+            setAge(path, age);
+    }
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+    if (kind == u"link")
+        QCOMPARE(TestSupport::readFile(elsewhere), kOriginal);
+}
+
+void TestDataSafety::leftoversStayWhenTheSaveFails()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    const QString leftover = folder.path(QStringLiteral("main.xml.jXDDHa"));
+    QVERIFY(TestSupport::writeFile(leftover, kOriginal));
+    setAge(leftover, 3600);
+    auto run = folder.run();
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY(run->load(rows, error));
+    // A change whose record is not in the file fails before anything is written.
+    QVERIFY(!run->applyChanges({{PendingChange::Delete, account(5, QStringLiteral("gone")), {}}}, error));
+    QVERIFY(QFile::exists(leftover));
+}
+
+void TestDataSafety::savedFilesAreUserOnly_data()
+{
+    QTest::addColumn<int>("modeBefore"); // of the data file; -1: none yet
+    QTest::addColumn<QString>("modeAfter");
+    QTest::newRow("new file") << -1 << u"600"_qs;
+    QTest::newRow("readable by all") << 0644 << u"600"_qs;
+    QTest::newRow("readable by the group") << 0640 << u"600"_qs;
+    QTest::newRow("already user-only") << 0600 << u"600"_qs;
+    QTest::newRow("read-only for the user") << 0400 << u"400"_qs;
+}
+
+void TestDataSafety::savedFilesAreUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(int, modeBefore);
+    QFETCH(QString, modeAfter);
+    DataFolder folder;
+    if (modeBefore >= 0) {
+        QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+        QVERIFY(::chmod(QFile::encodeName(folder.data()).constData(), mode_t(modeBefore)) == 0);
+    }
+    auto run = folder.run();
+    QVERIFY(DataFolder::addAccount(*run, 1));
+    QCOMPARE(TestSupport::fileMode(folder.data()), modeAfter);
+    // The mapping files this save created; the copy of the file as it was, in its folder.
+    QCOMPARE(TestSupport::fileMode(folder.path(ReadMappingFileName)), u"600"_qs);
+    QCOMPARE(TestSupport::fileMode(folder.path(WriteMappingFileName)), u"600"_qs);
+    if (modeBefore >= 0) {
+        QCOMPARE(TestSupport::fileMode(folder.backups()), u"700"_qs);
+        QCOMPARE(folder.copies().size(), 1);
+        QCOMPARE(TestSupport::fileMode(QDir(folder.backups()).filePath(folder.copies()[0])), u"600"_qs);
+    }
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestDataSafety)
+#include "tst_datasafety.moc"
