@@ -1,5 +1,7 @@
 #include "XmlDataProvider.h"
 
+#include "RegularFile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -143,13 +145,14 @@ bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping 
         error = tr("TransformationFile must be specified");
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = xmlParseErrorText(tr("Cannot open the mapping file %1: %2").arg(path, file.errorString()), 0, 0);
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(path, MaxFileSize, data, reason)) {
+        error = xmlParseErrorText(tr("Cannot open the mapping file %1: %2").arg(path, reason), 0, 0);
         return false;
     }
     mapping = builtinMapping();
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(data);
     bool seenRoot = false;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -513,13 +516,14 @@ bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QSt
     Mapping mapping = builtinMapping();
     if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, file.errorString()), 0, 0);
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(path, MaxFileSize, data, reason)) {
+        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, reason), 0, 0);
         return false;
     }
     QByteArray encoding;
-    return parse(file.readAll(), mapping, rows, encoding, error);
+    return parse(data, mapping, rows, encoding, error);
 }
 
 bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
@@ -528,8 +532,7 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
         error = tr("XMLDataFile must be specified");
         return false;
     }
-    QFile file(m_fileName);
-    if (!file.exists()) {
+    if (!QFileInfo::exists(m_fileName)) {
         // First start: an empty list; the file appears at the first save.
         rows.clear();
         m_cache.clear();
@@ -540,12 +543,14 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
     Mapping mapping = builtinMapping();
     if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
         return false;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, file.errorString()), 0, 0);
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(m_fileName, MaxFileSize, data, reason)) {
+        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, reason), 0, 0);
         return false;
     }
     QByteArray encoding;
-    if (!parse(file.readAll(), mapping, rows, encoding, error))
+    if (!parse(data, mapping, rows, encoding, error))
         return false;
     m_encoding = encoding;
     m_cache = rows;

@@ -23,6 +23,9 @@ class XmlDataProvider : public DataProvider
 {
 public:
     static constexpr int MappingVersion = 1;
+    // No real account list comes near this; anything larger is refused with a clear error instead of
+    // being read until memory runs out. Backup and Restore copy within the same bound.
+    static constexpr qint64 MaxFileSize = 256LL * 1024 * 1024;
 
     // The stored fields, in the table's order.
     explicit XmlDataProvider(std::vector<FieldDef> fields);
