@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 DataProvider::~DataProvider() = default;
 
@@ -100,6 +102,36 @@ void DataSet::computeRow(Row *, RowValues &values)
     m_calcWrite = nullptr;
 }
 
+namespace {
+// A number as a whole number within [low, high]: rounded, and held at the ends when beyond them,
+// never converted out of range (which C++ leaves undefined) nor wrapped round to another value.
+// Null for a number that is no number.
+QVariant wholeNumber(const QVariant &value, qint64 low, qint64 high)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (std::isnan(d))
+            return {};
+        if (d <= double(low))
+            return int(low);
+        if (d >= double(high))
+            return int(high);
+        return int(std::round(d));
+    }
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UInt: {
+        const quint64 u = value.toULongLong();
+        return int(u > quint64(high) ? high : qint64(u));
+    }
+    default:
+        return int(std::clamp(value.toLongLong(), low, high));
+    }
+}
+} // namespace
+
 QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
@@ -111,7 +143,7 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
             return value;
         break;
     case QMetaType::Double:
-        if (f.type == FieldType::Float)
+        if (f.type == FieldType::Float && std::isfinite(*static_cast<const double *>(value.constData())))
             return value;
         break;
     case QMetaType::QDate:
@@ -127,11 +159,14 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
     }
     switch (f.type) {
     case FieldType::Integer:
-        return value.toInt();
+        return wholeNumber(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
     case FieldType::SmallInt:
-        return int(qint16(std::clamp(value.toInt(), -32768, 32767)));
-    case FieldType::Float:
-        return value.toDouble();
+        return wholeNumber(value, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
+    case FieldType::Float: {
+        // An infinite or undefined fee could be neither written nor found again by its old values.
+        const double d = value.toDouble();
+        return std::isfinite(d) ? QVariant(d) : QVariant();
+    }
     case FieldType::Date: {
         const QDate d = value.toDate();
         return d.isValid() ? QVariant(d) : QVariant();

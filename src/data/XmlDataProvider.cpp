@@ -14,6 +14,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -72,9 +73,13 @@ bool parseValue(const FieldDef &f, const QString &text, QVariant &out)
     case FieldType::SmallInt:
         out = text.trimmed().toInt(&ok);
         break;
-    case FieldType::Float:
-        out = text.trimmed().toDouble(&ok);
+    case FieldType::Float: {
+        // "nan" and "inf" read as numbers, but no save could find such an account again.
+        const double d = text.trimmed().toDouble(&ok);
+        ok = ok && std::isfinite(d);
+        out = d;
         break;
+    }
     case FieldType::Date: {
         const QDate d = QDate::fromString(text.trimmed(), Qt::ISODate);
         ok = d.isValid();

@@ -171,6 +171,12 @@ void TestDataFile::parseErrorsCarryLineAndPosition_data()
                                               "</Account></Accounts>")
                                 << QStringLiteral("Error on line 3, position ");
     QTest::newRow("empty file") << QByteArray() << QString();
+    // A fee that is no finite number would make every later save fail to find its account.
+    for (const char *fee : {"nan", "-NaN", "inf", "-inf", "1e400"}) {
+        QTest::addRow("fee %s", fee) << QByteArray("<Accounts>\n<Account>\n  <accountID>1</accountID><monthlyFee>" +
+                                                   QByteArray(fee) + "</monthlyFee>\n</Account></Accounts>")
+                                     << QStringLiteral("Error on line 3, position ");
+    }
 }
 
 void TestDataFile::parseErrorsCarryLineAndPosition()
