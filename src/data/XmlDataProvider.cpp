@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -384,6 +385,16 @@ private:
                 return false;
             if (c == '>' && q - from >= 2 && q[-1] == ']' && q[-2] == ']')
                 return false;
+            if (c == '\r') {
+                // A line end in the file is a line feed, as the full reader reads it; a carriage
+                // return written as "&#13;" stays one.
+                bytes.append(run, q - run);
+                bytes += '\n';
+                if (q + 1 < to && q[1] == '\n')
+                    ++q;
+                run = q + 1;
+                continue;
+            }
             if (c != '&')
                 continue;
             bytes.append(run, q - run);
@@ -418,12 +429,7 @@ private:
         bytes.append(run, to - run);
         QStringDecoder utf8(QStringDecoder::Utf8);
         out = utf8.decode(bytes);
-        if (utf8.hasError())
-            return false;
-        // The full reader turns line ends into line feeds.
-        if (out.contains(u'\r'))
-            out.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        return true;
+        return !utf8.hasError();
     }
 
     const char *p;
@@ -557,6 +563,21 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
     QByteArray encoding;
     if (!parse(data, mapping, rows, encoding, error))
         return false;
+    if (!isUnicodeName(encoding)) {
+        // An encoding that cannot carry the markup of a data file is not kept: the next save writes
+        // UTF-8. Every printable ASCII character tries it.
+        QString ascii;
+        for (char16_t c = 0x20; c < 0x7F; ++c)
+            ascii += QChar(c);
+        RowValues probe(qsizetype(m_fields.size()));
+        for (size_t i = 0; i < m_fields.size(); ++i) {
+            if (m_fields[i].type == FieldType::String)
+                probe[qsizetype(i)] = QString(ascii + QStringLiteral("\t\n"));
+        }
+        QByteArray written;
+        serialize({probe}, builtinMapping(), encoding, &written);
+        encoding = written;
+    }
     m_encoding = encoding;
     m_cache = rows;
     return true;
@@ -579,36 +600,105 @@ bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QS
 }
 
 namespace {
-// Text content and attribute values, escaped for XML.
-void appendEscaped(QString &out, const QString &text)
+
+// Whether the data file's encoding holds a character; one that it does not is written as a
+// character reference. Every character passes for UTF-8 and UTF-16.
+class EncodingTest
 {
-    const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c.unicode() >= 0x20 && c != u'&' && c != u'<' && c != u'>' && c != u'"';
+public:
+    explicit EncodingTest(const QByteArray &encoding) : m_encoding(encoding), m_unicode(isUnicodeName(encoding)) {}
+    bool isUnicode() const { return m_unicode; }
+    bool holds(QStringView ch)
+    {
+        if (m_unicode || (ch.size() == 1 && ch[0].unicode() < 0x80))
+            return true;
+        const char32_t code = ch.size() == 2 ? QChar::surrogateToUcs4(ch[0], ch[1]) : ch[0].unicode();
+        const auto known = m_holds.constFind(code);
+        if (known != m_holds.cend())
+            return *known;
+        QStringEncoder encoder(m_encoding.constData());
+        const QByteArray bytes = encoder.encode(ch);
+        QStringDecoder decoder(m_encoding.constData());
+        const QString back = decoder.decode(bytes);
+        const bool ok = !encoder.hasError() && !decoder.hasError() && back == ch;
+        m_holds.insert(code, ok);
+        return ok;
+    }
+
+private:
+    QByteArray m_encoding;
+    bool m_unicode;
+    QHash<char32_t, bool> m_holds;
+};
+
+// Text content, escaped for XML. Characters XML cannot carry at all are dropped, by the rule the
+// table follows when a text enters it (storableText), so the file holds what the table holds. A
+// carriage return is written as a reference: a reader turns a raw one into a line feed.
+void appendEscaped(QString &out, const QString &text, EncodingTest &encoding)
+{
+    // Most texts need nothing escaped, dropped or referenced: one pass to find out, no copy.
+    const char16_t limit = encoding.isUnicode() ? 0xD800 : 0x80;
+    const bool plain = std::all_of(text.cbegin(), text.cend(), [limit](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && u < limit && u != u'&' && u != u'<' && u != u'>' && u != u'"';
     });
     if (plain) {
         out += text;
         return;
     }
-    for (const QChar c : text) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
         switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\r': out += QLatin1String("&#13;"); break;
+        case '&':
+            out += QLatin1String("&amp;");
+            continue;
+        case '<':
+            out += QLatin1String("&lt;");
+            continue;
+        case '>':
+            out += QLatin1String("&gt;");
+            continue;
+        case '"':
+            out += QLatin1String("&quot;");
+            continue;
+        case '\r':
+            out += QLatin1String("&#13;");
+            continue;
         default:
-            // Characters XML cannot carry at all are dropped rather than making the file unreadable.
-            if (c.unicode() < 0x20 && c != u'\t' && c != u'\n')
-                break;
-            out += c;
+            break;
+        }
+        qsizetype len = 1;
+        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
+            len = 2;
+        const QStringView ch = QStringView(text).mid(i, len);
+        i += len - 1;
+        if (len == 1 && !isStorableText(ch))
+            continue;
+        if (encoding.holds(ch)) {
+            out += ch;
+        } else {
+            const char32_t code = len == 2 ? QChar::surrogateToUcs4(ch[0], ch[1]) : ch[0].unicode();
+            out += QStringLiteral("&#%1;").arg(quint32(code));
         }
     }
 }
+
+QByteArray encodeUnicode(const QString &text, const QByteArray &encoding)
+{
+    if (encoding.toUpper().startsWith("UTF-16")) {
+        QStringEncoder enc(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom);
+        return enc.encode(text);
+    }
+    return text.toUtf8();
+}
+
 } // namespace
 
-QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mapping &mapping,
+QString XmlDataProvider::documentText(const QList<RowValues> &rows, const Mapping &mapping,
                                       const QByteArray &encoding) const
 {
+    EncodingTest test(encoding);
     QString text;
     text.reserve(rows.size() * 640 + 256);
     text += QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(QString::fromLatin1(encoding));
@@ -627,49 +717,40 @@ QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mappin
             if (!v.isValid() || v.isNull())
                 continue;
             text += open[i];
-            appendEscaped(text, formatValue(m_fields[i], v));
+            appendEscaped(text, formatValue(m_fields[i], v), test);
             text += close[i];
         }
         text += rowClose;
     }
     text += QStringLiteral("</") + mapping.documentElement + QStringLiteral(">\n");
+    return text;
+}
 
-    if (isUnicodeName(encoding)) {
-        if (encoding.toUpper().startsWith("UTF-16")) {
-            QStringEncoder enc(QStringEncoder::Utf16, QStringEncoder::Flag::WriteBom);
-            return enc.encode(text);
-        }
-        return text.toUtf8();
-    }
-    // A character the file's encoding cannot hold is written as a character reference, so nothing
-    // typed is lost. Element names are ASCII, so only text content can need it.
+QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
+                                      QByteArray *written) const
+{
+    if (written)
+        *written = encoding;
+    if (isUnicodeName(encoding))
+        return encodeUnicode(documentText(rows, mapping, encoding), encoding);
+
+    // Never write what cannot be read back: the bytes must decode to exactly the document, and the
+    // declaration must still name the encoding. Some encodings cannot carry the markup itself (one
+    // that starts with a shift sequence, one that changes ASCII, names the encoding lacks); their
+    // file is written in UTF-8 instead, which the next load then keeps.
+    const QString text = documentText(rows, mapping, encoding);
     QStringEncoder encoder(encoding.constData());
-    QByteArray out;
-    out.reserve(text.size());
-    qsizetype runStart = 0;
-    auto flush = [&](qsizetype end) {
-        if (end > runStart)
-            out += encoder.encode(QStringView(text).mid(runStart, end - runStart));
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.unicode() < 0x80)
-            continue;
-        const qsizetype len = (c.isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const QStringView ch = QStringView(text).mid(i, len);
-        QStringEncoder probe(encoding.constData(), QStringEncoder::Flag::ConvertInvalidToNull);
-        const QByteArray bytes = probe.encode(ch);
-        QStringDecoder back(encoding.constData());
-        if (probe.hasError() || QString(back.decode(bytes)) != ch) {
-            flush(i);
-            const char32_t code = len == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : c.unicode();
-            out += "&#" + QByteArray::number(quint32(code)) + ';';
-            runStart = i + len;
-        }
-        i += len - 1;
+    if (encoder.isValid()) {
+        const QByteArray bytes = encoder.encode(text);
+        QStringDecoder decoder(encoding.constData());
+        const QString back = decoder.decode(bytes);
+        if (!encoder.hasError() && !decoder.hasError() && back == text &&
+            detectEncoding(bytes).compare(encoding, Qt::CaseInsensitive) == 0)
+            return bytes;
     }
-    flush(text.size());
-    return out;
+    if (written)
+        *written = "UTF-8";
+    return documentText(rows, mapping, "UTF-8").toUtf8();
 }
 
 bool XmlDataProvider::writeContents(QSaveFile &file, const QByteArray &data)

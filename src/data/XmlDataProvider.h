@@ -73,7 +73,11 @@ private:
     bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
     bool parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows, QByteArray &encoding,
                QString &error) const;
-    QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is
+    // the encoding used.
+    QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
+                         QByteArray *written = nullptr) const;
     Mapping builtinMapping() const;
     bool ensureMappingFile(const QString &path, bool forReading, QString &error) const;
 

@@ -399,6 +399,27 @@ void TestDataSet::valuesTakeTheFormOfTheirField_data()
     QTest::newRow("float within integer") << Integer << 0 << QVariant(41.6) << QVariant(42);
     QTest::newRow("small beyond 16") << SmallInt << 0 << QVariant(70000) << QVariant(32767);
     QTest::newRow("small float below 16") << SmallInt << 0 << QVariant(-1e300) << QVariant(-32768);
+
+    // A text is cut to its field's size at a character boundary, never between the two halves of
+    // a character beyond the first plane.
+    const int String = int(FieldType::String);
+    const QString emoji = QStringLiteral("\U0001F600");
+    QTest::newRow("cut before a pair") << String << 4 << QVariant(u"abc"_qs + emoji) << QVariant(u"abc"_qs);
+    QTest::newRow("pair fits") << String << 4 << QVariant(u"ab"_qs + emoji) << QVariant(u"ab"_qs + emoji);
+    QTest::newRow("cut after a pair") << String << 3 << QVariant(emoji + u"xy"_qs) << QVariant(emoji + u"x"_qs);
+    // Characters no data file can carry are dropped when a text enters the table, so what is in the
+    // table is what a save keeps.
+    const QChar high(0xD83D), low(0xDE00);
+    QTest::newRow("lone high half") << String << 0 << QVariant(u"a"_qs + high + u"b"_qs) << QVariant(u"ab"_qs);
+    QTest::newRow("lone low half") << String << 0 << QVariant(u"a"_qs + low + u"b"_qs) << QVariant(u"ab"_qs);
+    QTest::newRow("high half at the end") << String << 0 << QVariant(u"ab"_qs + high) << QVariant(u"ab"_qs);
+    QTest::newRow("halves swapped") << String << 0 << QVariant(QString(low) + high) << QVariant(QString(u""_qs));
+    QTest::newRow("not characters") << String << 0 << QVariant(u"a\uFFFEb\uFFFFc"_qs) << QVariant(u"abc"_qs);
+    const QChar controls[] = {u'a', QChar(0x01), QChar(0x1F), QChar(0), QChar(0x0B), u'b'};
+    QTest::newRow("controls") << String << 0 << QVariant(QString(controls, 6)) << QVariant(u"ab"_qs);
+    QTest::newRow("line ends and tabs kept")
+        << String << 0 << QVariant(u"a\r\n\tb\u0085\uFDD0"_qs) << QVariant(u"a\r\n\tb\u0085\uFDD0"_qs);
+    QTest::newRow("dropped before the cut") << String << 3 << QVariant(u"\uFFFEabcd"_qs) << QVariant(u"abc"_qs);
 }
 
 void TestDataSet::valuesTakeTheFormOfTheirField()
