@@ -6,9 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-class QSaveFile;
-
 #include <vector>
+
+class QSaveFile;
+struct XmlDataLayout;
 
 // Reads the accounts from the XML data file and rewrites it in full after every change.
 //
@@ -63,16 +64,9 @@ protected:
     virtual bool writeContents(QSaveFile &file, const QByteArray &data);
 
 private:
-    struct Mapping
-    {
-        QString documentElement;
-        QString rowElement;
-        std::vector<QString> fieldElements; // per stored field
-    };
+    using Mapping = XmlDataLayout;
 
     bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
-    bool parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows, QByteArray &encoding,
-               QString &error) const;
     QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
     // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is
     // the encoding used.
