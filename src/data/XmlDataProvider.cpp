@@ -160,6 +160,7 @@ bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QSt
 
 bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
 {
+    m_loadNotes.clear();
     if (m_fileName.isEmpty()) {
         error = tr("XMLDataFile must be specified");
         return false;
@@ -201,10 +202,20 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
         }
         QByteArray written;
         serialize({probe}, builtinMapping(), encoding, &written);
-        encoding = written;
+        if (written != encoding) {
+            read.notes << tr("The file's character encoding %1 is not kept; the next save writes %2.")
+                              .arg(QString::fromLatin1(encoding), QString::fromLatin1(written));
+            encoding = written;
+        }
     }
     m_encoding = encoding;
     m_cache = rows;
+    if (read.notes.size() > MaxLoadNotes) {
+        const qsizetype more = read.notes.size() - MaxLoadNotes;
+        read.notes.resize(MaxLoadNotes);
+        read.notes << tr("And %1 more.").arg(more);
+    }
+    m_loadNotes = std::move(read.notes);
     return true;
 }
 

@@ -51,9 +51,11 @@ public:
     QByteArray encoding() const { return m_encoding; }
 
     // What the last successful load found in the file that the next write will not keep (unknown
-    // elements, a field given twice, a value out of its range, a text longer than its field), one
-    // short sentence each for the user; empty when the next write keeps everything.
+    // elements, a field given twice, a text longer than its field, attributes, comments, an
+    // encoding it cannot write), one short sentence each for the user, at most MaxLoadNotes and then
+    // one saying how many more; empty when the next write keeps everything. Cleared by every load.
     const QStringList &loadNotes() const { return m_loadNotes; }
+    static constexpr int MaxLoadNotes = 10;
 
     // The text of a mapping file as this program writes it.
     QByteArray defaultMapping(bool forReading) const;

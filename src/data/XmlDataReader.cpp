@@ -4,11 +4,13 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -22,9 +24,15 @@ bool parseValue(const FieldDef &f, const QString &text, QVariant &out)
     bool ok = true;
     switch (f.type) {
     case FieldType::Integer:
-    case FieldType::SmallInt:
         out = text.trimmed().toInt(&ok);
         break;
+    case FieldType::SmallInt: {
+        // A number the field cannot hold would silently become another one.
+        const int v = text.trimmed().toInt(&ok);
+        ok = ok && v >= std::numeric_limits<qint16>::min() && v <= std::numeric_limits<qint16>::max();
+        out = v;
+        break;
+    }
     case FieldType::Float: {
         // "nan" and "inf" read as numbers, but no save could find such an account again.
         const double d = text.trimmed().toDouble(&ok);
@@ -83,15 +91,144 @@ QByteArray detectEncoding(const QByteArray &data)
 
 namespace {
 
-// A quick reader for data files in the layout this program writes (UTF-8, one element per row, one
-// text element per field). Anything it does not expect, it leaves to the full XML reader, which
-// also gives the exact error and its place; so it never accepts what the full reader would refuse.
+// What a load found that the next write will not keep: each sentence once, in the order found.
+class Notes
+{
+public:
+    void add(const QString &sentence)
+    {
+        if (!m_seen.contains(sentence)) {
+            m_seen.insert(sentence);
+            m_list.append(sentence);
+        }
+    }
+    QStringList take() { return std::move(m_list); }
+
+private:
+    QSet<QString> m_seen;
+    QStringList m_list;
+};
+
+// One account as either reader finds it. Both readers hand every field here, so they cannot differ
+// in what they make of a value, nor in the notes they give for it.
+class RowBuilder
+{
+public:
+    RowBuilder(const std::vector<FieldDef> &fields, const XmlDataLayout &layout, Notes &notes)
+        : m_fields(fields), m_layout(layout), m_notes(notes)
+    {
+    }
+
+    // number: the account's place among the accounts read, from 1.
+    void begin(qsizetype number)
+    {
+        m_number = number;
+        m_values = RowValues(qsizetype(m_fields.size()));
+        m_seen.assign(m_fields.size(), false);
+    }
+    qsizetype number() const { return m_number; }
+
+    int fieldIndex(QStringView element) const
+    {
+        for (size_t i = 0; i < m_layout.fieldElements.size(); ++i) {
+            if (m_layout.fieldElements[i] == element)
+                return int(i);
+        }
+        return -1;
+    }
+
+    // False, with the reason, when the text is no value of the field.
+    bool field(int index, const QString &text, QString &reason)
+    {
+        const FieldDef &f = m_fields[size_t(index)];
+        if (m_seen[size_t(index)])
+            m_notes.add(tr("Account %1 gives %2 more than once; only the last one is kept.").arg(m_number).arg(f.name));
+        m_seen[size_t(index)] = true;
+        if (!parseValue(f, text, m_values[index])) {
+            reason = tr("'%1' is not a valid value of the field %2").arg(text, f.name);
+            return false;
+        }
+        if (f.type == FieldType::String && f.size > 0 && text.size() > f.size) {
+            m_notes.add(tr("Account %1 has a %2 of %3 characters; only the first %4 are kept.")
+                            .arg(m_number)
+                            .arg(f.name)
+                            .arg(text.size())
+                            .arg(f.size));
+        }
+        return true;
+    }
+
+    void unknownElement(QStringView element)
+    {
+        m_notes.add(tr("Account %1 has an element <%2> that is not kept.").arg(m_number).arg(element));
+    }
+
+    RowValues take() { return std::move(m_values); }
+
+private:
+    const std::vector<FieldDef> &m_fields;
+    const XmlDataLayout &m_layout;
+    Notes &m_notes;
+    qsizetype m_number = 0;
+    RowValues m_values;
+    std::vector<bool> m_seen;
+};
+
+bool isNameStart(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool isNameChar(char c)
+{
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool isXmlSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+// A character reference's number: decimal, or hexadecimal after a lower-case x, digits only.
+bool referencedCode(QByteArrayView digits, char32_t &code)
+{
+    int base = 10;
+    if (digits.startsWith('x')) {
+        base = 16;
+        digits = digits.sliced(1);
+    }
+    if (digits.isEmpty())
+        return false;
+    quint32 value = 0;
+    for (const char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        value = value * quint32(base) + quint32(d);
+        if (value > 0x10FFFF)
+            return false;
+    }
+    code = value;
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || code >= 0x10000;
+}
+
+// A quick reader for data files in the layout this program writes: UTF-8, a plain declaration, one
+// element per account, one text element per field, nothing else between them. Anything else, and
+// anything that is not exactly right, it leaves to the full reader, which also gives the exact
+// error and its place: it never accepts what the full reader refuses.
 class QuickReader
 {
 public:
-    QuickReader(const QByteArray &data, const std::vector<FieldDef> &fields, const std::vector<QByteArray> &names,
+    QuickReader(const QByteArray &data, RowBuilder &builder, const std::vector<QByteArray> &names,
                 const QByteArray &document, const QByteArray &row)
-        : p(data.constData()), end(data.constData() + data.size()), m_fields(fields), m_names(names),
+        : p(data.constData()), end(data.constData() + data.size()), m_builder(builder), m_names(names),
           m_document(document), m_row(row)
     {
     }
@@ -100,25 +237,22 @@ public:
     {
         if (end - p >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0)
             p += 3;
-        if (startsWith("<?xml")) {
-            const char *close = find("?>");
-            if (!close)
-                return false;
-            p = close + 2;
-        }
-        if (!skipMisc() || !openTag(m_document, true))
+        if (startsWith("<?xml") && !declaration())
+            return false;
+        skipSpace();
+        if (!openTag(m_document))
             return false;
         for (;;) {
-            if (!skipMisc())
-                return false;
+            skipSpace();
             if (closeTag(m_document))
                 break;
-            RowValues values(qsizetype(m_fields.size()));
-            if (!readRow(values))
+            m_builder.begin(rows.size() + 1);
+            if (!readRow())
                 return false;
-            rows.append(std::move(values));
+            rows.append(m_builder.take());
         }
-        return skipMisc() && p == end;
+        skipSpace();
+        return p == end;
     }
 
 private:
@@ -127,60 +261,76 @@ private:
         const size_t n = strlen(s);
         return size_t(end - p) >= n && memcmp(p, s, n) == 0;
     }
-    const char *find(const char *s) const
-    {
-        const size_t n = strlen(s);
-        for (const char *q = p; size_t(end - q) >= n; ++q) {
-            if (memcmp(q, s, n) == 0)
-                return q;
-        }
-        return nullptr;
-    }
     void skipSpace()
     {
-        while (p < end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t'))
+        while (p < end && isXmlSpace(*p))
             ++p;
     }
-    // White space and comments between elements.
-    bool skipMisc()
+    // name="value" or name='value' with white space allowed around the "=".
+    bool pseudoAttribute(const char *name, QByteArrayView &value)
     {
-        for (;;) {
-            skipSpace();
-            if (!startsWith("<!--"))
-                return true;
-            const char *close = find("-->");
-            if (!close)
+        if (!startsWith(name))
+            return false;
+        p += strlen(name);
+        skipSpace();
+        if (p >= end || *p != '=')
+            return false;
+        ++p;
+        skipSpace();
+        if (p >= end || (*p != '"' && *p != '\''))
+            return false;
+        const char quote = *p++;
+        const char *start = p;
+        while (p < end && *p != quote && *p != '<' && *p != '&')
+            ++p;
+        if (p >= end || *p != quote)
+            return false;
+        value = QByteArrayView(start, p - start);
+        ++p;
+        return true;
+    }
+    // <?xml version="1.0"?>, with encoding="UTF-8" or none; anything else is for the full reader.
+    bool declaration()
+    {
+        p += 5;
+        if (p >= end || !isXmlSpace(*p))
+            return false;
+        skipSpace();
+        QByteArrayView value;
+        if (!pseudoAttribute("version", value) || value != "1.0")
+            return false;
+        const char *before = p;
+        skipSpace();
+        if (p > before && startsWith("encoding")) {
+            if (!pseudoAttribute("encoding", value) || value.toByteArray().toUpper() != "UTF-8")
                 return false;
-            p = close + 3;
+            skipSpace();
         }
+        if (!startsWith("?>"))
+            return false;
+        p += 2;
+        return true;
     }
     bool name(QByteArrayView expected)
     {
         if (size_t(end - p) < size_t(expected.size()) || memcmp(p, expected.data(), size_t(expected.size())) != 0)
             return false;
         const char *after = p + expected.size();
-        if (after < end &&
-            (*after == '>' || *after == '/' || *after == ' ' || *after == '\n' || *after == '\r' || *after == '\t')) {
+        if (after < end && (*after == '>' || *after == '/' || isXmlSpace(*after))) {
             p = after;
             return true;
         }
         return false;
     }
-    // "<name>" with nothing but white space inside (attributes are left to the full reader, except on
-    // the document element, where a version attribute is allowed).
-    bool openTag(const QByteArray &tag, bool allowAttributes)
+    // "<name>" with nothing but white space inside.
+    bool openTag(QByteArrayView tag)
     {
         if (p >= end || *p != '<')
             return false;
         ++p;
         if (!name(tag))
             return false;
-        if (allowAttributes) {
-            while (p < end && *p != '>' && *p != '<' && *p != '/' && *p != '&')
-                ++p;
-        } else {
-            skipSpace();
-        }
+        skipSpace();
         if (p >= end || *p != '>')
             return false;
         ++p;
@@ -202,22 +352,26 @@ private:
         p = save;
         return false;
     }
-    bool readRow(RowValues &values)
+    bool readRow()
     {
-        if (!openTag(m_row, false))
+        if (!openTag(m_row))
             return false;
         for (;;) {
-            if (!skipMisc())
-                return false;
+            skipSpace();
             if (closeTag(m_row))
                 return true;
-            if (p >= end || *p != '<' || p + 1 >= end || p[1] == '/' || p[1] == '!' || p[1] == '?')
+            if (p >= end || *p != '<')
                 return false;
             ++p;
+            // Names of ASCII letters, digits, "_", "-" and "."; others (prefixes, letters beyond
+            // ASCII) are left to the full reader.
             const char *nameStart = p;
-            while (p < end && *p != '>' && *p != '/' && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' &&
-                   *p != '<')
+            if (p >= end || !isNameStart(*p))
+                return false;
+            while (p < end && isNameChar(*p))
                 ++p;
+            if (p >= end || (*p != '>' && *p != '/' && !isXmlSpace(*p)))
+                return false;
             const QByteArrayView tag(nameStart, p - nameStart);
             skipSpace();
             QString text;
@@ -228,11 +382,9 @@ private:
                     return false;
                 ++p;
                 const char *textStart = p;
-                while (p < end && *p != '<')
-                    ++p;
-                if (!decodeText(textStart, p, text))
-                    return false;
-                if (!closeTag(tag))
+                const void *lt = memchr(p, '<', size_t(end - p));
+                p = lt ? static_cast<const char *>(lt) : end;
+                if (!decodeText(textStart, p, text) || !closeTag(tag))
                     return false;
             }
             int field = -1;
@@ -242,7 +394,10 @@ private:
                     break;
                 }
             }
-            if (field >= 0 && !parseValue(m_fields[size_t(field)], text, values[field]))
+            QString reason;
+            if (field < 0)
+                m_builder.unknownElement(QString::fromLatin1(tag));
+            else if (!m_builder.field(field, text, reason))
                 return false;
         }
     }
@@ -282,7 +437,7 @@ private:
             const char *semi = static_cast<const char *>(memchr(q, ';', size_t(to - q)));
             if (!semi)
                 return false;
-            const QByteArray entity(q + 1, semi - q - 1);
+            const QByteArrayView entity(q + 1, semi - q - 1);
             if (entity == "amp")
                 bytes += '&';
             else if (entity == "lt")
@@ -293,33 +448,100 @@ private:
                 bytes += '"';
             else if (entity == "apos")
                 bytes += '\'';
-            else if (entity.startsWith('#')) {
-                bool ok = false;
-                const uint code = entity.startsWith("#x") ? entity.mid(2).toUInt(&ok, 16) : entity.mid(1).toUInt(&ok);
-                if (!ok || code == 0 || code > 0x10FFFF || (code < 0x20 && code != 9 && code != 10 && code != 13) ||
-                    (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF)
-                    return false;
-                const char32_t ch = char32_t(code);
-                bytes += QString::fromUcs4(&ch, 1).toUtf8();
-            } else {
+            else if (char32_t code; entity.startsWith('#') && referencedCode(entity.sliced(1), code))
+                bytes += QString::fromUcs4(&code, 1).toUtf8();
+            else
                 return false;
-            }
             q = semi;
             run = semi + 1;
         }
         bytes.append(run, to - run);
-        QStringDecoder utf8(QStringDecoder::Utf8);
+        // A U+FEFF at the start of a text is a character of the text, not a byte-order mark.
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         out = utf8.decode(bytes);
-        return !utf8.hasError();
+        if (utf8.hasError())
+            return false;
+        // U+FFFE and U+FFFF are no XML characters (as references they were refused above).
+        return !out.contains(QChar(0xFFFE)) && !out.contains(QChar(0xFFFF));
     }
 
     const char *p;
     const char *end;
-    const std::vector<FieldDef> &m_fields;
+    RowBuilder &m_builder;
     const std::vector<QByteArray> &m_names;
     QByteArray m_document;
     QByteArray m_row;
 };
+
+// Where the first byte lies that is no text in the encoding: the shortest start of the data whose
+// decoding fails ends just past it.
+qsizetype firstUndecodable(const QByteArray &data, const QByteArray &encoding)
+{
+    qsizetype good = 0, bad = data.size();
+    while (bad - good > 1) {
+        const qsizetype mid = good + (bad - good) / 2;
+        QStringDecoder decoder(encoding.constData());
+        decoder.decode(QByteArrayView(data).first(mid));
+        (decoder.hasError() ? bad : good) = mid;
+    }
+    return good;
+}
+
+void tooDeep(QXmlStreamReader &xml)
+{
+    xml.raiseError(tr("The elements are nested more than %1 deep.").arg(XmlDataReader::MaxDepth));
+}
+
+void noteAttributes(const QXmlStreamReader &xml, Notes &notes)
+{
+    if (!xml.attributes().isEmpty() || !xml.namespaceDeclarations().isEmpty())
+        notes.add(tr("The element <%1> has attributes that are not kept.").arg(xml.qualifiedName()));
+}
+
+void noteOther(QXmlStreamReader::TokenType token, Notes &notes)
+{
+    if (token == QXmlStreamReader::Comment)
+        notes.add(tr("The file has comments, which are not kept."));
+    else if (token == QXmlStreamReader::ProcessingInstruction)
+        notes.add(tr("The file has processing instructions, which are not kept."));
+    else if (token == QXmlStreamReader::DTD)
+        notes.add(tr("The file has a document type declaration, which is not kept."));
+}
+
+// The text of a field element whose start the reader has just read, up to and with its end. Text
+// inside elements within it counts; markup tells that there were such elements. Reads in a loop,
+// not by recursion, and refuses nesting beyond the limit.
+bool readFieldText(QXmlStreamReader &xml, int depth, Notes &notes, QString &text, bool &markup)
+{
+    int inner = 0;
+    for (;;) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        switch (token) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            markup = true;
+            if (depth + ++inner > XmlDataReader::MaxDepth) {
+                tooDeep(xml);
+                return false;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (inner == 0)
+                return true;
+            --inner;
+            break;
+        case QXmlStreamReader::Invalid:
+            return false;
+        default:
+            noteOther(token, notes);
+            break;
+        }
+    }
+}
 
 } // namespace
 
@@ -334,83 +556,148 @@ bool readQuick(const QByteArray &data, const std::vector<FieldDef> &fields, cons
     std::vector<QByteArray> names;
     for (const QString &n : layout.fieldElements)
         names.push_back(n.toUtf8());
-    QuickReader quick(data, fields, names, layout.documentElement.toUtf8(), layout.rowElement.toUtf8());
-    return quick.read(result.rows);
+    Notes notes;
+    RowBuilder builder(fields, layout, notes);
+    QuickReader quick(data, builder, names, layout.documentElement.toUtf8(), layout.rowElement.toUtf8());
+    if (!quick.read(result.rows)) {
+        result.rows.clear();
+        return false;
+    }
+    result.notes = notes.take();
+    return true;
 }
 
 bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const XmlDataLayout &layout,
               XmlDataRead &result)
 {
     result = {};
-    const QByteArray &encoding = result.encoding = detectEncoding(data);
-    QList<RowValues> &rows = result.rows;
-    QString &error = result.error;
-    const XmlDataLayout &mapping = layout;
-    const std::vector<FieldDef> &m_fields = fields;
+    result.encoding = detectEncoding(data);
+    const QByteArray &encoding = result.encoding;
     QXmlStreamReader xml;
     if (isUnicodeName(encoding)) {
         xml.addData(data);
     } else {
         QStringDecoder decoder(encoding.constData());
         if (!decoder.isValid()) {
-            error = xmlParseErrorText(tr("The encoding %1 is not supported").arg(QString::fromLatin1(encoding)), 1, 1);
+            result.error =
+                xmlParseErrorText(tr("The encoding %1 is not supported").arg(QString::fromLatin1(encoding)), 1, 1);
             return false;
         }
         const QString text = decoder.decode(data);
+        if (decoder.hasError()) {
+            // The decoder would put a substitute in its place, and the next save would keep that.
+            const qsizetype at = firstUndecodable(data, encoding);
+            const QByteArrayView before = QByteArrayView(data).first(at);
+            const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+            result.error =
+                xmlParseErrorText(tr("The file holds bytes that are not %1 text").arg(QString::fromLatin1(encoding)),
+                                  before.count('\n') + 1, at - lineStart + 1);
+            return false;
+        }
         xml.addData(text);
     }
 
-    rows.clear();
+    Notes notes;
+    RowBuilder row(fields, layout, notes);
+    QList<RowValues> &rows = result.rows;
     int depth = 0;
-    RowValues row;
     bool inRow = false;
+    QString other; // an element beside the accounts, and how many accounts it holds
+    int accountsInOther = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            ++depth;
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            if (++depth > XmlDataReader::MaxDepth) {
+                tooDeep(xml);
+                break;
+            }
+            const QStringView name = xml.qualifiedName();
             if (depth == 1) {
-                if (xml.name() != mapping.documentElement) {
+                if (name != layout.documentElement) {
                     xml.raiseError(
-                        tr("The document element is %1, not %2").arg(xml.name().toString(), mapping.documentElement));
-                }
-            } else if (depth == 2 && xml.name() == mapping.rowElement) {
-                inRow = true;
-                row = RowValues(qsizetype(m_fields.size()));
-            } else if (depth == 3 && inRow) {
-                const qsizetype line = xml.lineNumber();
-                const qsizetype column = xml.columnNumber();
-                const QStringView name = xml.name();
-                int field = -1;
-                for (size_t i = 0; i < mapping.fieldElements.size(); ++i) {
-                    if (mapping.fieldElements[i] == name) {
-                        field = int(i);
-                        break;
-                    }
-                }
-                const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                --depth;
-                if (xml.hasError())
+                        tr("The document element is %1, not %2").arg(name.toString(), layout.documentElement));
                     break;
-                if (field >= 0 && !parseValue(m_fields[size_t(field)], text, row[field])) {
-                    error = xmlParseErrorText(
-                        tr("'%1' is not a valid value of the field %2").arg(text, m_fields[size_t(field)].name), line,
-                        column);
+                }
+                noteAttributes(xml, notes);
+            } else if (depth == 2) {
+                if (name == layout.rowElement) {
+                    inRow = true;
+                    row.begin(rows.size() + 1);
+                    noteAttributes(xml, notes);
+                } else {
+                    other = name.toString();
+                    accountsInOther = 0;
+                }
+            } else if (inRow && depth == 3) {
+                const qint64 line = xml.lineNumber();
+                const qint64 column = xml.columnNumber();
+                const QString element = name.toString();
+                const int field = row.fieldIndex(element);
+                if (field >= 0)
+                    noteAttributes(xml, notes);
+                QString text;
+                bool markup = false;
+                if (!readFieldText(xml, depth, notes, text, markup))
+                    break;
+                --depth;
+                if (field < 0) {
+                    row.unknownElement(element);
+                    break;
+                }
+                if (markup) {
+                    notes.add(tr("Account %1 has elements inside %2 that are not kept, only their text.")
+                                  .arg(row.number())
+                                  .arg(fields[size_t(field)].name));
+                }
+                QString reason;
+                if (!row.field(field, text, reason)) {
+                    result.error = xmlParseErrorText(reason, line, column);
+                    rows.clear();
                     return false;
                 }
+            } else if (!inRow && depth > 2 && name == layout.rowElement) {
+                ++accountsInOther;
             }
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (depth == 2 && inRow) {
-                rows.append(row);
-                inRow = false;
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (depth == 2) {
+                if (inRow) {
+                    rows.append(row.take());
+                    inRow = false;
+                } else if (accountsInOther == 0) {
+                    notes.add(tr("The file has an element <%1> that is not kept.").arg(other));
+                } else if (accountsInOther == 1) {
+                    notes.add(tr("The element <%1> and the account inside it are not kept.").arg(other));
+                } else {
+                    notes.add(tr("The element <%1> and the %2 accounts inside it are not kept.")
+                                  .arg(other)
+                                  .arg(accountsInOther));
+                }
             }
             --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (token == QXmlStreamReader::EntityReference || !xml.isWhitespace()) {
+                if (depth == 1)
+                    notes.add(tr("The file has text outside the accounts that is not kept."));
+                else if (depth == 2 && inRow)
+                    notes.add(tr("Account %1 has text outside its fields that is not kept.").arg(row.number()));
+            }
+            break;
+        default:
+            noteOther(token, notes);
+            break;
         }
     }
     if (xml.hasError()) {
-        error = xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber());
+        result.error = xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber());
         rows.clear();
         return false;
     }
+    result.notes = notes.take();
     return true;
 }
 

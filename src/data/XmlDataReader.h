@@ -32,6 +32,10 @@ struct XmlDataRead
 
 namespace XmlDataReader {
 
+// A data file nests three deep; a file nested deeper than this is refused before it is read
+// further, whatever it holds.
+constexpr int MaxDepth = 64;
+
 // UTF-8 or UTF-16, which the XML reader decodes itself.
 bool isUnicodeName(const QByteArray &name);
 // The encoding of an XML document: its byte-order mark, else the declaration, else UTF-8.

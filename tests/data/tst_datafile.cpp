@@ -177,6 +177,16 @@ void TestDataFile::parseErrorsCarryLineAndPosition_data()
                                                    QByteArray(fee) + "</monthlyFee>\n</Account></Accounts>")
                                      << QStringLiteral("Error on line 3, position ");
     }
+    // A state the 16-bit field cannot hold would silently become another one.
+    for (const char *state : {"70000", "-32769"}) {
+        QTest::addRow("state %s", state) << QByteArray("<Accounts>\n<Account>\n  <accountID>1</accountID><active>" +
+                                                       QByteArray(state) + "</active>\n</Account></Accounts>")
+                                         << QStringLiteral("Error on line 3, position ");
+    }
+    // Bytes that are no text in the file's encoding would be replaced at the next save.
+    QTest::newRow("not ISO-8859-7") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\n<Accounts>\n"
+                                                  "<Account><siteName>a\xAE</siteName></Account></Accounts>")
+                                    << QStringLiteral("Error on line 3, position ");
 }
 
 void TestDataFile::parseErrorsCarryLineAndPosition()
