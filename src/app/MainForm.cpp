@@ -13,6 +13,7 @@
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/PrivateFiles.h"
+#include "data/RegularFile.h"
 #include "data/XmlDataProvider.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
@@ -44,17 +45,14 @@ constexpr int RowHeight = 19;
 constexpr int IndicatorWidth = 11;
 
 // Copies a file onto another through a temporary file, so the target is either the old file or the
-// whole new one.
+// whole new one. Only a regular file of a data file's size is copied: a pipe or a device named as
+// the source must not hang the window or fill the memory.
 bool copyFileAtomically(const QString &from, const QString &to, QString &error)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        error = source.errorString();
-        return false;
-    }
-    const QByteArray data = source.readAll();
-    if (source.error() != QFileDevice::NoError) {
-        error = source.errorString();
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(from, XmlDataProvider::MaxFileSize, data, reason)) {
+        error = QStringLiteral("%1: %2").arg(from, reason);
         return false;
     }
     QSaveFile target(to);

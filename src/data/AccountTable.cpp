@@ -3,6 +3,7 @@
 #include "app/VantoryConsts.h"
 
 #include <cmath>
+#include <limits>
 
 using namespace VantoryConsts;
 
@@ -65,6 +66,15 @@ bool initNewRecord(DataSet &table)
 
 qint64 roundedFee(double fee)
 {
+    // A fee beyond what 64 bits hold (1e300 in a hand-edited file) is held at the ends: converting it
+    // would be undefined. A fee that is no number has no whole value.
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    if (std::isnan(fee))
+        return 0;
+    if (fee >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (fee <= -limit)
+        return std::numeric_limits<qint64>::min();
     return qint64(std::nearbyint(fee)); // the default rounding mode sends halves to the even neighbour
 }
 

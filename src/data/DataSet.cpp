@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 DataProvider::~DataProvider() = default;
 
@@ -100,6 +102,81 @@ void DataSet::computeRow(Row *, RowValues &values)
     m_calcWrite = nullptr;
 }
 
+bool isStorableText(QStringView text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x20 && c < 0xD800)
+            continue;
+        if (c < 0x20) {
+            if (c == u'\t' || c == u'\n' || c == u'\r')
+                continue;
+            return false;
+        }
+        if (c >= 0xE000) {
+            if (c >= 0xFFFE)
+                return false;
+            continue;
+        }
+        if (c >= 0xDC00 || i + 1 == n || !QChar::isLowSurrogate(text[i + 1].unicode()))
+            return false;
+        ++i; // a whole pair
+    }
+    return true;
+}
+
+QString storableText(const QString &text)
+{
+    if (isStorableText(text))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate()) {
+            if (i + 1 < n && text[i + 1].isLowSurrogate()) {
+                out += c;
+                out += text[++i];
+            }
+        } else if (isStorableText(QStringView(&c, 1))) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+// A number as a whole number within [low, high]: rounded, and held at the ends when beyond them,
+// never converted out of range (which C++ leaves undefined) nor wrapped round to another value.
+// Null for a number that is no number.
+QVariant wholeNumber(const QVariant &value, qint64 low, qint64 high)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (std::isnan(d))
+            return {};
+        if (d <= double(low))
+            return int(low);
+        if (d >= double(high))
+            return int(high);
+        return int(std::round(d));
+    }
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UInt: {
+        const quint64 u = value.toULongLong();
+        return int(u > quint64(high) ? high : qint64(u));
+    }
+    default:
+        return int(std::clamp(value.toLongLong(), low, high));
+    }
+}
+} // namespace
+
 QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
@@ -111,7 +188,7 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
             return value;
         break;
     case QMetaType::Double:
-        if (f.type == FieldType::Float)
+        if (f.type == FieldType::Float && std::isfinite(*static_cast<const double *>(value.constData())))
             return value;
         break;
     case QMetaType::QDate:
@@ -119,27 +196,35 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
             return value;
         break;
     case QMetaType::QString:
-        if (f.type == FieldType::String && (f.size <= 0 || static_cast<const QString *>(value.constData())->size() <= f.size))
-            return value;
+        if (f.type == FieldType::String) {
+            const QString &text = *static_cast<const QString *>(value.constData());
+            if ((f.size <= 0 || text.size() <= f.size) && isStorableText(text))
+                return value;
+        }
         break;
     default:
         break;
     }
     switch (f.type) {
     case FieldType::Integer:
-        return value.toInt();
+        return wholeNumber(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
     case FieldType::SmallInt:
-        return int(qint16(std::clamp(value.toInt(), -32768, 32767)));
-    case FieldType::Float:
-        return value.toDouble();
+        return wholeNumber(value, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
+    case FieldType::Float: {
+        // An infinite or undefined fee could be neither written nor found again by its old values.
+        const double d = value.toDouble();
+        return std::isfinite(d) ? QVariant(d) : QVariant();
+    }
     case FieldType::Date: {
         const QDate d = value.toDate();
         return d.isValid() ? QVariant(d) : QVariant();
     }
     case FieldType::String: {
-        QString s = value.toString();
-        if (f.size > 0 && s.size() > f.size)
-            s.truncate(f.size);
+        QString s = storableText(value.toString());
+        if (f.size > 0 && s.size() > f.size) {
+            // Never keep the first half of a character whose second half falls beyond the size.
+            s.truncate(s.at(f.size - 1).isHighSurrogate() ? f.size - 1 : f.size);
+        }
         return s;
     }
     }

@@ -40,9 +40,17 @@ struct IndexDef
     bool caseInsensitive = false;
 };
 
-// A value as a field of this definition holds it: texts cut to the field's size, numbers and dates
-// converted, anything empty or unconvertible null.
+// A value as a field of this definition holds it: texts without the characters no data file can
+// carry and cut to the field's size at a character boundary, numbers and dates converted, anything
+// empty or unconvertible null.
 QVariant coerceFieldValue(const FieldDef &def, const QVariant &value);
+
+// Whether every character of a text is one a data file can carry: XML has no way to write the
+// controls other than tab, line feed and carriage return, nor U+FFFE, U+FFFF or half of a surrogate
+// pair on its own.
+bool isStorableText(QStringView text);
+// The text without the characters a data file cannot carry.
+QString storableText(const QString &text);
 
 enum class AggregateKind { Sum, Max, Count };
 

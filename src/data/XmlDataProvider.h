@@ -7,9 +7,10 @@
 #include <QString>
 #include <QStringList>
 
-class QSaveFile;
-
 #include <vector>
+
+class QSaveFile;
+struct XmlDataLayout;
 
 // Reads the accounts from the XML data file and rewrites it in full after every change.
 //
@@ -26,6 +27,9 @@ class XmlDataProvider : public DataProvider
 {
 public:
     static constexpr int MappingVersion = 1;
+    // No real account list comes near this; anything larger is refused with a clear error instead of
+    // being read until memory runs out. Backup and Restore copy within the same bound.
+    static constexpr qint64 MaxFileSize = 256LL * 1024 * 1024;
 
     // The stored fields, in the table's order.
     explicit XmlDataProvider(std::vector<FieldDef> fields);
@@ -50,9 +54,11 @@ public:
     QByteArray encoding() const { return m_encoding; }
 
     // What the last successful load found in the file that the next write will not keep (unknown
-    // elements, a field given twice, a value out of its range, a text longer than its field), one
-    // short sentence each for the user; empty when the next write keeps everything.
+    // elements, a field given twice, a text longer than its field, attributes, comments, an
+    // encoding it cannot write), one short sentence each for the user, at most MaxLoadNotes and then
+    // one saying how many more; empty when the next write keeps everything. Cleared by every load.
     const QStringList &loadNotes() const { return m_loadNotes; }
+    static constexpr int MaxLoadNotes = 10;
 
     // The text of a mapping file as this program writes it.
     QByteArray defaultMapping(bool forReading) const;
@@ -72,17 +78,14 @@ protected:
     virtual bool writeContents(QSaveFile &file, const QByteArray &data);
 
 private:
-    struct Mapping
-    {
-        QString documentElement;
-        QString rowElement;
-        std::vector<QString> fieldElements; // per stored field
-    };
+    using Mapping = XmlDataLayout;
 
     bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
-    bool parse(const QByteArray &data, const Mapping &mapping, QList<RowValues> &rows, QByteArray &encoding,
-               QString &error) const;
-    QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is
+    // the encoding used.
+    QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
+                         QByteArray *written = nullptr) const;
     Mapping builtinMapping() const;
     bool ensureMappingFile(const QString &path, bool forReading, QString &error) const;
 

@@ -108,6 +108,8 @@ private Q_SLOTS:
     void restoreOfBrokenFileChangesNothing();
     void cancelledDialogsChangeNothing();
     void failedBackupIsReported();
+    void backupCopiesOnlyARegularDataFile_data();
+    void backupCopiesOnlyARegularDataFile();
     void failedWriteAtCloseKeepsTheWindowOpen();
     void fileCountTotals();
     void errorHandlerAddsAFullStop_data();
@@ -425,6 +427,38 @@ void TestMainWindow::failedBackupIsReported()
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
     QVERIFY(m_services->messages[0].text.contains(target));
+}
+
+void TestMainWindow::backupCopiesOnlyARegularDataFile_data()
+{
+    QTest::addColumn<QString>("kind");
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe") << u"named pipe"_qs;
+    QTest::newRow("link to /dev/zero") << u"link to /dev/zero"_qs;
+#endif
+}
+
+// A data file swapped for a pipe or a device after the start is refused with a message; the window
+// neither waits for a writer nor reads without end.
+void TestMainWindow::backupCopiesOnlyARegularDataFile()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, kind);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0)})));
+    auto w = makeWindow();
+    QVERIFY(QFile::remove(m_dataFile));
+    if (kind == u"named pipe")
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dataFile).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_dataFile));
+    const QString target = m_dir->filePath(QStringLiteral("backup.xml"));
+    m_services->queuePath(target);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QVERIFY2(m_services->messages[0].text.contains(u"not a regular file"), qPrintable(m_services->messages[0].text));
+    QVERIFY(!QFile::exists(target));
+#endif
 }
 
 void TestMainWindow::failedWriteAtCloseKeepsTheWindowOpen()

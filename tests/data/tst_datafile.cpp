@@ -171,6 +171,22 @@ void TestDataFile::parseErrorsCarryLineAndPosition_data()
                                               "</Account></Accounts>")
                                 << QStringLiteral("Error on line 3, position ");
     QTest::newRow("empty file") << QByteArray() << QString();
+    // A fee that is no finite number would make every later save fail to find its account.
+    for (const char *fee : {"nan", "-NaN", "inf", "-inf", "1e400"}) {
+        QTest::addRow("fee %s", fee) << QByteArray("<Accounts>\n<Account>\n  <accountID>1</accountID><monthlyFee>" +
+                                                   QByteArray(fee) + "</monthlyFee>\n</Account></Accounts>")
+                                     << QStringLiteral("Error on line 3, position ");
+    }
+    // A state the 16-bit field cannot hold would silently become another one.
+    for (const char *state : {"70000", "-32769"}) {
+        QTest::addRow("state %s", state) << QByteArray("<Accounts>\n<Account>\n  <accountID>1</accountID><active>" +
+                                                       QByteArray(state) + "</active>\n</Account></Accounts>")
+                                         << QStringLiteral("Error on line 3, position ");
+    }
+    // Bytes that are no text in the file's encoding would be replaced at the next save.
+    QTest::newRow("not ISO-8859-7") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\n<Accounts>\n"
+                                                  "<Account><siteName>a\xAE</siteName></Account></Accounts>")
+                                    << QStringLiteral("Error on line 3, position ");
 }
 
 void TestDataFile::parseErrorsCarryLineAndPosition()

@@ -107,6 +107,10 @@ private Q_SLOTS:
     void everyPostAndDeleteIsWrittenOnce();
     void failedWriteKeepsChangesPending();
     void unmodifiedEditWritesNothing();
+    void valuesTakeTheFormOfTheirField_data();
+    void valuesTakeTheFormOfTheirField();
+    void feeRuleRoundsEveryFee_data();
+    void feeRuleRoundsEveryFee();
 };
 
 void TestDataSet::newRecordDefaultsAndIdentifiers()
@@ -415,6 +419,101 @@ void TestDataSet::unmodifiedEditWritesNothing()
     QVERIFY(f.table.applyUpdates(0)); // the unmodified record is cancelled, nothing is pending
     QCOMPARE(f.table.state(), DataSet::Browse);
     QVERIFY(f.provider.written.isEmpty());
+}
+
+void TestDataSet::valuesTakeTheFormOfTheirField_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QVariant>("expected");
+    const int Integer = int(FieldType::Integer), SmallInt = int(FieldType::SmallInt), Float = int(FieldType::Float);
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+
+    // A number that is no number has no value; numbers beyond a field's range are held at its ends
+    // (converting them would be undefined) instead of wrapping round to some other value.
+    QTest::newRow("fee NaN") << Float << 0 << QVariant(nan) << QVariant();
+    QTest::newRow("fee infinite") << Float << 0 << QVariant(inf) << QVariant();
+    QTest::newRow("fee -infinite") << Float << 0 << QVariant(-inf) << QVariant();
+    QTest::newRow("fee huge") << Float << 0 << QVariant(1e300) << QVariant(1e300);
+    QTest::newRow("64-bit beyond 32") << Integer << 0 << QVariant(qint64(5'000'000'000)) << QVariant(2147483647);
+    QTest::newRow("64-bit below 32") << Integer << 0 << QVariant(qint64(-5'000'000'000)) << QVariant(-2147483647 - 1);
+    QTest::newRow("64-bit within") << Integer << 0 << QVariant(qint64(-7)) << QVariant(-7);
+    QTest::newRow("float beyond integer") << Integer << 0 << QVariant(1e300) << QVariant(2147483647);
+    QTest::newRow("float below integer") << Integer << 0 << QVariant(-inf) << QVariant(-2147483647 - 1);
+    QTest::newRow("float NaN as integer") << Integer << 0 << QVariant(nan) << QVariant();
+    QTest::newRow("float within integer") << Integer << 0 << QVariant(41.6) << QVariant(42);
+    QTest::newRow("small beyond 16") << SmallInt << 0 << QVariant(70000) << QVariant(32767);
+    QTest::newRow("small float below 16") << SmallInt << 0 << QVariant(-1e300) << QVariant(-32768);
+
+    // A text is cut to its field's size at a character boundary, never between the two halves of
+    // a character beyond the first plane.
+    const int String = int(FieldType::String);
+    const QString emoji = QStringLiteral("\U0001F600");
+    QTest::newRow("cut before a pair") << String << 4 << QVariant(u"abc"_qs + emoji) << QVariant(u"abc"_qs);
+    QTest::newRow("pair fits") << String << 4 << QVariant(u"ab"_qs + emoji) << QVariant(u"ab"_qs + emoji);
+    QTest::newRow("cut after a pair") << String << 3 << QVariant(emoji + u"xy"_qs) << QVariant(emoji + u"x"_qs);
+    // Characters no data file can carry are dropped when a text enters the table, so what is in the
+    // table is what a save keeps.
+    const QChar high(0xD83D), low(0xDE00);
+    QTest::newRow("lone high half") << String << 0 << QVariant(u"a"_qs + high + u"b"_qs) << QVariant(u"ab"_qs);
+    QTest::newRow("lone low half") << String << 0 << QVariant(u"a"_qs + low + u"b"_qs) << QVariant(u"ab"_qs);
+    QTest::newRow("high half at the end") << String << 0 << QVariant(u"ab"_qs + high) << QVariant(u"ab"_qs);
+    QTest::newRow("halves swapped") << String << 0 << QVariant(QString(low) + high) << QVariant(QString(u""_qs));
+    QTest::newRow("not characters") << String << 0 << QVariant(u"a\uFFFEb\uFFFFc"_qs) << QVariant(u"abc"_qs);
+    const QChar controls[] = {u'a', QChar(0x01), QChar(0x1F), QChar(0), QChar(0x0B), u'b'};
+    QTest::newRow("controls") << String << 0 << QVariant(QString(controls, 6)) << QVariant(u"ab"_qs);
+    QTest::newRow("line ends and tabs kept")
+        << String << 0 << QVariant(u"a\r\n\tb\u0085\uFDD0"_qs) << QVariant(u"a\r\n\tb\u0085\uFDD0"_qs);
+    QTest::newRow("dropped before the cut") << String << 3 << QVariant(u"\uFFFEabcd"_qs) << QVariant(u"abc"_qs);
+}
+
+void TestDataSet::valuesTakeTheFormOfTheirField()
+{
+    QFETCH(int, type);
+    QFETCH(int, size);
+    QFETCH(QVariant, value);
+    QFETCH(QVariant, expected);
+    const FieldDef def{QStringLiteral("f"), FieldType(type), size, {}, false, false};
+    const QVariant result = coerceFieldValue(def, value);
+    QCOMPARE(result.isValid(), expected.isValid());
+    if (expected.isValid()) {
+        QCOMPARE(result.typeId(), expected.typeId());
+        QCOMPARE(result, expected);
+    }
+}
+
+void TestDataSet::feeRuleRoundsEveryFee_data()
+{
+    QTest::addColumn<double>("fee");
+    QTest::addColumn<qint64>("rounded");
+    QTest::addColumn<int>("actual"); // actualMonthlyFee, a 32-bit field
+    const qint64 max64 = std::numeric_limits<qint64>::max(), min64 = std::numeric_limits<qint64>::min();
+    QTest::newRow("9.99") << 9.99 << qint64(10) << 10;
+    QTest::newRow("half to even down") << 2.5 << qint64(2) << 2;
+    QTest::newRow("half to even up") << 3.5 << qint64(4) << 4;
+    QTest::newRow("negative half") << -2.5 << qint64(-2) << -2;
+    QTest::newRow("beyond 32 bits") << 3e9 << qint64(3'000'000'000) << 2147483647;
+    QTest::newRow("1e300") << 1e300 << max64 << 2147483647;
+    QTest::newRow("-1e300") << -1e300 << min64 << -2147483647 - 1;
+    QTest::newRow("2^63") << 9223372036854775808.0 << max64 << 2147483647;
+    QTest::newRow("-2^63") << -9223372036854775808.0 << min64 << -2147483647 - 1;
+    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << max64 << 0; // no fee in the table
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << qint64(0) << 0;
+}
+
+// Rounding a fee never converts a number the integer cannot hold (undefined behaviour that gave
+// any value at all); the total of the active fees stays within its field.
+void TestDataSet::feeRuleRoundsEveryFee()
+{
+    QFETCH(double, fee);
+    QFETCH(qint64, rounded);
+    QFETCH(int, actual);
+    QCOMPARE(AccountTable::roundedFee(fee), rounded);
+    Fixture f({account(0, QStringLiteral("a"), StateActive, fee)});
+    QVERIFY(f.table.open());
+    QCOMPARE(f.table.value(FieldActualMonthlyFee), QVariant(actual));
+    QCOMPARE(f.table.aggregate(AggSumMonthlyFee).toLongLong(), qint64(actual));
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
