@@ -76,16 +76,22 @@ int SearchResultModel::appendPaths(const QStringList &paths)
 {
     std::vector<Entry> fresh;
     fresh.reserve(paths.size());
+    // Room for a large batch at once (a reserve within the capacity would still rebuild the set).
+    if (paths.size() > 1 && m_keys.capacity() < m_keys.size() + paths.size())
+        m_keys.reserve(m_keys.size() + paths.size());
     for (const QString &path : paths) {
         if (path.isEmpty())
             continue;
-        QString key = pathKey(path);
-        if (m_keys.contains(key))
+        // One hash lookup for the usual case: a new path of an existing file.
+        const qsizetype known = m_keys.size();
+        const auto key = m_keys.insert(pathKey(path));
+        if (m_keys.size() == known)
             continue;
         Platform::FileStatus status;
-        if (!Platform::statFile(path, status))
+        if (!Platform::statFile(path, status)) {
+            m_keys.erase(key);
             continue;
-        m_keys.insert(std::move(key));
+        }
         Entry entry;
         entry.path = path;
         entry.size = status.size;
