@@ -63,8 +63,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int count = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
-    const QString root = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                                  : QStringLiteral("/tmp/vantory-search-list-%1").arg(count);
+    const QString root =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/tmp/vantory-search-list-%1").arg(count);
     const QStringList paths = makeFiles(root, count);
     if (paths.size() != count) {
         std::fprintf(stderr, "search-list-bench: cannot make the files under %s\n", qPrintable(root));
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
     const double sortType = timeSort(SearchResultModel::ColumnType);
 
     const QByteArray label = count == 100000 ? QByteArray("fill_100k_ms") : "fill_" + QByteArray::number(count) + "_ms";
-    std::printf("%s=%.1f\nadd_ms=%.1f\nlayout_paint_ms=%.1f\nsort_name_ms=%.1f\nsort_type_ms=%.1f\n",
-                label.constData(), median(total), median(adding), median(painting), sortName, sortType);
+    std::printf("%s=%.1f\nadd_ms=%.1f\nlayout_paint_ms=%.1f\nsort_name_ms=%.1f\nsort_type_ms=%.1f\n", label.constData(),
+                median(total), median(adding), median(painting), sortName, sortType);
     return 0;
 }

@@ -20,8 +20,8 @@
 
 namespace {
 
-// Renaming selects the name without its extension, so typing replaces just that.
-class RenameDelegate : public QStyledItemDelegate
+// How the cells are drawn and the name is edited.
+class ResultDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -36,7 +36,8 @@ public:
             return;
         editor->setProperty(filled, true);
         QStyledItemDelegate::setEditorData(editor, index);
-        // The view selects the whole text once the editor is set up; this comes after that.
+        // Renaming selects the name without its extension, so typing replaces just that. The view
+        // selects the whole text once the editor is set up; this comes after that.
         if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
             QMetaObject::invokeMethod(
                 edit,
@@ -48,10 +49,20 @@ public:
                 Qt::QueuedConnection);
         }
     }
+
+protected:
+    // Names and folders lose their middle when too long, so the extension and the last folder stay
+    // in sight; the other columns lose their end.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == SearchResultModel::ColumnName || index.column() == SearchResultModel::ColumnFolder)
+            option->textElideMode = Qt::ElideMiddle;
+    }
 };
 
 // Widths in average characters, so they follow the font.
-constexpr int kColumnChars[SearchResultModel::ColumnCount] = {32, 36, 10, 22, 18};
+constexpr int kColumnChars[SearchResultModel::ColumnCount] = {34, 36, 12, 24, 24};
 
 } // namespace
 
@@ -60,7 +71,7 @@ SearchResultList::SearchResultList(QWidget *parent)
 {
     setObjectName(QStringLiteral("velvSearchResult"));
     setModel(m_results);
-    setItemDelegate(new RenameDelegate(this));
+    setItemDelegate(new ResultDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -71,7 +82,6 @@ SearchResultList::SearchResultList(QWidget *parent)
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
-    setTextElideMode(Qt::ElideMiddle);
 
     QHeaderView *head = header();
     head->setStretchLastSection(false);
