@@ -6,6 +6,10 @@ build=${1:-build}
 status=0
 echo "== data file (10,000 accounts)"
 "$build/bench/datafile-bench" 10000 || status=1
+echo "== search result list (100,000 files)"
+"$build/bench/search-list-bench" || status=1
+echo "== copy-bench.sh"
+"$here/copy-bench.sh" "$build" || status=1
 for script in "$here"/bench-*.sh; do
     echo "== $(basename "$script")"
     "$script" "$build" || status=1

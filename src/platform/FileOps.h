@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Small file operations the result list and the copy of found files need, done with one system
+// call each where the system allows it.
+namespace Platform {
+
+// What one stat of a path tells: its size and last-write time. Links are followed.
+struct FileStatus
+{
+    qint64 size = 0;
+    qint64 modifiedMs = 0; // milliseconds since 1970-01-01 UTC
+};
+
+// True when the path names something that exists and is not a folder; fills status then.
+bool statFile(const QString &path, FileStatus &status);
+
+enum class RenameResult
+{
+    Done,
+    Exists, // the target name is taken: nothing was changed
+    Failed, // see the error text
+};
+
+// Renames from to to, never replacing an existing to: the claim of the new name is atomic wherever
+// the file system offers it (renameat2 with RENAME_NOREPLACE, else a hard link, on Linux; an
+// exclusive rename on macOS; a rename without replace on Windows). Only file systems that have none
+// of these fall back to a test followed by a rename.
+RenameResult renameNoReplace(const QString &from, const QString &to, QString *error = nullptr);
+
+// The system's text for an error number (errno on POSIX), safe to call from any thread.
+QString systemErrorText(int error);
+
+} // namespace Platform

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// Copies files flat into one folder: every file lands directly in the folder, whatever folder it
+// came from. A file never replaces anything there: when its name is taken, the copy arrives as
+// "name (2).ext", then "(3)" and so on. Each copy is written under a temporary name in the
+// destination and gets its final name only when it is complete, so a failed or cancelled copy
+// leaves nothing behind. After a failure the remaining files are still tried; a cancel stops them.
+//
+// run() does the work on the calling thread (a worker's, normally). progress() and cancel() may be
+// called from any other thread meanwhile: the worker only stores atomics and never waits for
+// anyone, so a busy GUI cannot slow it down.
+class FlatCopy
+{
+public:
+    struct Progress
+    {
+        int filesDone = 0; // files finished, copied or not
+        int filesTotal = 0;
+        qint64 bytesDone = 0;
+        qint64 bytesTotal = 0; // the sizes of the sources when the copy started
+        int current = -1;      // index into sources() of the file being copied; -1 before and after
+    };
+
+    struct Failure
+    {
+        QString source;
+        QString reason;
+    };
+
+    struct Result
+    {
+        int total = 0;
+        QStringList arrived; // the paths the copies arrived at, in the order of the sources
+        QList<Failure> failures;
+        bool cancelled = false;
+
+        int notArrived() const { return total - int(arrived.size()); }
+        bool succeeded() const { return notArrived() == 0; }
+    };
+
+    FlatCopy(const QStringList &sources, const QString &destination);
+    FlatCopy(const FlatCopy &) = delete;
+    FlatCopy &operator=(const FlatCopy &) = delete;
+
+    const QStringList &sources() const { return m_sources; }
+    const QString &destination() const { return m_destination; }
+
+    // Copies every source, once. Blocks until done or cancelled.
+    void run();
+    // Asks run() to stop: the file being copied is dropped and the rest is not tried.
+    void cancel() { m_cancel.store(true, std::memory_order_relaxed); }
+    bool isCancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
+
+    Progress progress() const;
+    // Valid once run() has returned.
+    const Result &result() const { return m_result; }
+
+    // Called on the running thread after every piece of data written and after every file. Meant
+    // for observers that need every step (tests, benchmarks); a GUI polls progress() instead.
+    void setProgressHook(std::function<void(const Progress &)> hook) { m_hook = std::move(hook); }
+    // Bytes handed to one system call at most; smaller pieces mean quicker cancels and more
+    // progress steps, larger ones fewer calls.
+    void setChunkSize(qint64 bytes) { m_chunkSize = bytes; }
+
+    // The name of the n-th candidate for a file called name: name itself for n = 1, otherwise
+    // "base (n).ext", where ext is what follows the last dot (a leading dot starts no extension).
+    static QString candidateName(const QString &name, int n);
+
+private:
+    bool copyOne(int index, QString *arrivedAt, QString *reason);
+    // Gives the finished temporary copy the first free candidate name.
+    bool claim(const QString &temporary, const QString &name, QString *arrivedAt, QString *reason);
+    void report();
+
+    const QStringList m_sources;
+    const QString m_destination;
+    std::atomic<bool> m_cancel{false};
+    std::atomic<int> m_filesDone{0};
+    std::atomic<qint64> m_bytesDone{0};
+    std::atomic<qint64> m_bytesTotal{0};
+    std::atomic<int> m_current{-1};
+    qint64 m_chunkSize = 8 * 1024 * 1024;
+    std::function<void(const Progress &)> m_hook;
+    std::unique_ptr<char[]> m_buffer;
+    bool m_inKernel = true; // until the system says it cannot copy between these files itself
+    Result m_result;
+};

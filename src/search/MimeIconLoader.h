@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QObject>
+#include <QStringList>
+
+class QMimeType;
+class QThread;
+
+// Icons of file types, looked up in the icon theme on a thread of their own: finding an icon means
+// reading theme indexes and testing for files in many folders, which must not hold up painting.
+// Each type is looked up once; the list asks again after iconLoaded().
+class MimeIconLoader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The desktop's icon theme (its fallback when none is set) and its search folders.
+    explicit MimeIconLoader(QObject *parent = nullptr);
+    MimeIconLoader(const QStringList &searchPaths, const QString &themeName, QObject *parent = nullptr);
+    ~MimeIconLoader() override;
+
+    // The type's icon once it has been loaded. A null icon while the lookup runs (the first call
+    // starts it) and when the theme has none for the type.
+    QIcon icon(const QMimeType &type);
+
+Q_SIGNALS:
+    // The lookup for the type has ended (icon() may still be null: the theme had none).
+    void iconLoaded(const QString &mimeType);
+
+private:
+    void received(const QString &mimeType, const QList<QImage> &images);
+
+    QStringList m_searchPaths;
+    QString m_themeName;
+    QHash<QString, QIcon> m_icons; // null while looked up, or when the theme has none
+    QThread *m_thread = nullptr;
+    QObject *m_worker = nullptr; // lives on m_thread; runs the lookups
+    struct Themes;
+    Themes *m_themes = nullptr; // used by the lookups on m_thread only
+};

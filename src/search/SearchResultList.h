@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QTreeView>
+
+class QAction;
+class QMenu;
+class SearchResultModel;
+
+// The list of found files: one row per file with its check box, icon, name, folder, size, type and
+// date. Several rows can be selected (a right click selects the row under the mouse); double click
+// or Enter opens a file with its program, F2 renames it in place, Space checks or unchecks the
+// selected rows, and the files can be dragged out. The header's context menu shows and hides
+// columns; clicking a header sorts by that column (a third click returns to the order found).
+//
+// The list owns its model; the search window adds to it and reads the check marks through it.
+class SearchResultList : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    explicit SearchResultList(QWidget *parent = nullptr);
+    ~SearchResultList() override;
+
+    SearchResultModel *results() const { return m_results; }
+
+    // Focuses the list and makes its first entry the current and only selected one.
+    void focusFirstEntry();
+    // The selected rows, in list order.
+    QList<int> selectedRows() const;
+
+    // The context menu's commands (also reachable by their object names).
+    QAction *openAction() const { return m_open; }
+    QAction *openFolderAction() const { return m_openFolder; }
+    QAction *copyPathAction() const { return m_copyPath; }
+    QAction *renameAction() const { return m_rename; }
+    QAction *checkAction() const { return m_check; }
+    QAction *uncheckAction() const { return m_uncheck; }
+    // The menus; each is shown by popup(), so it is open (not running a loop of its own) while the
+    // caller goes on.
+    QMenu *contextMenu() const { return m_menu; }
+    QMenu *headerMenu() const { return m_headerMenu; }
+
+public Q_SLOTS:
+    void openSelected();
+    void openSelectedFolders();
+    void copySelectedPaths();
+    void renameCurrent();
+    void checkSelected();
+    void uncheckSelected();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void updateActions();
+    void showHeaderMenu(const QPoint &pos);
+    void openRow(int row);
+    void openUrls(const QStringList &paths);
+    void reportRenameFailure(const QString &path, const QString &newName, const QString &reason);
+
+    SearchResultModel *m_results;
+    QMenu *m_menu;
+    QMenu *m_headerMenu;
+    QAction *m_open;
+    QAction *m_openFolder;
+    QAction *m_copyPath;
+    QAction *m_rename;
+    QAction *m_check;
+    QAction *m_uncheck;
+};

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QSet>
+#include <QStringList>
+
+#include <vector>
+
+class MimeIconLoader;
+
+// The files a search found, one entry per file, in the order they were added (or as sorted by a
+// column). Each entry has a two-state check mark, shown with its name. Entries are never folders and
+// never the contents of anything: the list shows search results only.
+//
+// Adding a path costs one stat (it tells whether the file still exists, and its size and date);
+// the type is taken from the name, once per entry and only when it is first shown or sorted by, and
+// the type's icon is loaded in the background.
+class SearchResultModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column
+    {
+        ColumnName,
+        ColumnFolder,
+        ColumnSize,
+        ColumnType,
+        ColumnModified,
+        ColumnCount
+    };
+    enum Role
+    {
+        PathRole = Qt::UserRole + 1, // the full path
+        SortRole,                    // the raw value: name, folder, size in bytes, type, ms since 1970 UTC
+    };
+
+    explicit SearchResultModel(QObject *parent = nullptr);
+    // With an icon loader of the caller's choice (tests use one on a theme of their own).
+    SearchResultModel(MimeIconLoader *icons, QObject *parent);
+    ~SearchResultModel() override;
+
+    // Adds an entry for the file at path. Refused (false, nothing happens) when the path does not
+    // name an existing file, or names one that is listed already.
+    bool appendPath(const QString &path);
+    // Adds the paths in one step (one insertion for the views); refuses as appendPath does.
+    // Returns how many were added.
+    int appendPaths(const QStringList &paths);
+    // Removes every entry in one reset. Always notifies checkedChanged(0).
+    void clear();
+
+    int count() const { return int(m_entries.size()); }
+    // True when path is listed; paths are told apart as the file system tells them apart.
+    bool contains(const QString &path) const;
+    QString path(int row) const;
+    // The entry's row, or -1.
+    int rowOf(const QString &path) const;
+
+    bool isChecked(int row) const;
+    void setChecked(int row, bool checked);
+    void setRowsChecked(const QList<int> &rows, bool checked);
+    void setAllChecked(bool checked);
+    int checkedCount() const { return m_checkedCount; }
+    // The checked entries' paths in list order.
+    QStringList checkedPaths() const;
+
+    // Renames the entry's file on disk (within its folder; never over another file) and the entry
+    // with it. False with the reason when that fails.
+    bool renameEntry(int row, const QString &newName, QString *reason = nullptr);
+
+    // The column sorted by (-1: the order of adding) and its direction. New entries take their
+    // place in that order; clear() keeps it.
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+
+    // How two paths are compared: equal keys for the same file system entry name.
+    static QString pathKey(const QString &path);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+
+Q_SIGNALS:
+    // After every change of check marks, with the number of checked entries.
+    void checkedChanged(int checkedCount);
+    // An in-place rename (setData) failed; nothing was changed.
+    void renameFailed(const QString &path, const QString &newName, const QString &reason);
+
+private:
+    struct Entry
+    {
+        QString path;
+        qint64 size = 0;
+        qint64 modifiedMs = 0;
+        quint32 sequence = 0;     // order of adding
+        qint32 nameStart = 0;     // where the file name starts in path
+        mutable qint32 type = -1; // index into m_types; -1 until first needed
+        bool checked = false;
+    };
+    struct TypeInfo
+    {
+        QMimeType mime;
+        QString description;
+    };
+
+    QString nameOf(const Entry &entry) const;
+    QString folderOf(const Entry &entry) const;
+    const TypeInfo &typeOf(const Entry &entry) const;
+    QIcon iconOf(const Entry &entry) const;
+    void applySort();
+    void iconLoaded(const QString &mimeType);
+
+    std::vector<Entry> m_entries;
+    QSet<QString> m_keys;
+    quint32 m_nextSequence = 0;
+    int m_checkedCount = 0;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+
+    QMimeDatabase m_mimeDatabase;
+    mutable std::vector<TypeInfo> m_types;
+    mutable QHash<QString, int> m_typeIndex;
+    MimeIconLoader *m_icons;
+    mutable QIcon m_genericIcon;
+};
