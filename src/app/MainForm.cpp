@@ -14,6 +14,7 @@
 #include "data/DataSet.h"
 #include "data/PrivateFiles.h"
 #include "data/RegularFile.h"
+#include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
@@ -30,7 +31,6 @@
 #include <QMenuBar>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -55,7 +55,7 @@ bool copyFileAtomically(const QString &from, const QString &to, QString &error)
         error = QStringLiteral("%1: %2").arg(from, reason);
         return false;
     }
-    QSaveFile target(to);
+    SaveFile target(to);
     if (!target.open(QIODevice::WriteOnly) || target.write(data) != data.size() || !target.commit()) {
         error = target.errorString();
         return false;
@@ -572,15 +572,11 @@ void TfrmVantory::aBackupExecute()
                                                                         backupDefaultExt());
     if (target.isEmpty())
         return;
-    // A backup holds the accounts as the data file does: the user's alone, also while it is written.
-    bool created = false;
-    PrivateFiles::prepareFile(target, &created);
+    // A backup holds the accounts as the data file does: the copy is made user-only from its first
+    // byte on (SaveFile creates it so).
     QString error;
-    if (!copyFileAtomically(m_provider->fileName(), target, error)) {
-        if (created)
-            QFile::remove(target);
+    if (!copyFileAtomically(m_provider->fileName(), target, error))
         Platform::showError(backupFailed().arg(target, error), this);
-    }
 }
 
 void TfrmVantory::aRestoreExecute()

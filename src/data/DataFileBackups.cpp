@@ -1,6 +1,7 @@
 #include "DataFileBackups.h"
 
 #include "PrivateFiles.h"
+#include "SaveFile.h"
 #include "SaveLeftovers.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -83,11 +83,8 @@ DataFileBackups::Result DataFileBackups::copyNow()
     for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
         path = QDir(dir).filePath(stem + u'-' + QString::number(n) + suffix);
 
-    QSaveFile copy(path);
-    const bool opened = copy.open(QIODevice::WriteOnly);
-    if (opened)
-        PrivateFiles::setPrivateMode(copy, path);
-    if (!opened || copy.write(data) != data.size() || !copy.commit())
+    SaveFile copy(path);
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(data) != data.size() || !copy.commit())
         return {QString(), tr("Cannot write %1: %2").arg(path, copy.errorString())};
     m_copy = path;
     m_copiedDigest = digest;
@@ -132,8 +129,8 @@ void DataFileBackups::prune() const
     const QRegularExpression pattern = copyNamePattern(QFileInfo(m_dataFile));
     const QDir dir(folder());
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        const QString target = SaveLeftovers::leftoverTarget(name);
+        const QString target = SaveFile::leftoverTarget(name);
         if (!target.isEmpty() && pattern.match(target).hasMatch())
-            SaveLeftovers::removeIfStale(dir.filePath(name), SaveLeftovers::staleBefore());
+            SaveLeftovers::removeLeftover(dir.filePath(name));
     }
 }

@@ -19,11 +19,6 @@ QFileDevice::Permissions permissionsFor(const QString &path)
     return info.permissions() & OwnerOnly;
 }
 
-void setPrivateMode(QFileDevice &file, const QString &path)
-{
-    file.setPermissions(permissionsFor(path));
-}
-
 bool makeFolder(const QString &path)
 {
     const QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(QDir::fromNativeSeparators(path)));
@@ -46,21 +41,6 @@ bool makeFolder(const QString &path)
             return false;
     }
     return QFileInfo(folder).isDir();
-}
-
-bool prepareFile(const QString &path, bool *created)
-{
-    if (created)
-        *created = false;
-    if (QFileInfo::exists(path))
-        return QFile::setPermissions(path, permissionsFor(path));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, OwnerOnly))
-        return false;
-    file.close();
-    if (created)
-        *created = true;
-    return true;
 }
 
 } // namespace PrivateFiles

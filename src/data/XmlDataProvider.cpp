@@ -1,6 +1,6 @@
 #include "XmlDataProvider.h"
 
-#include "PrivateFiles.h"
+#include "SaveFile.h"
 #include "SaveLeftovers.h"
 #include "RegularFile.h"
 #include "XmlDataReader.h"
@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
@@ -230,11 +229,8 @@ bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QS
     }
     if (QFileInfo::exists(path))
         return true;
-    QSaveFile file(path);
-    const bool opened = file.open(QIODevice::WriteOnly);
-    if (opened)
-        PrivateFiles::setPrivateMode(file, path);
-    if (!opened || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
+    SaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
         error = tr("Cannot write the mapping file %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -395,7 +391,7 @@ QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mappin
     return documentText(rows, mapping, "UTF-8").toUtf8();
 }
 
-bool XmlDataProvider::writeContents(QSaveFile &file, const QByteArray &data)
+bool XmlDataProvider::writeContents(QFileDevice &file, const QByteArray &data)
 {
     return file.write(data) == data.size();
 }
@@ -433,14 +429,11 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
     // does not keep the user's change from being saved.
     const DataFileBackups::Result kept = backups().beforeWrite();
 
-    QSaveFile file(m_fileName);
+    SaveFile file(m_fileName);
     const QByteArray data = serialize(copy, mapping, m_encoding);
-    // The mode is set before anything is written: the accounts are never readable by others, not
-    // even for a moment.
-    const bool opened = file.open(QIODevice::WriteOnly);
-    if (opened)
-        PrivateFiles::setPrivateMode(file, m_fileName);
-    if (!opened || !writeContents(file, data) || !file.commit()) {
+    // The save file is created user-only: the accounts are never readable by others, not even for a
+    // moment.
+    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
         error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
         return false;
     }
@@ -452,7 +445,7 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
                              .arg(kept.error);
     // What earlier saves killed half-way left beside our files.
     for (const QString &path : {m_fileName, m_readMapping, m_writeMapping})
-        SaveLeftovers::remove(path, SaveLeftovers::staleBefore());
+        SaveLeftovers::remove(path);
     return true;
 }
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-class QSaveFile;
+class QFileDevice;
 struct XmlDataLayout;
 
 // Reads the accounts from the XML data file and rewrites it in full after every change.
@@ -75,7 +75,7 @@ protected:
 
     // Writes the new contents into the save file; the file replaces the data file only when this
     // succeeds and the commit does.
-    virtual bool writeContents(QSaveFile &file, const QByteArray &data);
+    virtual bool writeContents(QFileDevice &file, const QByteArray &data);
 
 private:
     using Mapping = XmlDataLayout;

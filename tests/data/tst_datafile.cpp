@@ -4,7 +4,7 @@
 #include "data/XmlDataProvider.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFileDevice>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,7 +19,7 @@ public:
     using XmlDataProvider::XmlDataProvider;
 
 protected:
-    bool writeContents(QSaveFile &file, const QByteArray &data) override
+    bool writeContents(QFileDevice &file, const QByteArray &data) override
     {
         file.write(data.left(data.size() / 2));
         return false;

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/VantoryConsts.h"
 #include "data/AccountTable.h"
+#include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
 
 #include <QDir>
@@ -9,7 +10,10 @@
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace VantoryConsts;
@@ -60,13 +64,6 @@ struct DataFolder
 
 const QRegularExpression kCopyName(QStringLiteral("^main-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.xml$"));
 
-void setAge(const QString &path, int seconds)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
-}
-
 } // namespace
 
 class TestDataSafety : public QObject
@@ -85,6 +82,7 @@ private Q_SLOTS:
 
     void staleSaveLeftoversGoAfterASave_data();
     void staleSaveLeftoversGoAfterASave();
+    void killedSaveLeavesNothingAfterTheNextSave();
     void leftoversStayWhenTheSaveFails();
 
     void savedFilesAreUserOnly_data();
@@ -162,9 +160,9 @@ void TestDataSafety::newestTenCopiesAreKept()
     for (const QString &name : old + others)
         QVERIFY(TestSupport::writeFile(QDir(folder.backups()).filePath(name), name.toUtf8()));
     // A copy whose writing was cut off long ago, beside the old ones.
-    const QString cutOff = QDir(folder.backups()).filePath(QStringLiteral("main-2020-01-12-120000.xml.jXDDHa"));
+    const QString cutOff =
+        QDir(folder.backups()).filePath(QStringLiteral("main-2020-01-12-120000.xml.vantory-save-0a1b2c3d"));
     QVERIFY(TestSupport::writeFile(cutOff, "<?xml"));
-    setAge(cutOff, 3600);
 
     auto run = folder.run();
     QVERIFY(DataFolder::addAccount(*run, 1));
@@ -228,29 +226,24 @@ void TestDataSafety::staleSaveLeftoversGoAfterASave_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind"); // "file", "folder" or "link"
-    QTest::addColumn<int>("age");      // seconds since last written
     QTest::addColumn<bool>("removed");
-    // Names as the save file gives them (seen on Linux with and without unnamed temporary files).
-    QTest::newRow("data file") << u"main.xml.jXDDHa"_qs << u"file"_qs << 3600 << true;
-    QTest::newRow("data file, other letters") << u"main.xml.lHXFPb"_qs << u"file"_qs << 120 << true;
-    QTest::newRow("write mapping") << u"main_ToXml.xtr.PhEpra"_qs << u"file"_qs << 3600 << true;
-    QTest::newRow("read mapping") << u"main_ToDp.xtr.qWeRty"_qs << u"file"_qs << 3600 << true;
-    // A save of another running copy of the program may be writing it right now.
-    QTest::newRow("written just now") << u"main.xml.jXDDHa"_qs << u"file"_qs << 0 << false;
-    // What a person names a copy.
-    QTest::newRow("lower-case word") << u"main.xml.backup"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("capitalised word") << u"main.xml.Backup"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("upper-case word") << u"main.xml.BEFORE"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("five letters") << u"main.xml.jXDDH"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("seven letters") << u"main.xml.jXDDHab"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("digit") << u"main.xml.jXDD4a"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("more after") << u"main.xml.jXDDHa.xml"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("other file") << u"other.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("other case") << u"Main.xml.jXDDHa"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("no dot") << u"main.xmlXjXDDHa"_qs << u"file"_qs << 3600 << false;
-    QTest::newRow("folder") << u"main.xml.jXDDHa"_qs << u"folder"_qs << 3600 << false;
+    // Names as a save gives its temporary file.
+    QTest::newRow("data file") << u"main.xml.vantory-save-0a1b2c3d"_qs << u"file"_qs << true;
+    QTest::newRow("write mapping") << u"main_ToXml.xtr.vantory-save-ffffffff"_qs << u"file"_qs << true;
+    QTest::newRow("read mapping") << u"main_ToDp.xtr.vantory-save-00000000"_qs << u"file"_qs << true;
+    // Anything else is not ours to remove.
+    QTest::newRow("what a person names a copy") << u"main.xml.backup"_qs << u"file"_qs << false;
+    QTest::newRow("another program's temporary") << u"main.xml.jXDDHa"_qs << u"file"_qs << false;
+    QTest::newRow("seven digits") << u"main.xml.vantory-save-0a1b2c3"_qs << u"file"_qs << false;
+    QTest::newRow("nine digits") << u"main.xml.vantory-save-0a1b2c3d4"_qs << u"file"_qs << false;
+    QTest::newRow("not hexadecimal") << u"main.xml.vantory-save-0a1b2c3g"_qs << u"file"_qs << false;
+    QTest::newRow("upper-case digits") << u"main.xml.vantory-save-0A1B2C3D"_qs << u"file"_qs << false;
+    QTest::newRow("more after") << u"main.xml.vantory-save-0a1b2c3d.xml"_qs << u"file"_qs << false;
+    QTest::newRow("other file") << u"other.xml.vantory-save-0a1b2c3d"_qs << u"file"_qs << false;
+    QTest::newRow("other case") << u"Main.xml.vantory-save-0a1b2c3d"_qs << u"file"_qs << false;
+    QTest::newRow("folder") << u"main.xml.vantory-save-0a1b2c3d"_qs << u"folder"_qs << false;
 #ifdef Q_OS_UNIX
-    QTest::newRow("link") << u"main.xml.jXDDHa"_qs << u"link"_qs << 3600 << false;
+    QTest::newRow("link") << u"main.xml.vantory-save-0a1b2c3d"_qs << u"link"_qs << false;
 #endif
 }
 
@@ -258,7 +251,6 @@ void TestDataSafety::staleSaveLeftoversGoAfterASave()
 {
     QFETCH(QString, name);
     QFETCH(QString, kind);
-    QFETCH(int, age);
     QFETCH(bool, removed);
     DataFolder folder;
     QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
@@ -271,8 +263,6 @@ void TestDataSafety::staleSaveLeftoversGoAfterASave()
         QVERIFY(QFile::link(elsewhere, path));
     } else {
         QVERIFY(TestSupport::writeFile(path, kOriginal));
-        if (age > 0)
-            setAge(path, age);
     }
     auto run = folder.run();
     QVERIFY(DataFolder::addAccount(*run, 1));
@@ -281,13 +271,48 @@ void TestDataSafety::staleSaveLeftoversGoAfterASave()
         QCOMPARE(TestSupport::readFile(elsewhere), kOriginal);
 }
 
+void TestDataSafety::killedSaveLeavesNothingAfterTheNextSave()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("Needs fork()");
+#else
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    {
+        auto first = folder.run();
+        QVERIFY(DataFolder::addAccount(*first, 1)); // mapping files made, this run's copy taken
+    }
+    const QByteArray before = TestSupport::readFile(folder.data());
+    // A save killed after writing everything but before the rename.
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        SaveFile file(folder.data());
+        if (file.open(QIODevice::WriteOnly) && file.write("<Accounts>half") > 0 && file.flush())
+            ::kill(::getpid(), SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(TestSupport::readFile(folder.data()), before);
+    const auto leftovers = [&] {
+        return QDir(folder.dir.path()).entryList({QStringLiteral("main.xml.*")}, QDir::Files | QDir::Hidden);
+    };
+    QCOMPARE(leftovers().size(), 1);
+
+    auto next = folder.run();
+    QVERIFY(DataFolder::addAccount(*next, 2));
+    QCOMPARE(leftovers(), QStringList());
+#endif
+}
+
 void TestDataSafety::leftoversStayWhenTheSaveFails()
 {
     DataFolder folder;
     QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
-    const QString leftover = folder.path(QStringLiteral("main.xml.jXDDHa"));
+    const QString leftover = folder.path(QStringLiteral("main.xml.vantory-save-0a1b2c3d"));
     QVERIFY(TestSupport::writeFile(leftover, kOriginal));
-    setAge(leftover, 3600);
     auto run = folder.run();
     QList<RowValues> rows;
     QString error;
