@@ -36,6 +36,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using namespace VantoryConsts;
 
 namespace {
@@ -99,9 +101,16 @@ TfrmVantory::TfrmVantory(QWidget *parent)
 
 TfrmVantory::~TfrmVantory()
 {
-    // The model watches the table; let it go first.
-    delete m_grid;
-    m_grid = nullptr;
+    // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
+    // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
+    // and the filters are gone before it, and the grid (with the model that watches the table) goes
+    // before the table.
+    delete std::exchange(m_editors, nullptr);
+    QTableView *grid = std::exchange(m_grid, nullptr);
+    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(), m_logo};
+    for (QObject *object : watched)
+        object->removeEventFilter(this);
+    delete grid;
 }
 
 QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, const QString &hint,
