@@ -407,8 +407,10 @@ void TfrmVantory::cdsVantoryAfterEdit()
 
 void TfrmVantory::cdsVantoryNewRecord()
 {
+    // Shown as it is, not through the error handler, which would add a full stop.
     if (!AccountTable::initNewRecord(*m_table))
-        Platform::showError(failedToInsertRecord(), this);
+        Platform::showMessage(QMessageBox::Critical, failedToInsertRecord(), QMessageBox::Ok, QMessageBox::NoButton,
+                              this);
 }
 
 void TfrmVantory::cdsVantoryCalcFields()

@@ -35,6 +35,8 @@ private Q_SLOTS:
     void cleanup();
 
     void newAccountWithOnlyASiteName();
+    void newAccountNeverSharesAnIdentifier_data();
+    void newAccountNeverSharesAnIdentifier();
     void editingLoadsEveryFieldAndKeepsTheDate();
     void feeBoxRuleBothWays();
     void passwordRoundTripAndTooLongPassword();
@@ -141,6 +143,47 @@ void TestAccountEditor::newAccountWithOnlyASiteName()
     for (const QString &f : {FieldSiteUrl, FieldUsername, FieldPassword, FieldSavePath})
         QCOMPARE(t->value(f).toString(), QString());
     QVERIFY(dataFile().contains("<siteName>New Site</siteName>"));
+}
+
+void TestAccountEditor::newAccountNeverSharesAnIdentifier_data()
+{
+    QTest::addColumn<QList<int>>("existing");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("failed"); // whether there was no next identifier after the largest
+    QTest::newRow("next after the largest") << QList<int>{0, 3} << 4 << false;
+    QTest::newRow("largest possible, 0 taken") << QList<int>{0, 2147483647} << 1 << true;
+    QTest::newRow("largest possible, 0 free") << QList<int>{2147483647, 5} << 0 << true;
+    QTest::newRow("largest possible, a run taken") << QList<int>{2, 0, 2147483647, 1, 4} << 3 << true;
+    QTest::newRow("largest possible, negatives") << QList<int>{-1, 2147483647, 0} << 1 << true;
+}
+
+void TestAccountEditor::newAccountNeverSharesAnIdentifier()
+{
+    QFETCH(QList<int>, existing);
+    QFETCH(int, expected);
+    QFETCH(bool, failed);
+    QByteArray accounts;
+    for (int id : existing)
+        accounts +=
+            QStringLiteral("<Account><accountID>%1</accountID><siteName>S%1</siteName></Account>").arg(id).toUtf8();
+    writeAccounts(accounts);
+    withEditor(QStringLiteral("aAccountAdd"), [](TfrmAccountEdit *d) {
+        typeInto(d->ledSiteName, QStringLiteral("New"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    DataSet *t = m_window->cdsVantory();
+    QCOMPARE(t->recordCount(), existing.size() + 1);
+    QCOMPARE(t->value(FieldSiteName).toString(), QStringLiteral("New"));
+    QCOMPARE(t->value(FieldAccountID).toInt(), expected);
+    if (!failed) {
+        QVERIFY(m_services->messages.isEmpty());
+        return;
+    }
+    // Shown as it is: the default error handler's full stop is not added.
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("Failed to insert a new record"));
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(m_services->messages[0].title, QStringLiteral("Vantory"));
 }
 
 void TestAccountEditor::editingLoadsEveryFieldAndKeepsTheDate()
