@@ -93,6 +93,12 @@ TfrmVantory::TfrmVantory(QWidget *parent)
     connect(m_table.get(), &DataSet::reset, this, &TfrmVantory::aAccountDeleteUpdate);
     connect(m_table.get(), &DataSet::rowInserted, this, &TfrmVantory::aAccountDeleteUpdate);
     connect(m_table.get(), &DataSet::rowRemoved, this, &TfrmVantory::aAccountDeleteUpdate);
+    // Opening fills the totals (cdsVantoryAfterOpen); closing, for good when a refresh cannot read
+    // the file again, empties them.
+    connect(m_table.get(), &DataSet::stateChanged, this, [this] {
+        if (!m_table->isActive())
+            UpdateTotals();
+    });
     aAccountDeleteUpdate();
     setMinimumSize(589, 161);
     resize(627, 327);
@@ -432,10 +438,16 @@ QString TfrmVantory::cdsVantorytotalFilesGetText(qint32 count) const
 
 void TfrmVantory::UpdateTotals()
 {
+    // A closed table has no totals, not totals of nothing: the bar stays empty until a table opens.
+    if (!m_table->isActive()) {
+        for (int section = 0; section < TotalsBar::SectionCount; ++section)
+            m_totals->setSectionText(section, QString());
+        return;
+    }
     m_table->refreshAggregates();
     const QLocale locale;
     m_totals->setSectionText(0, QString());
-    m_totals->setSectionText(1, totalsSites().arg(m_table->isActive() ? m_table->recordCount() : 0));
+    m_totals->setSectionText(1, totalsSites().arg(m_table->recordCount()));
     const qint64 maxFiles = m_table->aggregate(AggMaxTotalFiles).toLongLong();
     if (maxFiles < FileCountCap) {
         const double sum = double(m_table->aggregate(AggSumTotalFiles).toLongLong());
