@@ -24,12 +24,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
@@ -166,49 +167,68 @@ void TfrmVantory::createActions()
                &TfrmVantory::aExitExecute);
 }
 
+QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner)
+{
+    // Another caption for a command in one place: the item follows the command's picture, hint and
+    // enabled state, and triggering it runs the command.
+    auto *item = new QAction(caption, owner);
+    item->setObjectName(real->objectName() + QStringLiteral("Item"));
+    const auto follow = [item, real, withPicture] {
+        item->setStatusTip(real->statusTip());
+        item->setToolTip(real->statusTip().isEmpty() ? QString(item->text()).remove(u'&') : real->statusTip());
+        item->setEnabled(real->isEnabled());
+        if (withPicture)
+            item->setIcon(real->icon());
+    };
+    follow();
+    connect(real, &QAction::changed, item, follow);
+    connect(item, &QAction::triggered, real, &QAction::trigger);
+    return item;
+}
+
 void TfrmVantory::createMenus()
 {
     auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("mnuMain"));
-    QMenu *accounts = bar->addMenu(tr("Accounts"));
+    QMenu *accounts = bar->addMenu(tr("&Accounts"));
+    accounts->setObjectName(QStringLiteral("mnuAccounts"));
     accounts->addActions({act("aAccountAdd"), act("aAccountEdit"), act("aAccountDelete")});
     accounts->addSeparator();
     accounts->addActions({act("aSearch"), act("aRefresh")});
     accounts->addSeparator();
     accounts->addAction(act("aExit"));
-    QMenu *tools = bar->addMenu(tr("Tools"));
+    QMenu *tools = bar->addMenu(tr("&Tools"));
+    tools->setObjectName(QStringLiteral("mnuTools"));
     tools->addAction(act("aSettings"));
     tools->addSeparator();
     tools->addActions({act("aBackup"), act("aRestore")});
-    QMenu *extras = bar->addMenu(tr("Extras"));
-    QAction *money = extras->addAction(tr("Make Money..."));
-    connect(money, &QAction::triggered, act("aMakeMoney"), &QAction::trigger);
-    QAction *share = extras->addAction(tr("Tell a Friend..."));
-    connect(share, &QAction::triggered, act("aShare"), &QAction::trigger);
-    QMenu *help = bar->addMenu(tr("Help"));
+    QMenu *extras = bar->addMenu(tr("&Extras"));
+    extras->setObjectName(QStringLiteral("mnuExtras"));
+    extras->addAction(standIn(act("aMakeMoney"), tr("Make Money..."), true, extras));
+    extras->addAction(standIn(act("aShare"), tr("Tell a Friend..."), true, extras));
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
     help->addAction(act("aAbout"));
+    // F10 opens the first menu, as the access letters open theirs.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, bar, [bar] { bar->setActiveAction(bar->actions().constFirst()); });
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("pmAccounts"));
-    // The pop-up menu shows captions and shortcuts without pictures: it gets plain stand-ins that
-    // follow the real actions. Their shortcuts only label the items (the real ones do the work).
-    auto standIn = [this](QAction *real) {
-        auto *item = new QAction(real->text(), m_popup);
-        item->setObjectName(real->objectName() + QStringLiteral("Item"));
+    // The pop-up menu shows captions and shortcuts without pictures. The shortcuts only label the
+    // items (the real ones do the work).
+    auto popupItem = [this](QAction *real) {
+        QAction *item = standIn(real, real->text(), false, m_popup);
         item->setShortcut(real->shortcut());
         item->setShortcutContext(Qt::WidgetShortcut);
-        item->setStatusTip(real->statusTip());
-        item->setEnabled(real->isEnabled());
-        connect(real, &QAction::changed, item, [item, real] { item->setEnabled(real->isEnabled()); });
-        connect(item, &QAction::triggered, real, &QAction::trigger);
         m_popup->addAction(item);
         return item;
     };
-    m_popup->setDefaultAction(standIn(act("aAccountEdit")));
+    m_popup->setDefaultAction(popupItem(act("aAccountEdit")));
     m_popup->addSeparator();
-    standIn(act("aAccountAdd"));
-    standIn(act("aAccountDelete"));
+    popupItem(act("aAccountAdd"));
+    popupItem(act("aAccountDelete"));
 }
 
 void TfrmVantory::createToolBar()
@@ -222,9 +242,8 @@ void TfrmVantory::createToolBar()
     m_toolBar->addActions({act("aAccountAdd"), act("aAccountEdit")});
     m_toolBar->addSeparator();
     m_toolBar->addAction(act("aSearch"));
-    auto *refresh = new QAction(Icons::icon(QStringLiteral("refresh")), tr("Refresh"), m_toolBar);
+    QAction *refresh = standIn(act("aRefresh"), tr("Refresh"), true, m_toolBar);
     refresh->setObjectName(QStringLiteral("tbRefresh"));
-    connect(refresh, &QAction::triggered, act("aRefresh"), &QAction::trigger);
     m_toolBar->addAction(refresh);
     m_toolBar->addSeparator();
     m_toolBar->addActions({act("aMakeMoney"), act("aShare")});

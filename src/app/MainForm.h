@@ -96,6 +96,7 @@ private:
     void createMenus();
     void createToolBar();
     void createListArea();
+    QAction *standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint, const QString &icon,
                         const QKeySequence &shortcut, void (TfrmVantory::*handler)());
 

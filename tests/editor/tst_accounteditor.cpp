@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -53,6 +54,10 @@ private Q_SLOTS:
     void doubleClickOnDataRowOnlyOpensTheEditor();
     void logoOpensTheWebSite();
     void menusAndPopupMenu();
+    void menusOpenFromTheKeyboard_data();
+    void menusOpenFromTheKeyboard();
+    void menuItemsShowPictureAndHint_data();
+    void menuItemsShowPictureAndHint();
 
 private:
     void writeAccounts(const QByteArray &accounts);
@@ -522,6 +527,70 @@ void TestAccountEditor::menusAndPopupMenu()
     });
     popup->actions().first()->trigger();
     QCOMPARE(opened, 1);
+}
+
+void TestAccountEditor::menusOpenFromTheKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("menu");
+    QTest::newRow("Alt+A") << int(Qt::Key_A) << int(Qt::AltModifier) << u"Accounts"_qs;
+    QTest::newRow("Alt+T") << int(Qt::Key_T) << int(Qt::AltModifier) << u"Tools"_qs;
+    QTest::newRow("Alt+E") << int(Qt::Key_E) << int(Qt::AltModifier) << u"Extras"_qs;
+    QTest::newRow("Alt+H") << int(Qt::Key_H) << int(Qt::AltModifier) << u"Help"_qs;
+    QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier) << u"Accounts"_qs;
+}
+
+void TestAccountEditor::menusOpenFromTheKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, menu);
+    writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName></Account>");
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    auto *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(open);
+    QCOMPARE(open->title().remove(u'&'), menu);
+    QTest::keyClick(open, Qt::Key_Escape);
+    QTRY_VERIFY(!open->isVisible());
+}
+
+void TestAccountEditor::menuItemsShowPictureAndHint_data()
+{
+    QTest::addColumn<int>("menuKey"); // with Alt
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("action"); // whose picture and hint the item shows
+    QTest::newRow("Add") << int(Qt::Key_A) << u"Add"_qs << u"aAccountAdd"_qs;
+    QTest::newRow("Make Money...") << int(Qt::Key_E) << u"Make Money..."_qs << u"aMakeMoney"_qs;
+    QTest::newRow("Tell a Friend...") << int(Qt::Key_E) << u"Tell a Friend..."_qs << u"aShare"_qs;
+    QTest::newRow("Backup... (no picture)") << int(Qt::Key_T) << u"Backup..."_qs << u"aBackup"_qs;
+}
+
+void TestAccountEditor::menuItemsShowPictureAndHint()
+{
+    QFETCH(int, menuKey);
+    QFETCH(QString, item);
+    QFETCH(QString, action);
+    writeAccounts({});
+    const QAction *command = m_window->findChild<QAction *>(action);
+    QVERIFY(command);
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key(menuKey), Qt::AltModifier);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    // Down to the item, as a user goes there.
+    for (int i = 0; i < menu->actions().size() && (!menu->activeAction() || menu->activeAction()->text() != item); ++i)
+        QTest::keyClick(menu, Qt::Key_Down);
+    QAction *highlighted = menu->activeAction();
+    QVERIFY(highlighted);
+    QCOMPARE(highlighted->text(), item);
+    QCOMPARE(m_window->statusBar()->currentMessage(), command->statusTip());
+    QVERIFY(!command->statusTip().isEmpty());
+    QCOMPARE(highlighted->icon().isNull(), command->icon().isNull());
+    if (!command->icon().isNull())
+        QCOMPARE(highlighted->icon().pixmap(16).toImage(), command->icon().pixmap(16).toImage());
+    QTest::keyClick(menu, Qt::Key_Escape);
 }
 
 QTEST_MAIN(TestAccountEditor)
