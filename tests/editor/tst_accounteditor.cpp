@@ -47,6 +47,8 @@ private Q_SLOTS:
     void cancelTouchesNothing();
     void browsePutsTheChosenFolder();
     void editOnAnEmptyTable();
+    void tabCyclesThroughTheControls_data();
+    void tabCyclesThroughTheControls();
 
     void removeAsksWithTheSiteName();
     void removeIsDisabledOnAnEmptyTable();
@@ -380,6 +382,52 @@ void TestAccountEditor::editOnAnEmptyTable()
     });
     QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
     QCOMPARE(m_window->cdsVantory()->value(FieldAccountID).toInt(), 0);
+}
+
+void TestAccountEditor::tabCyclesThroughTheControls_data()
+{
+    QTest::addColumn<bool>("withFee"); // the amount takes part only while the fee box is checked
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("no fee, Tab") << false << false;
+    QTest::newRow("no fee, Shift+Tab") << false << true;
+    QTest::newRow("fee, Tab") << true << false;
+    QTest::newRow("fee, Shift+Tab") << true << true;
+}
+
+void TestAccountEditor::tabCyclesThroughTheControls()
+{
+    QFETCH(bool, withFee);
+    QFETCH(bool, backwards);
+    writeAccounts({});
+    QStringList expected{u"ledSiteName"_qs, u"ledSiteUrl"_qs,    u"ledUserName"_qs,   u"ledPassword"_qs,
+                         u"ledSavePath"_qs, u"chkMonthlyFee"_qs, u"edtMonthlyFee"_qs, u"cbActiveState"_qs,
+                         u"btnOK"_qs,       u"btnCancel"_qs};
+    if (!withFee)
+        expected.removeAll(u"edtMonthlyFee"_qs);
+    if (backwards)
+        std::reverse(expected.begin() + 1, expected.end()); // from Site Name back to Cancel
+    expected << expected.first() << expected.at(1);         // round the whole cycle and on
+    QStringList visited;
+    withEditor(QStringLiteral("aAccountAdd"), [&](TfrmAccountEdit *d) {
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        if (withFee)
+            QTest::mouseClick(d->chkMonthlyFee, Qt::LeftButton);
+        d->ledSiteName->edit()->setFocus();
+        // The control a key lands in, by the name a user knows it by (a labelled edit's, for its edit).
+        const auto focused = [] {
+            QWidget *w = QApplication::focusWidget();
+            if (w && qobject_cast<LabeledEdit *>(w->parentWidget()))
+                w = w->parentWidget();
+            return w ? w->objectName() : QString();
+        };
+        visited << focused();
+        for (int i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            visited << focused();
+        }
+        d->reject();
+    });
+    QCOMPARE(visited, expected);
 }
 
 void TestAccountEditor::removeAsksWithTheSiteName()
