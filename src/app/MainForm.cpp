@@ -101,7 +101,8 @@ TfrmVantory::TfrmVantory(QWidget *parent)
             UpdateTotals();
     });
     aAccountDeleteUpdate();
-    setMinimumSize(589, 161);
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    fitToolBar();
     resize(627, 327);
     FormCreate();
 }
@@ -247,10 +248,6 @@ void TfrmVantory::createToolBar()
     m_toolBar->addAction(refresh);
     m_toolBar->addSeparator();
     m_toolBar->addActions({act("aMakeMoney"), act("aShare")});
-    for (QAction *action : m_toolBar->actions()) {
-        if (QWidget *button = m_toolBar->widgetForAction(action); button && !action->isSeparator())
-            button->setMinimumSize(67, 36);
-    }
     m_logo = new QLabel(m_toolBar);
     m_logo->setObjectName(QStringLiteral("imgLogo"));
     m_logo->setAlignment(Qt::AlignCenter);
@@ -261,6 +258,27 @@ void TfrmVantory::createToolBar()
     m_logo->setToolTip(webSiteUrl());
     m_logo->installEventFilter(this);
     m_toolBar->addWidget(m_logo);
+}
+
+void TfrmVantory::fitToolBar()
+{
+    // Every button has one size, 67 x 36 or what the widest caption needs.
+    QList<QWidget *> buttons;
+    QSize size(67, 36);
+    for (QAction *action : m_toolBar->actions()) {
+        QWidget *button = m_toolBar->widgetForAction(action);
+        if (!button || action->isSeparator() || button == m_logo)
+            continue;
+        button->setMinimumSize(0, 0);
+        button->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        size = size.expandedTo(button->sizeHint());
+        buttons << button;
+    }
+    for (QWidget *button : std::as_const(buttons))
+        button->setFixedSize(size);
+    // The window never gets so narrow that a button or the logo is cut: where the captions need more
+    // than the usual smallest width, the smallest width grows.
+    setMinimumWidth(std::max(MinimumWidth, m_toolBar->sizeHint().width()));
 }
 
 void TfrmVantory::createListArea()
@@ -386,6 +404,8 @@ void TfrmVantory::FormCreate()
 void TfrmVantory::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToolBar();
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
 }
@@ -520,14 +540,10 @@ void TfrmVantory::FormResize()
 {
     LayoutColumns();
     ResetRowHeight();
-    int used = 0;
-    for (QAction *action : m_toolBar->actions()) {
-        QWidget *w = m_toolBar->widgetForAction(action);
-        if (w && w != m_logo)
-            used += w->width();
-    }
-    // The logo takes the tool bar's free width (its size policy keeps that up as the bar changes).
-    m_logo->resize(std::max(m_logo->minimumWidth(), m_toolBar->width() - used), m_logo->height());
+    // The logo takes the tool bar's free width through its expanding size policy: the bar's layout
+    // knows its own margins and spacing, and sets the logo's width whenever the bar changes. Setting
+    // it here as the bar's width less the other items' made it wider than the room left, and its
+    // centred picture was cut at the right.
 }
 
 bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)

@@ -95,10 +95,15 @@ private:
     void createActions();
     void createMenus();
     void createToolBar();
+    void fitToolBar();
     void createListArea();
     QAction *standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint, const QString &icon,
                         const QKeySequence &shortcut, void (TfrmVantory::*handler)());
+
+    // The window's smallest size when the captions fit in it.
+    static constexpr int MinimumWidth = 589;
+    static constexpr int MinimumHeight = 161;
 
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
