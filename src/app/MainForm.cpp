@@ -318,9 +318,7 @@ void TfrmVantory::createListArea()
     m_model->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
     m_grid->setModel(m_model);
     auto *delegate = new AccountCellDelegate(m_grid);
-    delegate->showEditorForCell = [this](const QModelIndex &index, const QRect &cell) {
-        return m_editors && m_editors->showForCell(index, cell);
-    };
+    delegate->editorCoversCell = [this](const QModelIndex &index) { return m_editors && m_editors->coversCell(index); };
     m_grid->setItemDelegate(delegate);
     QHeaderView *rows = m_grid->verticalHeader();
     rows->setFixedWidth(IndicatorWidth);
@@ -337,20 +335,24 @@ void TfrmVantory::createListArea()
     titles->viewport()->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current, const QModelIndex &previous) {
-                if (m_editors && previous.isValid() && previous.column() != current.column())
-                    m_editors->dbgAccountsColExit(previous.column());
-                if (current.isValid() && current.row() + 1 != m_table->recNo())
-                    m_table->setRecNo(current.row() + 1);
-            });
+    // The grid's current row is the table's current record, both ways. (The in-grid editors connect
+    // after this, so they see the table already moved.)
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (!current.isValid())
+            return;
+        m_currentColumn = current.column();
+        if (current.row() + 1 != m_table->recNo())
+            m_table->setRecNo(current.row() + 1);
+    });
     connect(m_table.get(), &DataSet::currentChanged, this, [this] {
         const int row = m_table->recNo() - 1;
         if (row < 0 || !m_grid)
             return;
+        // After the rows were read or ordered anew the grid has no current cell: the current record
+        // comes back in the column the user was in.
         const QModelIndex current = m_grid->currentIndex();
         if (current.row() != row)
-            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : 0));
+            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : m_currentColumn));
     });
     listLayout->addWidget(m_grid, 1);
 
@@ -392,11 +394,10 @@ void TfrmVantory::FormCreate()
         UpdateTotals();
     }
     m_grid->horizontalHeader()->setSectionsMovable(false);
-    FForwardingKey = false;
-    FDateEditRow = -1;
     m_sortedColumn = 0;
     SortDataSet(*m_table, AccountModel::fieldName(0));
-    m_editors = new GridEditors(this, m_grid, m_table.get());
+    // The editors start hidden, with no remembered row and no key being forwarded.
+    m_editors = new GridEditors(*this, m_grid, m_table.get(), this);
     LayoutColumns();
     ResetRowHeight();
 }
