@@ -150,7 +150,13 @@ void GridEditors::placeEditor(Editor &editor, const QModelIndex &current)
         editor.over = QPersistentModelIndex();
         return;
     }
-    editor.widget->setGeometry(m_host.EditorRectForCell(cell));
+    // Never narrower than the editor's content needs (the longest state caption, a date in the short
+    // format), so nothing in it is cut; it may then reach over the next cell, not out of the window.
+    QRect r = m_host.EditorRectForCell(cell);
+    r.setWidth(std::max(r.width(), editor.widget->sizeHint().width()));
+    if (const int right = m_host.editorWindow()->width(); r.right() >= right)
+        r.moveRight(right - 1);
+    editor.widget->setGeometry(r);
     // A value being typed is not overwritten by the row's; another row's value is always loaded.
     if (editor.over != current || !holdsFocus(editor.widget))
         loadValue(editor, value);

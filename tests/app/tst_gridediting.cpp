@@ -38,6 +38,7 @@ private Q_SLOTS:
     void enterInAnEditorReturnsFocusToTheGrid();
     void paintingNeverCountsFiles();
     void editorStaysOverTheCurrentRow_data();
+    void stateCaptionsShowWhole();
     void editorStaysOverTheCurrentRow();
 
 private:
@@ -156,14 +157,18 @@ void TestGridEditing::stateEditorCoversTheFocusedCell()
     QTableView *grid = m_window->dbgAccounts();
     QTRY_VERIFY(combo()->isVisible());
     const QRect cell = grid->visualRect(grid->currentIndex());
-    QCOMPARE(combo()->geometry(), m_window->EditorRectForCell(cell));
+    const QRect rect = m_window->EditorRectForCell(cell);
+    QCOMPARE(combo()->geometry().topLeft(), rect.topLeft());
+    QCOMPARE(combo()->height(), rect.height());
     QCOMPARE(combo()->currentIndex(), 0); // Beta is inactive
     QCOMPARE(combo()->count(), 3);
     QCOMPARE(combo()->itemText(2), QStringLiteral("Not Applicable"));
-    // The editor is outside the cell by 2 px at the left and top, 1 px at the right and bottom.
+    // The editor is outside the cell by 2 px at the left and top, 1 px at the right and bottom;
+    // wider only where its longest caption needs it.
     const QPoint cellTopLeft = grid->viewport()->mapTo(m_window.get(), cell.topLeft());
     QCOMPARE(combo()->geometry().topLeft(), cellTopLeft - QPoint(2, 2));
-    QCOMPARE(combo()->width(), cell.width() + 3);
+    QCOMPARE(combo()->height(), cell.height() + 3);
+    QCOMPARE(combo()->width(), std::max(cell.width() + 3, combo()->sizeHint().width()));
 }
 
 void TestGridEditing::dateEditorSkipsTheRememberedRow()
@@ -284,6 +289,40 @@ void TestGridEditing::paintingNeverCountsFiles()
     TestSupport::writeFile(folder + QStringLiteral("/new.txt"), "x");
     m_window->dbgAccounts()->viewport()->repaint();
     QCOMPARE(m_window->accountModel()->index(0, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(0)  "));
+}
+
+void TestGridEditing::stateCaptionsShowWhole()
+{
+    focusCell(0, AccountModel::ColumnActive);
+    QTRY_VERIFY(combo()->isVisible());
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down); // Active -> Not Applicable, the longest caption
+    QCOMPARE(combo()->currentText(), QStringLiteral("Not Applicable"));
+    // The box is as wide as its longest caption needs, and at least as wide as its cell.
+    QTableView *grid = m_window->dbgAccounts();
+    const QRect cell = m_window->EditorRectForCell(grid->visualRect(grid->currentIndex()));
+    QVERIFY(combo()->width() >= combo()->sizeHint().width());
+    QCOMPARE(combo()->geometry().topLeft(), cell.topLeft());
+    QCOMPARE(combo()->height(), cell.height());
+    QVERIFY(combo()->width() >= cell.width());
+    // So is its list: opened from a box three times as wide, it shows the same in the width it has.
+    QAbstractItemView *list = combo()->view();
+    const auto listAt = [&](int width) {
+        combo()->resize(width, combo()->height());
+        QTest::keyClick(combo(), Qt::Key_Down, Qt::AltModifier);
+        [&] { QTRY_VERIFY(list->isVisible()); }();
+        const QImage rows = list->viewport()->grab().toImage();
+        QTest::keyClick(list, Qt::Key_Escape);
+        [&] { QTRY_VERIFY(!list->isVisible()); }();
+        return rows;
+    };
+    const int width = combo()->width();
+    const QImage inPlace = listAt(width);
+    const QImage roomy = listAt(3 * width);
+    QVERIFY(!inPlace.isNull() && roomy.width() > inPlace.width());
+    // The right end of an item (its frame) is left out.
+    const QRect compared(0, 0, inPlace.width() - 6 * int(inPlace.devicePixelRatio()), inPlace.height());
+    QCOMPARE(inPlace.copy(compared), roomy.copy(compared));
 }
 
 enum GridChange
