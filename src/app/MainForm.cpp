@@ -542,9 +542,9 @@ void TfrmVantory::FormResize()
     LayoutColumns();
     ResetRowHeight();
     // The logo takes the tool bar's free width through its expanding size policy: the bar's layout
-    // knows its own margins and spacing, and sets the logo's width whenever the bar changes. Setting
-    // it here as the bar's width less the other items' made it wider than the room left, and its
-    // centred picture was cut at the right.
+    // knows its own margins and spacing and sets the logo's width whenever the bar changes. The bar's
+    // width less the other items' widths would be more than the room left, and cut the logo's
+    // centred picture at the right.
 }
 
 bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
