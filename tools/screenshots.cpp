@@ -8,7 +8,9 @@
 #include "security/Encode.h"
 #include "settings/RegSettings.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -86,6 +88,51 @@ void renderMenus(TfrmVantory &window, const QString &out)
     popup->hide();
 }
 
+// Many accounts: four-digit counts in the totals bar.
+QByteArray manyAccounts()
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
+    for (int i = 0; i < 1578; ++i)
+        xml +=
+            QStringLiteral("  <Account><accountID>%1</accountID><siteName>Site %1</siteName><monthlyFee>%2</monthlyFee>"
+                           "<addedDate>2025-01-01</addedDate><active>%3</active></Account>\n")
+                .arg(i)
+                .arg(i % 3 == 0 ? 9.5 : 0.0)
+                .arg(i < 1190 ? 1 : 0)
+                .toUtf8();
+    return xml + "</Accounts>\n";
+}
+
+// The window at its smallest, with the state list of a Not Applicable row open.
+void renderSmallest(const QString &dataDir, const QString &out, const QString &suffix)
+{
+    RegWriteString(SectionMain, SettingDataPath, dataDir);
+    TfrmVantory window;
+    window.resize(window.minimumSize());
+    window.show();
+    QApplication::processEvents();
+    window.grab().save(out + QStringLiteral("/smallest%1.png").arg(suffix));
+    window.resize(window.minimumWidth(), 330);
+    QApplication::processEvents();
+    QTableView *grid = window.dbgAccounts();
+    grid->setFocus();
+    for (int row = 0; row < grid->model()->rowCount(); ++row) {
+        if (grid->model()->index(row, 3).data(Qt::UserRole + 1).toInt() == 2) {
+            grid->setCurrentIndex(grid->model()->index(row, 3));
+            break;
+        }
+    }
+    grid->viewport()->repaint();
+    QApplication::processEvents();
+    window.grab().save(out + QStringLiteral("/state-editor%1.png").arg(suffix));
+    if (auto *box = window.findChild<QComboBox *>(QStringLiteral("cbGridActive"))) {
+        box->showPopup();
+        QApplication::processEvents();
+        box->view()->window()->grab().save(out + QStringLiteral("/state-list%1.png").arg(suffix));
+        box->hidePopup();
+    }
+}
+
 void render(const QString &dataDir, const QString &png, const QString &extras = {})
 {
     RegWriteString(SectionMain, SettingDataPath, dataDir);
@@ -117,5 +164,8 @@ int main(int argc, char **argv)
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
     render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
+    renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());
+    writeFile(tmp.filePath(QStringLiteral("many/main.xml")), manyAccounts());
+    renderSmallest(tmp.filePath(QStringLiteral("many")), out, QStringLiteral("-many"));
     return 0;
 }

@@ -14,6 +14,8 @@ AccountCellDelegate::AccountCellDelegate(QObject *parent)
 void AccountCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const
 {
+    if (editorCoversCell && editorCoversCell(index))
+        return;
     QStyleOptionViewItem opt = option;
     const bool selected = opt.state & QStyle::State_Selected;
     if (!selected)
@@ -23,12 +25,7 @@ void AccountCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
         QStyledItemDelegate::paint(painter, opt, index);
         return;
     }
-    const bool focused = opt.state & QStyle::State_HasFocus;
-    const int column = index.column();
-    if (focused && (column == AccountModel::ColumnActive || column == AccountModel::ColumnDateAdded) &&
-        showEditorForCell && showEditorForCell(index, opt.rect))
-        return;
-    if (column == AccountModel::ColumnActive) {
+    if (index.column() == AccountModel::ColumnActive) {
         if (selected)
             painter->fillRect(opt.rect, opt.palette.brush(QPalette::Highlight));
         static const QStringList pictures = VantoryConsts::activeStatePictures();

@@ -5,8 +5,8 @@
 #include <functional>
 
 // Draws the account grid's data cells: unselected cells without a fill so the grid's tile shows,
-// the state picture centred in the Active column, and — for the focused Date Added and Active
-// cells — nothing at all, handing the cell to the in-grid editor instead.
+// the state picture centred in the Active column, and nothing at all where an in-grid editor is
+// shown over the cell. Drawing never places or shows an editor.
 class AccountCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -14,8 +14,8 @@ class AccountCellDelegate : public QStyledItemDelegate
 public:
     explicit AccountCellDelegate(QObject *parent = nullptr);
 
-    // Called for a focused editor cell instead of drawing it; returns false to draw it normally.
-    std::function<bool(const QModelIndex &index, const QRect &cellRect)> showEditorForCell;
+    // Whether an in-grid editor is shown over the cell.
+    std::function<bool(const QModelIndex &index)> editorCoversCell;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };

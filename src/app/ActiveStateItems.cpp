@@ -3,7 +3,9 @@
 #include "VantoryConsts.h"
 #include "controls/Icons.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QStyledItemDelegate>
 
 void addActiveStateItems(QComboBox *box)
 {
@@ -11,4 +13,12 @@ void addActiveStateItems(QComboBox *box)
     const QStringList pictures = VantoryConsts::activeStatePictures();
     for (int i = 0; i < captions.size(); ++i)
         box->addItem(Icons::icon(pictures[i]), captions[i]);
+    // The list that drops down is as wide as its longest caption needs. It is drawn as a plain item
+    // list: the menu-like drawing some styles use takes more room than it asks for, and cut "Not
+    // Applicable" short in a list as wide as the box.
+    box->setItemDelegate(new QStyledItemDelegate(box));
+    QAbstractItemView *list = box->view();
+    list->setTextElideMode(Qt::ElideRight);
+    list->setIconSize(box->iconSize());
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth());
 }

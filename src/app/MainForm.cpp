@@ -27,16 +27,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <utility>
 
 using namespace VantoryConsts;
 
@@ -95,17 +98,31 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     connect(m_table.get(), &DataSet::reset, this, &TfrmVantory::aAccountDeleteUpdate);
     connect(m_table.get(), &DataSet::rowInserted, this, &TfrmVantory::aAccountDeleteUpdate);
     connect(m_table.get(), &DataSet::rowRemoved, this, &TfrmVantory::aAccountDeleteUpdate);
+    // Opening fills the totals (cdsVantoryAfterOpen); closing, for good when a refresh cannot read
+    // the file again, empties them.
+    connect(m_table.get(), &DataSet::stateChanged, this, [this] {
+        if (!m_table->isActive())
+            UpdateTotals();
+    });
     aAccountDeleteUpdate();
-    setMinimumSize(589, 161);
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    fitToolBar();
     resize(627, 327);
     FormCreate();
 }
 
 TfrmVantory::~TfrmVantory()
 {
-    // The model watches the table; let it go first.
-    delete m_grid;
-    m_grid = nullptr;
+    // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
+    // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
+    // and the filters are gone before it, and the grid (with the model that watches the table) goes
+    // before the table.
+    delete std::exchange(m_editors, nullptr);
+    QTableView *grid = std::exchange(m_grid, nullptr);
+    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(), m_logo};
+    for (QObject *object : watched)
+        object->removeEventFilter(this);
+    delete grid;
 }
 
 QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, const QString &hint,
@@ -155,49 +172,68 @@ void TfrmVantory::createActions()
                &TfrmVantory::aExitExecute);
 }
 
+QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner)
+{
+    // Another caption for a command in one place: the item follows the command's picture, hint and
+    // enabled state, and triggering it runs the command.
+    auto *item = new QAction(caption, owner);
+    item->setObjectName(real->objectName() + QStringLiteral("Item"));
+    const auto follow = [item, real, withPicture] {
+        item->setStatusTip(real->statusTip());
+        item->setToolTip(real->statusTip().isEmpty() ? QString(item->text()).remove(u'&') : real->statusTip());
+        item->setEnabled(real->isEnabled());
+        if (withPicture)
+            item->setIcon(real->icon());
+    };
+    follow();
+    connect(real, &QAction::changed, item, follow);
+    connect(item, &QAction::triggered, real, &QAction::trigger);
+    return item;
+}
+
 void TfrmVantory::createMenus()
 {
     auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("mnuMain"));
-    QMenu *accounts = bar->addMenu(tr("Accounts"));
+    QMenu *accounts = bar->addMenu(tr("&Accounts"));
+    accounts->setObjectName(QStringLiteral("mnuAccounts"));
     accounts->addActions({act("aAccountAdd"), act("aAccountEdit"), act("aAccountDelete")});
     accounts->addSeparator();
     accounts->addActions({act("aSearch"), act("aRefresh")});
     accounts->addSeparator();
     accounts->addAction(act("aExit"));
-    QMenu *tools = bar->addMenu(tr("Tools"));
+    QMenu *tools = bar->addMenu(tr("&Tools"));
+    tools->setObjectName(QStringLiteral("mnuTools"));
     tools->addAction(act("aSettings"));
     tools->addSeparator();
     tools->addActions({act("aBackup"), act("aRestore")});
-    QMenu *extras = bar->addMenu(tr("Extras"));
-    QAction *money = extras->addAction(tr("Make Money..."));
-    connect(money, &QAction::triggered, act("aMakeMoney"), &QAction::trigger);
-    QAction *share = extras->addAction(tr("Tell a Friend..."));
-    connect(share, &QAction::triggered, act("aShare"), &QAction::trigger);
-    QMenu *help = bar->addMenu(tr("Help"));
+    QMenu *extras = bar->addMenu(tr("&Extras"));
+    extras->setObjectName(QStringLiteral("mnuExtras"));
+    extras->addAction(standIn(act("aMakeMoney"), tr("Make Money..."), true, extras));
+    extras->addAction(standIn(act("aShare"), tr("Tell a Friend..."), true, extras));
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
     help->addAction(act("aAbout"));
+    // F10 opens the first menu, as the access letters open theirs.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, bar, [bar] { bar->setActiveAction(bar->actions().constFirst()); });
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("pmAccounts"));
-    // The pop-up menu shows captions and shortcuts without pictures: it gets plain stand-ins that
-    // follow the real actions. Their shortcuts only label the items (the real ones do the work).
-    auto standIn = [this](QAction *real) {
-        auto *item = new QAction(real->text(), m_popup);
-        item->setObjectName(real->objectName() + QStringLiteral("Item"));
+    // The pop-up menu shows captions and shortcuts without pictures. The shortcuts only label the
+    // items (the real ones do the work).
+    auto popupItem = [this](QAction *real) {
+        QAction *item = standIn(real, real->text(), false, m_popup);
         item->setShortcut(real->shortcut());
         item->setShortcutContext(Qt::WidgetShortcut);
-        item->setStatusTip(real->statusTip());
-        item->setEnabled(real->isEnabled());
-        connect(real, &QAction::changed, item, [item, real] { item->setEnabled(real->isEnabled()); });
-        connect(item, &QAction::triggered, real, &QAction::trigger);
         m_popup->addAction(item);
         return item;
     };
-    m_popup->setDefaultAction(standIn(act("aAccountEdit")));
+    m_popup->setDefaultAction(popupItem(act("aAccountEdit")));
     m_popup->addSeparator();
-    standIn(act("aAccountAdd"));
-    standIn(act("aAccountDelete"));
+    popupItem(act("aAccountAdd"));
+    popupItem(act("aAccountDelete"));
 }
 
 void TfrmVantory::createToolBar()
@@ -211,16 +247,11 @@ void TfrmVantory::createToolBar()
     m_toolBar->addActions({act("aAccountAdd"), act("aAccountEdit")});
     m_toolBar->addSeparator();
     m_toolBar->addAction(act("aSearch"));
-    auto *refresh = new QAction(Icons::icon(QStringLiteral("refresh")), tr("Refresh"), m_toolBar);
+    QAction *refresh = standIn(act("aRefresh"), tr("Refresh"), true, m_toolBar);
     refresh->setObjectName(QStringLiteral("tbRefresh"));
-    connect(refresh, &QAction::triggered, act("aRefresh"), &QAction::trigger);
     m_toolBar->addAction(refresh);
     m_toolBar->addSeparator();
     m_toolBar->addActions({act("aMakeMoney"), act("aShare")});
-    for (QAction *action : m_toolBar->actions()) {
-        if (QWidget *button = m_toolBar->widgetForAction(action); button && !action->isSeparator())
-            button->setMinimumSize(67, 36);
-    }
     m_logo = new QLabel(m_toolBar);
     m_logo->setObjectName(QStringLiteral("imgLogo"));
     m_logo->setAlignment(Qt::AlignCenter);
@@ -231,6 +262,27 @@ void TfrmVantory::createToolBar()
     m_logo->setToolTip(webSiteUrl());
     m_logo->installEventFilter(this);
     m_toolBar->addWidget(m_logo);
+}
+
+void TfrmVantory::fitToolBar()
+{
+    // Every button has one size, 67 x 36 or what the widest caption needs.
+    QList<QWidget *> buttons;
+    QSize size(67, 36);
+    for (QAction *action : m_toolBar->actions()) {
+        QWidget *button = m_toolBar->widgetForAction(action);
+        if (!button || action->isSeparator() || button == m_logo)
+            continue;
+        button->setMinimumSize(0, 0);
+        button->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        size = size.expandedTo(button->sizeHint());
+        buttons << button;
+    }
+    for (QWidget *button : std::as_const(buttons))
+        button->setFixedSize(size);
+    // The window never gets so narrow that a button or the logo is cut: where the captions need more
+    // than the usual smallest width, the smallest width grows.
+    setMinimumWidth(std::max(MinimumWidth, m_toolBar->sizeHint().width()));
 }
 
 void TfrmVantory::createListArea()
@@ -270,9 +322,7 @@ void TfrmVantory::createListArea()
     m_model->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
     m_grid->setModel(m_model);
     auto *delegate = new AccountCellDelegate(m_grid);
-    delegate->showEditorForCell = [this](const QModelIndex &index, const QRect &cell) {
-        return m_editors && m_editors->showForCell(index, cell);
-    };
+    delegate->editorCoversCell = [this](const QModelIndex &index) { return m_editors && m_editors->coversCell(index); };
     m_grid->setItemDelegate(delegate);
     QHeaderView *rows = m_grid->verticalHeader();
     rows->setFixedWidth(IndicatorWidth);
@@ -289,20 +339,24 @@ void TfrmVantory::createListArea()
     titles->viewport()->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current, const QModelIndex &previous) {
-                if (m_editors && previous.isValid() && previous.column() != current.column())
-                    m_editors->dbgAccountsColExit(previous.column());
-                if (current.isValid() && current.row() + 1 != m_table->recNo())
-                    m_table->setRecNo(current.row() + 1);
-            });
+    // The grid's current row is the table's current record, both ways. (The in-grid editors connect
+    // after this, so they see the table already moved.)
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (!current.isValid())
+            return;
+        m_currentColumn = current.column();
+        if (current.row() + 1 != m_table->recNo())
+            m_table->setRecNo(current.row() + 1);
+    });
     connect(m_table.get(), &DataSet::currentChanged, this, [this] {
         const int row = m_table->recNo() - 1;
         if (row < 0 || !m_grid)
             return;
+        // After the rows were read or ordered anew the grid has no current cell: the current record
+        // comes back in the column the user was in.
         const QModelIndex current = m_grid->currentIndex();
         if (current.row() != row)
-            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : 0));
+            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : m_currentColumn));
     });
     listLayout->addWidget(m_grid, 1);
 
@@ -344,11 +398,10 @@ void TfrmVantory::FormCreate()
         UpdateTotals();
     }
     m_grid->horizontalHeader()->setSectionsMovable(false);
-    FForwardingKey = false;
-    FDateEditRow = -1;
     m_sortedColumn = 0;
     SortDataSet(*m_table, AccountModel::fieldName(0));
-    m_editors = new GridEditors(this, m_grid, m_table.get());
+    // The editors start hidden, with no remembered row and no key being forwarded.
+    m_editors = new GridEditors(*this, m_grid, m_table.get(), this);
     LayoutColumns();
     ResetRowHeight();
 }
@@ -356,6 +409,8 @@ void TfrmVantory::FormCreate()
 void TfrmVantory::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToolBar();
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
 }
@@ -434,8 +489,10 @@ void TfrmVantory::cdsVantoryAfterEdit()
 
 void TfrmVantory::cdsVantoryNewRecord()
 {
+    // Shown as it is, not through the error handler, which would add a full stop.
     if (!AccountTable::initNewRecord(*m_table))
-        Platform::showError(failedToInsertRecord(), this);
+        Platform::showMessage(QMessageBox::Critical, failedToInsertRecord(), QMessageBox::Ok, QMessageBox::NoButton,
+                              this);
 }
 
 void TfrmVantory::cdsVantoryCalcFields()
@@ -458,10 +515,16 @@ QString TfrmVantory::cdsVantorytotalFilesGetText(qint32 count) const
 
 void TfrmVantory::UpdateTotals()
 {
+    // A closed table has no totals, not totals of nothing: the bar stays empty until a table opens.
+    if (!m_table->isActive()) {
+        for (int section = 0; section < TotalsBar::SectionCount; ++section)
+            m_totals->setSectionText(section, QString());
+        return;
+    }
     m_table->refreshAggregates();
     const QLocale locale;
     m_totals->setSectionText(0, QString());
-    m_totals->setSectionText(1, totalsSites().arg(m_table->isActive() ? m_table->recordCount() : 0));
+    m_totals->setSectionText(1, totalsSites().arg(m_table->recordCount()));
     const qint64 maxFiles = m_table->aggregate(AggMaxTotalFiles).toLongLong();
     if (maxFiles < FileCountCap) {
         const double sum = double(m_table->aggregate(AggSumTotalFiles).toLongLong());
@@ -515,14 +578,10 @@ void TfrmVantory::FormResize()
 {
     LayoutColumns();
     ResetRowHeight();
-    int used = 0;
-    for (QAction *action : m_toolBar->actions()) {
-        QWidget *w = m_toolBar->widgetForAction(action);
-        if (w && w != m_logo)
-            used += w->width();
-    }
-    // The logo takes the tool bar's free width (its size policy keeps that up as the bar changes).
-    m_logo->resize(std::max(m_logo->minimumWidth(), m_toolBar->width() - used), m_logo->height());
+    // The logo takes the tool bar's free width through its expanding size policy: the bar's layout
+    // knows its own margins and spacing and sets the logo's width whenever the bar changes. The bar's
+    // width less the other items' widths would be more than the room left, and cut the logo's
+    // centred picture at the right.
 }
 
 bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GridEditors.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -19,12 +21,11 @@ class QToolBar;
 class XmlDataProvider;
 class TotalsBar;
 class AccountCellDelegate;
-class GridEditors;
 
 // The main window: the account list with its totals bar, the commands, and the life of the account
 // table from start to close. The machinery lives in small collaborators (the model, the cell
 // delegate, the totals bar, the in-grid editors); this class carries the handlers.
-class TfrmVantory : public QMainWindow
+class TfrmVantory : public QMainWindow, public GridEditorHost
 {
     Q_OBJECT
 
@@ -39,6 +40,8 @@ public:
     QTableView *dbgAccounts() const { return m_grid; }
     AccountModel *accountModel() const { return m_model; }
     TotalsBar *hdrTotals() const { return m_totals; }
+    // The date picker and the state list over the grid, with their state.
+    GridEditors *gridEditors() const { return m_editors; }
 
     // The data folder, ending in a separator.
     QString GetDataPath();
@@ -48,16 +51,16 @@ public:
     void UpdateTotals();
     void LayoutColumns();
     void ResetRowHeight();
-    QRect EditorRectForCell(const QRect &cellRect) const;
+    QRect EditorRectForCell(const QRect &cellRect) const override;
 
     // Opens the account editor for an account (-1: a new one).
     void EditAccount(int accountId);
 
     QString cdsVantorytotalFilesGetText(qint32 count) const;
 
-    // State of the in-grid editors.
-    int FDateEditRow = -1;
-    bool FForwardingKey = false;
+    // GridEditorHost
+    QWidget *editorWindow() override { return this; }
+    QMenu *editorPopupMenu() const override { return m_popup; }
 
 public Q_SLOTS:
     void aExitExecute();
@@ -99,9 +102,15 @@ private:
     void createActions();
     void createMenus();
     void createToolBar();
+    void fitToolBar();
     void createListArea();
+    QAction *standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner);
     QAction *makeAction(const QString &name, const QString &caption, const QString &hint, const QString &icon,
                         const QKeySequence &shortcut, void (TfrmVantory::*handler)());
+
+    // The window's smallest size when the captions fit in it.
+    static constexpr int MinimumWidth = 589;
+    static constexpr int MinimumHeight = 161;
 
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
@@ -117,5 +126,6 @@ private:
     QString m_dataPath;
     QString m_toldLoadNotes; // what the user was last told about a loaded file, so it is told once
     int m_sortedColumn = 0;
+    int m_currentColumn = 0; // the grid's current column, kept while the rows are read or ordered anew
     bool m_boldTitle = false;
 };

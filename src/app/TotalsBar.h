@@ -6,7 +6,8 @@ class QStandardItemModel;
 
 // The one-line totals bar under the account grid: six flat sections lined up with the grid's
 // indicator column and its five columns. The user cannot resize a section; a dragged divider snaps
-// back at once.
+// back at once. A text wider than its section (counts of four digits and more) is drawn in a smaller
+// font so that it shows whole.
 class TotalsBar : public QHeaderView
 {
     Q_OBJECT
@@ -26,7 +27,15 @@ public:
 public Q_SLOTS:
     void hdrTotalsSectionResize(int section);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    // Draws the section's text in a smaller font (the section's font role) while the bar's own is
+    // too wide for it.
+    void fitSectionFont(int section);
+    void fitSectionFonts();
+
     QStandardItemModel *m_texts;
     std::function<int(int)> m_columnWidth;
     bool m_settingWidth = false;

@@ -31,6 +31,11 @@ QString failedToInsertRecord()
     return tr("Failed to insert a new record");
 }
 
+QString passwordTooLong()
+{
+    return tr("This password is too long to be stored");
+}
+
 QString askPasswordProtect()
 {
     return tr("Do you want to password protect your account settings?");

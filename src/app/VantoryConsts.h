@@ -56,6 +56,7 @@ QStringList activeStateCaptions();
 QStringList activeStatePictures();
 
 QString failedToInsertRecord();
+QString passwordTooLong();
 QString askPasswordProtect();
 QString webSiteUrl();
 

@@ -52,7 +52,7 @@ TDlgTemplate::TDlgTemplate(QWidget *parent)
     btnOK = makeStripButton(tr("OK"), QStringLiteral("ok"), QStringLiteral("btnOK"), ButtonsGroupBox);
     btnOK->setDefault(true);
     btnCancel = makeStripButton(tr("Cancel"), QStringLiteral("cancel"), QStringLiteral("btnCancel"), ButtonsGroupBox);
-    // A hidden Cancel leaves its place empty, as on the original form: OK keeps its position.
+    // A hidden Cancel leaves its place empty: OK keeps its position at the right.
     QSizePolicy cancelPolicy = btnCancel->sizePolicy();
     cancelPolicy.setRetainSizeWhenHidden(true);
     btnCancel->setSizePolicy(cancelPolicy);

@@ -7,7 +7,7 @@
 class QAbstractButton;
 class QGroupBox;
 
-// the base of the program's modal dialogs. Supplies a client area for
+// The base of the program's modal dialogs. Supplies a client area for
 // the derived dialog's own controls and the bottom strip ButtonsGroupBox with btnOK (the default
 // button, modal result OK) and btnCancel (the cancel button, modal result Cancel).
 //

@@ -17,7 +17,7 @@ public:
     virtual bool isDataSetOpen() const = 0;
 };
 
-// the account grid. Adds a background picture laid as a tile from the
+// The account grid. Adds a background picture laid as a tile from the
 // viewport's top-left corner under the cells (cells drawn without a background show it), and a
 // vertical scroll bar shown exactly when the grid is bound to a model whose data set is open and
 // (rowCount + 1) x (defaultRowHeight + 1) > height(); decided whenever the size, the model or its

@@ -23,8 +23,8 @@ namespace {
 
 // After a refused exit the focus goes back to the field, but the mouse press that took it away is
 // still on its way to the widget that was clicked (a button would then click). Swallows the mouse
-// presses that reach that widget until control returns to the event loop, as the modal error box
-// does on the original platform.
+// presses that reach that widget until control returns to the event loop, as a modal error box
+// that takes the mouse while it is up would.
 class ClickEater : public QObject
 {
 public:

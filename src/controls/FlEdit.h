@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-// a single-line field for one number between a minimum and a maximum, shown
+// A single-line field for one number between a minimum and a maximum, shown
 // with a fixed number of decimals. Keystrokes whose result would not be a number, would exceed the
 // maximum or would carry too many decimals are refused; leaving the field validates against both
 // bounds and restores the value on entry when that fails.
@@ -68,7 +68,7 @@ public:
     void endLoad();
     bool isLoading() const { return m_loading; }
 
-    // The informational About text of the original control.
+    // A one-line description of the control: its name, version and purpose.
     static QString about();
 
     // Number text with this field's separator and digits.

@@ -1,12 +1,15 @@
 #include "Icons.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
+
+#include <map>
+#include <memory>
 
 // Q_INIT_RESOURCE must be used outside any namespace. vantory_gui is a static library, so nothing
 // registers the compiled resource unless something calls this.
@@ -91,6 +94,35 @@ private:
     QString m_path;
 };
 
+// Parsing an SVG costs far more than painting it, so each document is parsed once. The documents are
+// few and small; they are freed when the application object goes (or at exit when there was none).
+class RendererCache
+{
+public:
+    static QSvgRenderer *get(const QString &name)
+    {
+        auto &renderers = instance().m_renderers;
+        auto found = renderers.find(name);
+        if (found == renderers.end()) {
+            auto renderer = std::make_unique<QSvgRenderer>(resourcePath(name));
+            renderer->setAspectRatioMode(Qt::KeepAspectRatio);
+            found = renderers.emplace(name, std::move(renderer)).first;
+        }
+        return found->second.get();
+    }
+
+private:
+    RendererCache() { qAddPostRoutine(&RendererCache::clear); }
+    static RendererCache &instance()
+    {
+        static RendererCache cache;
+        return cache;
+    }
+    static void clear() { instance().m_renderers.clear(); }
+
+    std::map<QString, std::unique_ptr<QSvgRenderer>> m_renderers;
+};
+
 } // namespace
 
 QString resourcePath(const QString &name)
@@ -134,13 +166,7 @@ QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio)
     ensureResource();
     if (!QFile::exists(resourcePath(name)))
         return {};
-    // Parsing an SVG costs far more than painting it; the documents are few and small.
-    static QHash<QString, QSvgRenderer *> renderers;
-    QSvgRenderer *&renderer = renderers[name];
-    if (!renderer) {
-        renderer = new QSvgRenderer(resourcePath(name));
-        renderer->setAspectRatioMode(Qt::KeepAspectRatio);
-    }
+    QSvgRenderer *renderer = RendererCache::get(name);
     if (!renderer->isValid() || size.isEmpty())
         return {};
     const QSize device = (QSizeF(size) * devicePixelRatio).toSize();

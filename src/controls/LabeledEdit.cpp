@@ -15,8 +15,10 @@ LabeledEdit::LabeledEdit(const QString &labelText, LabelPosition position, QWidg
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("edit"));
     m_label->setBuddy(m_edit);
+    // The widget itself keeps no focus policy: a policy set on it would pass to the edit, and a
+    // focusable wrapper would be a second stop of the tab chain beside its edit, left behind where
+    // the tab order is given with edit().
     setFocusProxy(m_edit);
-    setFocusPolicy(m_edit->focusPolicy());
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);

@@ -8,7 +8,8 @@ class QBoxLayout;
 
 // The labelled edit of the forms ("led" components): a label above or to the left of a line edit.
 // The label is the edit's buddy (its access letter focuses the edit) and its text is the edit's
-// accessible name. The widget hands its focus to the edit.
+// accessible name. The widget hands its focus to the edit, and only the edit is a stop of the tab
+// chain (tab orders are given with edit()).
 class LabeledEdit : public QWidget
 {
     Q_OBJECT
@@ -41,7 +42,7 @@ public:
 
     LabelPosition labelPosition() const { return m_position; }
     void setLabelPosition(LabelPosition position);
-    // Pixels between the label and the edit (3, as on the original forms).
+    // Pixels between the label and the edit (3 by default).
     int labelSpacing() const;
     void setLabelSpacing(int spacing);
 

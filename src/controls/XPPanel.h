@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QFrame>
 
-// a panel that always paints its own colour over its whole area (a plain
+// A panel that always paints its own colour over its whole area (a plain
 // panel under visual themes shows its parent's background instead), with an optional caption.
 // Its colour is the Window role of its palette: a child panel that sets no colour of its own takes
 // its parent's ("ParentColor"), as lblAccounts does.

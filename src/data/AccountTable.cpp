@@ -2,6 +2,7 @@
 
 #include "app/VantoryConsts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -47,18 +48,47 @@ void define(DataSet &table)
     table.setKeyField(FieldAccountID);
 }
 
+namespace {
+
+// The smallest identifier from 0 up that no account has.
+int firstFreeIdentifier(const DataSet &table)
+{
+    std::vector<qint64> used;
+    used.reserve(size_t(table.recordCount()));
+    for (int recNo = 1; recNo <= table.recordCount(); ++recNo) {
+        const QVariant id = table.valueAt(recNo, AccountID);
+        if (id.isValid() && !id.isNull())
+            used.push_back(id.toLongLong());
+    }
+    std::sort(used.begin(), used.end());
+    qint64 candidate = 0;
+    for (const qint64 id : used) {
+        if (id == candidate)
+            ++candidate;
+        else if (id > candidate)
+            break;
+    }
+    return int(candidate);
+}
+
+} // namespace
+
 bool initNewRecord(DataSet &table)
 {
     int id = 0;
     bool ok = true;
     const QVariant max = table.aggregate(AggMaxAccountID);
     if (max.isValid() && !max.isNull()) {
-        const qint64 next = max.toLongLong() + 1;
-        if (next > std::numeric_limits<qint32>::max())
+        bool converted = false;
+        const qint64 next = max.toLongLong(&converted) + 1;
+        if (!converted || next > std::numeric_limits<qint32>::max())
             ok = false;
         else
             id = int(next);
     }
+    // With no next identifier after the largest, an unused one: two accounts never share one.
+    if (!ok)
+        id = firstFreeIdentifier(table);
     table.setValue(FieldAccountID, id);
     table.setValue(FieldAddedDate, QDate::currentDate());
     return ok;

@@ -26,7 +26,8 @@ std::vector<FieldDef> storedFieldDefs();
 void define(DataSet &table);
 
 // The new-record rule: the next identifier (one more than the largest, 0 for an empty table) and
-// today's date. Returns false when the identifier could not be determined (it is left at 0).
+// today's date. Returns false when there is no next identifier (the largest is the largest possible);
+// the record then gets the smallest identifier that no account has.
 bool initNewRecord(DataSet &table);
 // Computes the four computed fields of the record being computed.
 void calcFields(DataSet &table, const FileCounter &countFiles);

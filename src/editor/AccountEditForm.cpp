@@ -189,11 +189,11 @@ void TfrmAccountEdit::sbBrowseSiteNameClick()
 
 void TfrmAccountEdit::btnOKClick()
 {
-    // Nothing is cut silently: a password whose scrambled form would not fit is refused.
+    // Nothing is cut silently: a password whose scrambled form would not fit is refused. The limit is
+    // on the password's bytes, which are as many as its characters only when they are all plain ASCII,
+    // so the message names no number of characters.
     if (EncodeStr(ledPassword->text()).size() > 2 * MaxPasswordBytes) {
-        Platform::showMessage(QMessageBox::Warning,
-                              tr("The password is too long. At most %1 characters can be stored.").arg(MaxPasswordBytes),
-                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        Platform::showMessage(QMessageBox::Warning, passwordTooLong(), QMessageBox::Ok, QMessageBox::NoButton, this);
         ledPassword->edit()->setFocus();
         setResult(mrNone);
         return;

@@ -35,7 +35,8 @@ public:
     QLabel *lblActiveState = nullptr;
     QComboBox *cbActiveState = nullptr;
 
-    // The longest password whose scrambled form fits the account's password field.
+    // The most bytes (in the local 8-bit encoding) a password may take: its scrambled form, two
+    // characters a byte, fills the account's 80-character password field.
     static constexpr int MaxPasswordBytes = 40;
 
 public Q_SLOTS:

@@ -8,10 +8,12 @@
 #include "settings/RegSettings.h"
 
 #include <QAction>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,9 +37,18 @@ private Q_SLOTS:
     void insertAndCtrlDeleteAreNotTheGridsOwn();
     void enterInAnEditorReturnsFocusToTheGrid();
     void paintingNeverCountsFiles();
+    void editorStaysOverTheCurrentRow_data();
+    void stateCaptionsShowWhole();
+    void editorStaysOverTheCurrentRow();
 
 private:
+    // A window over the accounts Acc00, Acc01, ... (ids 0, 1, ...; even ones inactive, odd ones
+    // active), with room for a few rows only.
+    void openManyAccounts(int count, const QList<int> &extraIds = {});
+    QHash<QString, QPair<QDate, int>> datesAndStates();
     void focusCell(int row, int column);
+    // Opens the picker's calendar and closes it with the key.
+    void closeCalendar(Qt::Key key);
     QComboBox *combo() { return m_window->findChild<QComboBox *>(QStringLiteral("cbGridActive")); }
     QDateEdit *picker() { return m_window->findChild<QDateEdit *>(QStringLiteral("dtpGridDate")); }
     QByteArray dataFile() { return TestSupport::readFile(m_dir->filePath(DataFileName)); }
@@ -88,44 +99,107 @@ void TestGridEditing::focusCell(int row, int column)
     QCoreApplication::processEvents();
 }
 
+void TestGridEditing::openManyAccounts(int count, const QList<int> &extraIds)
+{
+    QByteArray xml = "<Accounts>";
+    auto add = [&xml](int id, const QString &name) {
+        xml += QStringLiteral("<Account><accountID>%1</accountID><siteName>%2</siteName>"
+                              "<addedDate>2024-02-%3</addedDate><active>%4</active></Account>")
+                   .arg(id)
+                   .arg(name)
+                   .arg(1 + id % 28, 2, 10, QLatin1Char('0'))
+                   .arg(id % 2)
+                   .toUtf8();
+    };
+    for (int i = 0; i < count; ++i)
+        add(i, QStringLiteral("Acc%1").arg(i, 2, 10, QLatin1Char('0')));
+    // Extra accounts sort just after Acc01.
+    for (int id : extraIds)
+        add(id, QStringLiteral("Acc01x%1").arg(id));
+    QVERIFY(TestSupport::writeFile(m_dir->filePath(DataFileName), xml + "</Accounts>"));
+    if (!extraIds.isEmpty())
+        return; // for a refresh of the open window
+    m_window = std::make_unique<TfrmVantory>();
+    m_window->resize(700, 300);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+QHash<QString, QPair<QDate, int>> TestGridEditing::datesAndStates()
+{
+    QHash<QString, QPair<QDate, int>> result;
+    DataSet *t = m_window->cdsVantory();
+    for (int r = 1; r <= t->recordCount(); ++r)
+        result.insert(
+            t->valueAt(r, t->fieldIndex(FieldSiteName)).toString(),
+            {t->valueAt(r, t->fieldIndex(FieldAddedDate)).toDate(), t->valueAt(r, t->fieldIndex(FieldActive)).toInt()});
+    return result;
+}
+
+void TestGridEditing::closeCalendar(Qt::Key key)
+{
+    // A click on the picker's drop-down arrow, at its right end.
+    QTest::mouseClick(picker(), Qt::LeftButton, {}, QPoint(picker()->width() - 6, picker()->height() / 2));
+    QWidget *popup = QApplication::activePopupWidget();
+    QVERIFY(popup);
+    QVERIFY(popup->isAncestorOf(picker()->calendarWidget()));
+    QTest::keyClick(popup->windowHandle(), key);
+    QTRY_VERIFY(!popup->isVisible());
+    // The offscreen platform does not hand the activation back after a pop-up.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_VERIFY(m_window->dbgAccounts()->hasFocus()); // closing the calendar hands the focus back
+}
+
 void TestGridEditing::stateEditorCoversTheFocusedCell()
 {
     focusCell(1, AccountModel::ColumnActive);
     QTableView *grid = m_window->dbgAccounts();
     QTRY_VERIFY(combo()->isVisible());
     const QRect cell = grid->visualRect(grid->currentIndex());
-    QCOMPARE(combo()->geometry(), m_window->EditorRectForCell(cell));
+    const QRect rect = m_window->EditorRectForCell(cell);
+    QCOMPARE(combo()->geometry().topLeft(), rect.topLeft());
+    QCOMPARE(combo()->height(), rect.height());
     QCOMPARE(combo()->currentIndex(), 0); // Beta is inactive
     QCOMPARE(combo()->count(), 3);
     QCOMPARE(combo()->itemText(2), QStringLiteral("Not Applicable"));
-    // The editor is outside the cell by 2 px at the left and top, 1 px at the right and bottom.
+    // The editor is outside the cell by 2 px at the left and top, 1 px at the right and bottom;
+    // wider only where its longest caption needs it.
     const QPoint cellTopLeft = grid->viewport()->mapTo(m_window.get(), cell.topLeft());
     QCOMPARE(combo()->geometry().topLeft(), cellTopLeft - QPoint(2, 2));
-    QCOMPARE(combo()->width(), cell.width() + 3);
+    QCOMPARE(combo()->height(), cell.height() + 3);
+    QCOMPARE(combo()->width(), std::max(cell.width() + 3, combo()->sizeHint().width()));
 }
 
 void TestGridEditing::dateEditorSkipsTheRememberedRow()
 {
-    m_window->FDateEditRow = 2;
     focusCell(1, AccountModel::ColumnDateAdded);
-    QVERIFY(!picker()->isVisible());
-    focusCell(0, AccountModel::ColumnDateAdded);
     QTRY_VERIFY(picker()->isVisible());
+    closeCalendar(Qt::Key_Escape);
+    QVERIFY(!picker()->isVisible());
+    QCOMPARE(m_window->gridEditors()->FDateEditRow(), 2);
+    // Another row brings the picker back; the row whose calendar was closed shows its date as text.
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Up);
+    QVERIFY(picker()->isVisible());
     QCOMPARE(picker()->date(), QDate(2024, 1, 2));
     QCOMPARE(picker()->geometry(),
              m_window->EditorRectForCell(m_window->dbgAccounts()->visualRect(m_window->dbgAccounts()->currentIndex())));
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Down);
+    QVERIFY(!picker()->isVisible());
 }
 
 void TestGridEditing::leavingTheColumnHidesTheEditors()
 {
-    focusCell(0, AccountModel::ColumnDateAdded);
+    focusCell(2, AccountModel::ColumnDateAdded);
     QTRY_VERIFY(picker()->isVisible());
-    m_window->FDateEditRow = 3;
+    closeCalendar(Qt::Key_Escape);
+    QCOMPARE(m_window->gridEditors()->FDateEditRow(), 3);
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Up);
+    QVERIFY(picker()->isVisible());
     QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Right);
     QVERIFY(!picker()->isVisible());
-    QCOMPARE(m_window->FDateEditRow, -1);
-    m_window->dbgAccounts()->viewport()->repaint();
-    QTRY_VERIFY(combo()->isVisible());
+    QCOMPARE(m_window->gridEditors()->FDateEditRow(), -1);
+    QVERIFY(combo()->isVisible());
     QTest::keyClick(m_window->dbgAccounts(), Qt::Key_Right);
     QVERIFY(!combo()->isVisible());
 }
@@ -164,8 +238,9 @@ void TestGridEditing::dateChangeIsSavedAtOnce()
 void TestGridEditing::typedKeyGoesToTheEditorEvenWhenHidden()
 {
     focusCell(1, AccountModel::ColumnDateAdded);
-    m_window->FDateEditRow = 2; // the picker was closed on this row and is hidden
-    picker()->hide();
+    QTRY_VERIFY(picker()->isVisible());
+    closeCalendar(Qt::Key_Escape); // the picker was closed on this row and is hidden
+    QVERIFY(!picker()->isVisible());
     QTest::keyClick(m_window->dbgAccounts(), Qt::Key_5, Qt::NoModifier);
     QVERIFY(picker()->isVisible());
     QTRY_VERIFY(picker()->hasFocus() || picker()->isAncestorOf(QApplication::focusWidget()));
@@ -214,6 +289,136 @@ void TestGridEditing::paintingNeverCountsFiles()
     TestSupport::writeFile(folder + QStringLiteral("/new.txt"), "x");
     m_window->dbgAccounts()->viewport()->repaint();
     QCOMPARE(m_window->accountModel()->index(0, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(0)  "));
+}
+
+void TestGridEditing::stateCaptionsShowWhole()
+{
+    focusCell(0, AccountModel::ColumnActive);
+    QTRY_VERIFY(combo()->isVisible());
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down); // Active -> Not Applicable, the longest caption
+    QCOMPARE(combo()->currentText(), QStringLiteral("Not Applicable"));
+    // The box is as wide as its longest caption needs, and at least as wide as its cell.
+    QTableView *grid = m_window->dbgAccounts();
+    const QRect cell = m_window->EditorRectForCell(grid->visualRect(grid->currentIndex()));
+    QVERIFY(combo()->width() >= combo()->sizeHint().width());
+    QCOMPARE(combo()->geometry().topLeft(), cell.topLeft());
+    QCOMPARE(combo()->height(), cell.height());
+    QVERIFY(combo()->width() >= cell.width());
+    // So is its list: opened from a box three times as wide, it shows the same in the width it has.
+    QAbstractItemView *list = combo()->view();
+    const auto listAt = [&](int width) {
+        combo()->resize(width, combo()->height());
+        QTest::keyClick(combo(), Qt::Key_Down, Qt::AltModifier);
+        [&] { QTRY_VERIFY(list->isVisible()); }();
+        const QImage rows = list->viewport()->grab().toImage();
+        QTest::keyClick(list, Qt::Key_Escape);
+        [&] { QTRY_VERIFY(!list->isVisible()); }();
+        return rows;
+    };
+    const int width = combo()->width();
+    const QImage inPlace = listAt(width);
+    const QImage roomy = listAt(3 * width);
+    QVERIFY(!inPlace.isNull() && roomy.width() > inPlace.width());
+    // The right end of an item (its frame) is left out.
+    const QRect compared(0, 0, inPlace.width() - 6 * int(inPlace.devicePixelRatio()), inPlace.height());
+    QCOMPARE(inPlace.copy(compared), roomy.copy(compared));
+}
+
+enum GridChange
+{
+    Refresh,
+    TitleClick,
+    ScrollAway,
+    ScrollBack,
+    WiderWindow
+};
+
+void TestGridEditing::editorStaysOverTheCurrentRow_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("change");
+    const QList<QPair<const char *, int>> columns = {{"date", AccountModel::ColumnDateAdded},
+                                                     {"state", AccountModel::ColumnActive}};
+    const QList<QPair<const char *, GridChange>> changes = {{"refresh, an account more before it", Refresh},
+                                                            {"title click", TitleClick},
+                                                            {"row scrolled out of view", ScrollAway},
+                                                            {"row scrolled back", ScrollBack},
+                                                            {"wider window", WiderWindow}};
+    for (const auto &[columnName, column] : columns) {
+        for (const auto &[changeName, change] : changes)
+            QTest::addRow("%s, %s", columnName, changeName) << column << int(change);
+    }
+}
+
+void TestGridEditing::editorStaysOverTheCurrentRow()
+{
+    QFETCH(int, column);
+    QFETCH(int, change);
+    openManyAccounts(20);
+    QTableView *grid = m_window->dbgAccounts();
+    QWidget *editor = column == AccountModel::ColumnActive ? static_cast<QWidget *>(combo()) : picker();
+    focusCell(2, column);
+    QTRY_VERIFY(editor->isVisible());
+    const QString account = QStringLiteral("Acc02");
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), account);
+
+    QScrollBar *bar = grid->verticalScrollBar();
+    switch (GridChange(change)) {
+    case Refresh:
+        openManyAccounts(20, {100}); // the file changed under the program
+        QTest::keyClick(grid, Qt::Key_F5);
+        break;
+    case TitleClick: {
+        QHeaderView *titles = grid->horizontalHeader();
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                          QPoint(titles->sectionViewportPosition(0) + 20, titles->height() / 2));
+        break;
+    }
+    case ScrollAway:
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        break;
+    case ScrollBack:
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        bar->triggerAction(QAbstractSlider::SliderToMinimum);
+        break;
+    case WiderWindow:
+        m_window->resize(900, 300);
+        QTRY_COMPARE(m_window->width(), 900);
+        break;
+    }
+    QCoreApplication::processEvents();
+
+    // The same account is current.
+    const QModelIndex current = grid->currentIndex();
+    QCOMPARE(current.siblingAtColumn(AccountModel::ColumnSite).data().toString(), account);
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), account);
+    // A shown editor is over the current cell, never over another.
+    if (editor->isVisible()) {
+        const QPoint under = grid->viewport()->mapFrom(m_window.get(), editor->geometry().center());
+        QCOMPARE(grid->indexAt(under), current);
+        QCOMPARE(editor->geometry().topLeft(), m_window->EditorRectForCell(grid->visualRect(current)).topLeft());
+    }
+    // It stays in its column, shown while its cell is in view.
+    QCOMPARE(current.column(), column);
+    const bool inView = grid->viewport()->rect().intersects(grid->visualRect(current));
+    QCOMPARE(inView, change != ScrollAway);
+    QCOMPARE(editor->isVisible(), inView);
+    if (!inView)
+        return;
+
+    // What the user changes there goes to that account and to no other.
+    const auto before = datesAndStates();
+    editor->setFocus();
+    QTest::keyClick(editor, column == AccountModel::ColumnActive ? Qt::Key_Down : Qt::Key_Up);
+    const auto after = datesAndStates();
+    QCOMPARE(after.size(), before.size());
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (it.key() == account)
+            QVERIFY2(after.value(it.key()) != it.value(), "the account under the editor did not change");
+        else
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key() + u" changed"_qs));
+    }
 }
 
 QTEST_MAIN(TestGridEditing)

@@ -12,8 +12,10 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -100,10 +102,13 @@ private Q_SLOTS:
     void totalsTexts_data();
     void totalsTexts();
     void columnAndSectionWidths();
+    void toolBarButtonsShareOneSize();
+    void captionsWholeAtTheSmallestSize();
     void totalsSectionSnapsBack();
     void titleClicksSortAndToggle();
     void refreshKeepsCurrentAccount();
     void refreshWithDataFileRemovedEmptiesTheList();
+    void refreshOfUnreadableDataFileEmptiesTheTotals();
     void backupThenRestoreBringsBackTheBackup();
     void restoreOfBrokenFileChangesNothing();
     void cancelledDialogsChangeNothing();
@@ -189,7 +194,8 @@ void TestMainWindow::unreadableDataFileIsReportedAndKept()
         QCOMPARE(m_services->messages[0].title, QStringLiteral("Vantory"));
         QVERIFY(m_services->messages[0].text.startsWith(QStringLiteral("XML Parse Error:\n\rReason: ")));
         QVERIFY(!w->cdsVantory()->isActive());
-        QCOMPARE(w->hdrTotals()->sectionText(1), QStringLiteral("Totals: 0 Site(s)"));
+        for (int s = 0; s < TotalsBar::SectionCount; ++s)
+            QCOMPARE(w->hdrTotals()->sectionText(s), QString()); // no totals of a table that is not open
         w->show();
         QVERIFY(w->close()); // a table that never opened does not keep the program alive
     }
@@ -285,6 +291,75 @@ void TestMainWindow::columnAndSectionWidths()
         QCOMPARE(w->hdrTotals()->sectionSize(s), sections[s]);
 }
 
+void TestMainWindow::toolBarButtonsShareOneSize()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto *bar = w->findChild<QToolBar *>(QStringLiteral("tbarMain"));
+    QList<QWidget *> buttons;
+    for (QAction *action : bar->actions()) {
+        QWidget *widget = bar->widgetForAction(action);
+        if (widget && !action->isSeparator() && widget->objectName() != QStringLiteral("imgLogo"))
+            buttons << widget;
+    }
+    QCOMPARE(buttons.size(), 6);
+    const QSize size = buttons.first()->size();
+    QVERIFY(size.width() >= 67 && size.height() >= 36);
+    for (QWidget *button : buttons) {
+        QCOMPARE(button->size(), size);
+        QVERIFY(button->sizeHint().width() <= size.width()); // the widest caption sets the width
+    }
+}
+
+void TestMainWindow::captionsWholeAtTheSmallestSize()
+{
+    // Four-digit counts in the totals bar.
+    QList<QByteArray> accounts;
+    for (int i = 0; i < 1578; ++i)
+        accounts << accountXml(i, QStringLiteral("S%1").arg(i), i < 1190 ? 1 : 0, 1000.25);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile(accounts)));
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->resize(w->minimumSize());
+    QTRY_COMPARE(w->size(), w->minimumSize());
+    QVERIFY(w->minimumWidth() >= 589);
+
+    // The tool bar's buttons and the logo, whole.
+    auto *bar = w->findChild<QToolBar *>(QStringLiteral("tbarMain"));
+    for (QAction *action : bar->actions()) {
+        QWidget *widget = bar->widgetForAction(action);
+        QVERIFY(widget);
+        QVERIFY2(widget->isVisible() && bar->rect().contains(widget->geometry()),
+                 qPrintable(widget->objectName() + u' ' + action->text()));
+    }
+    auto *logo = w->findChild<QLabel *>(QStringLiteral("imgLogo"));
+    QVERIFY(logo->width() >= logo->pixmap().deviceIndependentSize().width());
+
+    // The column titles and the totals, each in the font it is drawn in.
+    const auto fits = [](QHeaderView *header, int section, const QString &text, const QFont &font) {
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        return QFontMetrics(font).horizontalAdvance(text) <= header->sectionSize(section) - 2 * margin;
+    };
+    QHeaderView *titles = w->dbgAccounts()->horizontalHeader();
+    for (int c = 0; c < AccountModel::ColumnCount; ++c) {
+        const QString title = w->accountModel()->headerData(c, Qt::Horizontal).toString();
+        QVERIFY2(fits(titles, c, title, titles->font()), qPrintable(title));
+    }
+    TotalsBar *totals = w->hdrTotals();
+    const auto drawnIn = [totals](int section) { // as a header draws its sections
+        const QVariant font = totals->model()->headerData(section, Qt::Horizontal, Qt::FontRole);
+        return font.canConvert<QFont>() ? font.value<QFont>() : totals->font();
+    };
+    QCOMPARE(totals->sectionText(4), QStringLiteral("1190 Active/388 Inactive"));
+    for (int s = 1; s < TotalsBar::SectionCount; ++s)
+        QVERIFY2(fits(totals, s, totals->sectionText(s), drawnIn(s)), qPrintable(totals->sectionText(s)));
+    // Only what does not fit is drawn smaller, and not past reading.
+    QCOMPARE(drawnIn(1), totals->font());
+    QVERIFY(drawnIn(4).pointSizeF() >= totals->font().pointSizeF() / 2);
+}
+
 void TestMainWindow::totalsSectionSnapsBack()
 {
     auto w = makeWindow();
@@ -360,6 +435,23 @@ void TestMainWindow::refreshWithDataFileRemovedEmptiesTheList()
     w->findChild<QAction *>(QStringLiteral("aRefresh"))->trigger();
     QCOMPARE(w->accountModel()->rowCount(), 0);
     QVERIFY(m_services->messages.isEmpty());
+}
+
+void TestMainWindow::refreshOfUnreadableDataFileEmptiesTheTotals()
+{
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 5)})));
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QCOMPARE(w->hdrTotals()->sectionText(1), QStringLiteral("Totals: 1 Site(s)"));
+    QVERIFY(TestSupport::writeFile(m_dataFile, "<Accounts>\n<Account>\n"));
+    w->dbgAccounts()->setFocus();
+    QTest::keyClick(w->dbgAccounts(), Qt::Key_F5);
+    QVERIFY(!w->cdsVantory()->isActive());
+    QCOMPARE(w->accountModel()->rowCount(), 0);
+    for (int s = 0; s < TotalsBar::SectionCount; ++s)
+        QCOMPARE(w->hdrTotals()->sectionText(s), QString());
+    QVERIFY(m_services->messages.isEmpty()); // a refresh fails silently
 }
 
 void TestMainWindow::backupThenRestoreBringsBackTheBackup()

@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -15,6 +16,7 @@ private Q_SLOTS:
     void labeledEditAbove();
     void labeledEditLeft();
     void labeledEditForwardsText();
+    void labeledEditIsOneTabStop();
     void xpPanelPaintsItsOwnColour();
     void captionBar();
 };
@@ -77,6 +79,43 @@ void TestSmallControls::labeledEditForwardsText()
     QCOMPARE(led.edit()->echoMode(), QLineEdit::Password);
     led.setLabelText(QStringLiteral("User:"));
     QCOMPARE(led.edit()->accessibleName(), QStringLiteral("User:"));
+}
+
+void TestSmallControls::labeledEditIsOneTabStop()
+{
+    // As a dialog builds it: its buttons first, the labelled edits after them, and then a tab order
+    // set between the edits and on to the buttons. Only the edits and the buttons are stops.
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *ok = new QPushButton(QStringLiteral("OK"), &window);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), &window);
+    auto *first = new LabeledEdit(QStringLiteral("First:"), LabeledEdit::LabelPosition::Above, &window);
+    auto *second = new LabeledEdit(QStringLiteral("Second:"), LabeledEdit::LabelPosition::Left, &window);
+    for (QWidget *w : {static_cast<QWidget *>(first), static_cast<QWidget *>(second), static_cast<QWidget *>(ok),
+                       static_cast<QWidget *>(cancel)})
+        layout->addWidget(w);
+    QWidget::setTabOrder(first->edit(), second->edit());
+    QWidget::setTabOrder(second->edit(), ok);
+    QWidget::setTabOrder(ok, cancel);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QList<QWidget *> cycle = {first->edit(), second->edit(), ok, cancel, first->edit(), second->edit()};
+    for (const bool backwards : {false, true}) {
+        QList<QWidget *> expected = cycle;
+        if (backwards)
+            std::reverse(expected.begin(), expected.end());
+        expected.front()->setFocus();
+        QList<QWidget *> visited{QApplication::focusWidget()};
+        while (visited.size() < expected.size()) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            visited << QApplication::focusWidget();
+        }
+        QCOMPARE(visited, expected);
+    }
+    // Focusing the labelled edit itself still lands in its edit.
+    ok->setFocus();
+    second->setFocus();
+    QCOMPARE(QApplication::focusWidget(), second->edit());
 }
 
 void TestSmallControls::xpPanelPaintsItsOwnColour()

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -35,14 +36,19 @@ private Q_SLOTS:
     void cleanup();
 
     void newAccountWithOnlyASiteName();
+    void newAccountNeverSharesAnIdentifier_data();
+    void newAccountNeverSharesAnIdentifier();
     void editingLoadsEveryFieldAndKeepsTheDate();
     void feeBoxRuleBothWays();
+    void passwordRoundTripAndTooLongPassword_data();
     void passwordRoundTripAndTooLongPassword();
     void missingSiteNameKeepsDialogOpenAndTableClean();
     void fieldsAcceptNoMoreThanTheirSize();
     void cancelTouchesNothing();
     void browsePutsTheChosenFolder();
     void editOnAnEmptyTable();
+    void tabCyclesThroughTheControls_data();
+    void tabCyclesThroughTheControls();
 
     void removeAsksWithTheSiteName();
     void removeIsDisabledOnAnEmptyTable();
@@ -50,6 +56,10 @@ private Q_SLOTS:
     void doubleClickOnDataRowOnlyOpensTheEditor();
     void logoOpensTheWebSite();
     void menusAndPopupMenu();
+    void menusOpenFromTheKeyboard_data();
+    void menusOpenFromTheKeyboard();
+    void menuItemsShowPictureAndHint_data();
+    void menuItemsShowPictureAndHint();
 
 private:
     void writeAccounts(const QByteArray &accounts);
@@ -116,7 +126,14 @@ static void typeInto(LabeledEdit *edit, const QString &text)
 {
     edit->edit()->setFocus();
     edit->edit()->selectAll();
-    QTest::keyClicks(edit->edit(), text);
+    for (const QChar c : text) {
+        // A character beyond ASCII arrives as the keyboard sends it: a key the test cannot name,
+        // with the character as its text.
+        if (c.unicode() < 0x80)
+            QTest::keyClick(edit->edit(), c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, edit->edit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 void TestAccountEditor::newAccountWithOnlyASiteName()
@@ -141,6 +158,47 @@ void TestAccountEditor::newAccountWithOnlyASiteName()
     for (const QString &f : {FieldSiteUrl, FieldUsername, FieldPassword, FieldSavePath})
         QCOMPARE(t->value(f).toString(), QString());
     QVERIFY(dataFile().contains("<siteName>New Site</siteName>"));
+}
+
+void TestAccountEditor::newAccountNeverSharesAnIdentifier_data()
+{
+    QTest::addColumn<QList<int>>("existing");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("failed"); // whether there was no next identifier after the largest
+    QTest::newRow("next after the largest") << QList<int>{0, 3} << 4 << false;
+    QTest::newRow("largest possible, 0 taken") << QList<int>{0, 2147483647} << 1 << true;
+    QTest::newRow("largest possible, 0 free") << QList<int>{2147483647, 5} << 0 << true;
+    QTest::newRow("largest possible, a run taken") << QList<int>{2, 0, 2147483647, 1, 4} << 3 << true;
+    QTest::newRow("largest possible, negatives") << QList<int>{-1, 2147483647, 0} << 1 << true;
+}
+
+void TestAccountEditor::newAccountNeverSharesAnIdentifier()
+{
+    QFETCH(QList<int>, existing);
+    QFETCH(int, expected);
+    QFETCH(bool, failed);
+    QByteArray accounts;
+    for (int id : existing)
+        accounts +=
+            QStringLiteral("<Account><accountID>%1</accountID><siteName>S%1</siteName></Account>").arg(id).toUtf8();
+    writeAccounts(accounts);
+    withEditor(QStringLiteral("aAccountAdd"), [](TfrmAccountEdit *d) {
+        typeInto(d->ledSiteName, QStringLiteral("New"));
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    DataSet *t = m_window->cdsVantory();
+    QCOMPARE(t->recordCount(), existing.size() + 1);
+    QCOMPARE(t->value(FieldSiteName).toString(), QStringLiteral("New"));
+    QCOMPARE(t->value(FieldAccountID).toInt(), expected);
+    if (!failed) {
+        QVERIFY(m_services->messages.isEmpty());
+        return;
+    }
+    // Shown as it is: the default error handler's full stop is not added.
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("Failed to insert a new record"));
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(m_services->messages[0].title, QStringLiteral("Vantory"));
 }
 
 void TestAccountEditor::editingLoadsEveryFieldAndKeepsTheDate()
@@ -195,26 +253,41 @@ void TestAccountEditor::feeBoxRuleBothWays()
     QCOMPARE(m_window->cdsVantory()->value(FieldMonthlyFee).toDouble(), 9.99);
 }
 
+void TestAccountEditor::passwordRoundTripAndTooLongPassword_data()
+{
+    // The password field holds 80 scrambled characters, two for each stored byte of the password:
+    // 40 bytes, whatever number of characters they make.
+    QTest::addColumn<QString>("longest"); // the longest password of its kind that is stored
+    QTest::addColumn<QString>("tooLong"); // one character more
+    const QString e = QStringLiteral("\u00e9"), euro = QStringLiteral("\u20ac");
+    QTest::newRow("one-byte characters") << QString(40, u'p') << QString(41, u'p');
+    QTest::newRow("two-byte characters") << e.repeated(20) << e.repeated(21);
+    QTest::newRow("three-byte characters") << euro.repeated(13) << euro.repeated(14);
+    QTest::newRow("mixed") << QString(37, u'a') + euro << QString(37, u'a') + euro + e;
+}
+
 void TestAccountEditor::passwordRoundTripAndTooLongPassword()
 {
+    QFETCH(QString, longest);
+    QFETCH(QString, tooLong);
     writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName></Account>");
-    const QString forty(40, u'p');
     withEditor(QStringLiteral("aAccountEdit"), [&](TfrmAccountEdit *d) {
-        typeInto(d->ledPassword, forty + u'x');
+        typeInto(d->ledPassword, tooLong);
         QTest::mouseClick(d->btnOK, Qt::LeftButton);
         QVERIFY(d->isVisible()); // refused, not cut
-        typeInto(d->ledPassword, forty);
+        QTRY_VERIFY(d->ledPassword->edit()->hasFocus());
+        typeInto(d->ledPassword, longest);
         QTest::mouseClick(d->btnOK, Qt::LeftButton);
         QVERIFY(!d->isVisible());
     });
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
-    QVERIFY(m_services->messages[0].text.contains(QStringLiteral("40")));
+    QCOMPARE(m_services->messages[0].text, QStringLiteral("This password is too long to be stored"));
     const QString stored = m_window->cdsVantory()->value(FieldPassword).toString();
-    QCOMPARE(stored.size(), 80);
-    QVERIFY(!dataFile().contains(forty.toLatin1()));
+    QCOMPARE(stored.size(), 2 * longest.toLocal8Bit().size());
+    QVERIFY(!dataFile().contains(longest.toUtf8()));
     withEditor(QStringLiteral("aAccountEdit"), [&](TfrmAccountEdit *d) {
-        QCOMPARE(d->ledPassword->text(), forty);
+        QCOMPARE(d->ledPassword->text(), longest);
         d->reject();
     });
 }
@@ -309,6 +382,52 @@ void TestAccountEditor::editOnAnEmptyTable()
     });
     QCOMPARE(m_window->cdsVantory()->recordCount(), 1);
     QCOMPARE(m_window->cdsVantory()->value(FieldAccountID).toInt(), 0);
+}
+
+void TestAccountEditor::tabCyclesThroughTheControls_data()
+{
+    QTest::addColumn<bool>("withFee"); // the amount takes part only while the fee box is checked
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("no fee, Tab") << false << false;
+    QTest::newRow("no fee, Shift+Tab") << false << true;
+    QTest::newRow("fee, Tab") << true << false;
+    QTest::newRow("fee, Shift+Tab") << true << true;
+}
+
+void TestAccountEditor::tabCyclesThroughTheControls()
+{
+    QFETCH(bool, withFee);
+    QFETCH(bool, backwards);
+    writeAccounts({});
+    QStringList expected{u"ledSiteName"_qs, u"ledSiteUrl"_qs,    u"ledUserName"_qs,   u"ledPassword"_qs,
+                         u"ledSavePath"_qs, u"chkMonthlyFee"_qs, u"edtMonthlyFee"_qs, u"cbActiveState"_qs,
+                         u"btnOK"_qs,       u"btnCancel"_qs};
+    if (!withFee)
+        expected.removeAll(u"edtMonthlyFee"_qs);
+    if (backwards)
+        std::reverse(expected.begin() + 1, expected.end()); // from Site Name back to Cancel
+    expected << expected.first() << expected.at(1);         // round the whole cycle and on
+    QStringList visited;
+    withEditor(QStringLiteral("aAccountAdd"), [&](TfrmAccountEdit *d) {
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        if (withFee)
+            QTest::mouseClick(d->chkMonthlyFee, Qt::LeftButton);
+        d->ledSiteName->edit()->setFocus();
+        // The control a key lands in, by the name a user knows it by (a labelled edit's, for its edit).
+        const auto focused = [] {
+            QWidget *w = QApplication::focusWidget();
+            if (w && qobject_cast<LabeledEdit *>(w->parentWidget()))
+                w = w->parentWidget();
+            return w ? w->objectName() : QString();
+        };
+        visited << focused();
+        for (int i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            visited << focused();
+        }
+        d->reject();
+    });
+    QCOMPARE(visited, expected);
 }
 
 void TestAccountEditor::removeAsksWithTheSiteName()
@@ -456,6 +575,70 @@ void TestAccountEditor::menusAndPopupMenu()
     });
     popup->actions().first()->trigger();
     QCOMPARE(opened, 1);
+}
+
+void TestAccountEditor::menusOpenFromTheKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("menu");
+    QTest::newRow("Alt+A") << int(Qt::Key_A) << int(Qt::AltModifier) << u"Accounts"_qs;
+    QTest::newRow("Alt+T") << int(Qt::Key_T) << int(Qt::AltModifier) << u"Tools"_qs;
+    QTest::newRow("Alt+E") << int(Qt::Key_E) << int(Qt::AltModifier) << u"Extras"_qs;
+    QTest::newRow("Alt+H") << int(Qt::Key_H) << int(Qt::AltModifier) << u"Help"_qs;
+    QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier) << u"Accounts"_qs;
+}
+
+void TestAccountEditor::menusOpenFromTheKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, menu);
+    writeAccounts("<Account><accountID>0</accountID><siteName>A</siteName></Account>");
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    auto *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(open);
+    QCOMPARE(open->title().remove(u'&'), menu);
+    QTest::keyClick(open, Qt::Key_Escape);
+    QTRY_VERIFY(!open->isVisible());
+}
+
+void TestAccountEditor::menuItemsShowPictureAndHint_data()
+{
+    QTest::addColumn<int>("menuKey"); // with Alt
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("action"); // whose picture and hint the item shows
+    QTest::newRow("Add") << int(Qt::Key_A) << u"Add"_qs << u"aAccountAdd"_qs;
+    QTest::newRow("Make Money...") << int(Qt::Key_E) << u"Make Money..."_qs << u"aMakeMoney"_qs;
+    QTest::newRow("Tell a Friend...") << int(Qt::Key_E) << u"Tell a Friend..."_qs << u"aShare"_qs;
+    QTest::newRow("Backup... (no picture)") << int(Qt::Key_T) << u"Backup..."_qs << u"aBackup"_qs;
+}
+
+void TestAccountEditor::menuItemsShowPictureAndHint()
+{
+    QFETCH(int, menuKey);
+    QFETCH(QString, item);
+    QFETCH(QString, action);
+    writeAccounts({});
+    const QAction *command = m_window->findChild<QAction *>(action);
+    QVERIFY(command);
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key(menuKey), Qt::AltModifier);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    // Down to the item, as a user goes there.
+    for (int i = 0; i < menu->actions().size() && (!menu->activeAction() || menu->activeAction()->text() != item); ++i)
+        QTest::keyClick(menu, Qt::Key_Down);
+    QAction *highlighted = menu->activeAction();
+    QVERIFY(highlighted);
+    QCOMPARE(highlighted->text(), item);
+    QCOMPARE(m_window->statusBar()->currentMessage(), command->statusTip());
+    QVERIFY(!command->statusTip().isEmpty());
+    QCOMPARE(highlighted->icon().isNull(), command->icon().isNull());
+    if (!command->icon().isNull())
+        QCOMPARE(highlighted->icon().pixmap(16).toImage(), command->icon().pixmap(16).toImage());
+    QTest::keyClick(menu, Qt::Key_Escape);
 }
 
 QTEST_MAIN(TestAccountEditor)
