@@ -25,24 +25,20 @@ test: build
 # The same tests under the sanitizers: the whole suite with AddressSanitizer + UndefinedBehaviorSanitizer
 # (leaks included), and the tests with threads under ThreadSanitizer. Any report fails the run.
 SANITIZE_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVANTORY_BUILD_BENCH=OFF $(CMAKE_FLAGS)
-SUPP = $(CURDIR)/tests/sanitizers
-ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1 \
-	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 LSAN_OPTIONS=suppressions=$(SUPP)/lsan.supp:print_suppressions=0
-TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SUPP)/tsan.supp
 # The tests that run threads of ours.
-TSAN_TESTS ?= tst_findfile tst_searchlisting tst_countfiles
+TSAN_TESTS ?= tst_findfile tst_searchlisting tst_countfiles tst_flatcopy tst_searchresultlist
 
 test-sanitize: test-asan test-tsan
 
 test-asan: deps
 	@cmake -S . -B $(BUILD_DIR)-asan -DVANTORY_SANITIZE=address $(SANITIZE_FLAGS) >/dev/null
 	@cmake --build $(BUILD_DIR)-asan -j $(JOBS)
-	cd $(BUILD_DIR)-asan && $(ASAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR)-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-tsan: deps
 	@cmake -S . -B $(BUILD_DIR)-tsan -DVANTORY_SANITIZE=thread $(SANITIZE_FLAGS) >/dev/null
 	@cmake --build $(BUILD_DIR)-tsan -j $(JOBS) --target $(TSAN_TESTS)
-	cd $(BUILD_DIR)-tsan && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen \
+	cd $(BUILD_DIR)-tsan && QT_QPA_PLATFORM=offscreen \
 		ctest --output-on-failure -j $(JOBS) -R '^($(subst $(eval) ,|,$(strip $(TSAN_TESTS))))$$'
 
 bench: build
