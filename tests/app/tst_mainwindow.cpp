@@ -477,6 +477,11 @@ void TestMainWindow::backupThenRestoreBringsBackTheBackup()
     QCOMPARE(readAll(m_dataFile), readAll(backup));
     QCOMPARE(w->cdsVantory()->indexName(), QStringLiteral("siteName__IdxA"));
     QVERIFY(m_services->messages.isEmpty());
+    // What the restore replaced is kept in the Backups folder.
+    const QDir kept(QFileInfo(m_dataFile).dir().filePath(QStringLiteral("Backups")));
+    const QStringList copies = kept.entryList(QDir::Files);
+    QVERIFY(std::any_of(copies.begin(), copies.end(),
+                        [&](const QString &name) { return readAll(kept.filePath(name)).contains("Added later"); }));
 }
 
 void TestMainWindow::restoreOfBrokenFileChangesNothing()
