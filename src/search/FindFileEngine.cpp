@@ -153,6 +153,7 @@ void TFindFile::StartSearch()
         return;
     m_searching = true;
     m_stopRequested = false;
+    m_report = Platform::WalkReport();
     try {
         m_targets = std::make_unique<TTargetSearch>(*m_criteria);
         FireSearchBegin();
@@ -178,7 +179,7 @@ void TFindFile::StartSearch()
 void TFindFile::SearchTargets()
 {
     InlineEvents events(this);
-    SearchDetail::SearchWalk walk(*m_targets, events, m_depth, m_activeFolder);
+    SearchDetail::SearchWalk walk(*m_targets, events, m_depth, m_report);
     walk.run();
 }
 
@@ -190,7 +191,6 @@ void TFindFile::End()
         ~Cleanup()
         {
             finder->m_targets.reset();
-            finder->m_activeFolder = nullptr;
             finder->m_searching = false;
         }
     } cleanup{this};
@@ -199,6 +199,7 @@ void TFindFile::End()
 
 void TFindFile::ThreadTerminated()
 {
+    m_report = m_worker->m_report;
     m_worker = nullptr;
     End();
 }
@@ -388,7 +389,7 @@ void TSearchThread::run()
 {
     try {
         WorkerEvents events(this);
-        SearchDetail::SearchWalk walk(*Finder->m_targets, events, Finder->m_depth, Finder->m_activeFolder);
+        SearchDetail::SearchWalk walk(*Finder->m_targets, events, Finder->m_depth, m_report);
         walk.run();
     } catch (...) {
         // An error raised by a handler ends the run method; it is not reported.
