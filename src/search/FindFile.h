@@ -491,14 +491,15 @@ private:
     bool m_stopRequested = false;
     bool m_destroying = false;
     std::atomic<quint16> m_depth{0}; // written by the walk, on the worker in a threaded search
-    TSearchThread *m_worker = nullptr;
+    std::unique_ptr<TSearchThread> m_worker;
     std::unique_ptr<TTargetSearch> m_targets;
     Platform::WalkReport m_report;
 };
 
-// The worker of a threaded search: one per search, frees itself when its run method has ended.
-// Every folder event and file-match event is handed to the GUI thread synchronously
-// (BlockingQueuedConnection) and the worker waits until the handler has run.
+// The worker of a threaded search: one per search, owned by its component, which frees it when
+// the run method has ended (on the end notification, or in its destructor after a stop). Every
+// folder event and file-match event is handed to the GUI thread synchronously and the worker waits
+// until the handler has run.
 class TSearchThread : public QThread
 {
     Q_OBJECT
@@ -513,6 +514,9 @@ protected:
 private:
     friend class WorkerEvents;
     friend class TFindFile;
+    // No hand-off runs from now on: a call the worker waits for (or makes later) returns at once,
+    // without its handler. On the GUI thread.
+    void closeHandOff();
     std::unique_ptr<SearchDetail::GuiHandOff> m_handOff;
     TFolderIgnore handOffFolderChange(const QString &folder);
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);

@@ -3,8 +3,6 @@
 
 #include "search/SearchWalk.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QMetaObject>
 
@@ -137,14 +135,17 @@ TFindFile::TFindFile(QObject *owner)
 TFindFile::~TFindFile()
 {
     m_destroying = true;
-    if (m_searching) {
-        StopSearch();
-        // The worker may be waiting for a hand-off; keep dispatching until its end notification
-        // has run. (An in-line search cannot be running here unless a handler destroys its own
-        // component, which is not supported.)
-        while (m_searching && m_worker)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
+    if (!m_worker)
+        return;
+    // A stop request, then the worker's end awaited right here. The hand-off stops taking calls
+    // first, so a worker waiting for one (or about to) goes on at once without its handler having
+    // run, sees the stop and ends: no event of the application is handled inside this destructor,
+    // and no handler runs after it. (A handler that destroys its own component, in either mode,
+    // is not supported.)
+    StopSearch();
+    m_worker->closeHandOff();
+    m_worker->wait();
+    m_worker.reset();
 }
 
 void TFindFile::StartSearch()
@@ -162,7 +163,7 @@ void TFindFile::StartSearch()
         throw;
     }
     if (m_threaded) {
-        m_worker = new TSearchThread(this);
+        m_worker = std::make_unique<TSearchThread>(this);
         return;
     }
     try {
@@ -199,8 +200,12 @@ void TFindFile::End()
 
 void TFindFile::ThreadTerminated()
 {
+    if (!m_worker)
+        return;
+    // The run method has returned; the thread is about to end, if it has not yet.
+    m_worker->wait();
     m_report = m_worker->m_report;
-    m_worker = nullptr;
+    m_worker.reset();
     End();
 }
 
@@ -272,13 +277,20 @@ public:
     {
     }
 
-    // On the worker.
+    // On the worker. Returns when work has run on the GUI thread, or at once, without running it,
+    // once the hand-off is closed.
     void call(const std::function<void()> &work)
     {
         const unsigned ticket = m_done.load(std::memory_order_acquire);
         m_pending.store(&work, std::memory_order_seq_cst);
-        if (!m_listening.load(std::memory_order_seq_cst))
+        // Either this sees the hand-off closed, or close() sees the call pending (both are
+        // sequentially consistent); whoever takes the call back owns its completion.
+        if (m_closed.load(std::memory_order_seq_cst)) {
+            if (m_pending.exchange(nullptr, std::memory_order_acq_rel) == &work)
+                return;
+        } else if (!m_listening.load(std::memory_order_seq_cst)) {
             QMetaObject::invokeMethod(m_context, [this] { drain(); }, Qt::QueuedConnection);
+        }
         if (m_spin) {
             const auto until = Clock::now() + WorkerWatch;
             while (m_done.load(std::memory_order_acquire) == ticket && Clock::now() < until)
@@ -286,6 +298,14 @@ public:
         }
         while (m_done.load(std::memory_order_acquire) == ticket)
             m_done.wait(ticket, std::memory_order_acquire);
+    }
+
+    // On the GUI thread: no call runs from now on; a worker waiting for one goes on at once.
+    void close()
+    {
+        m_closed.store(true, std::memory_order_seq_cst);
+        if (m_pending.exchange(nullptr, std::memory_order_acq_rel))
+            complete();
     }
 
 private:
@@ -303,20 +323,24 @@ private:
 #endif
     }
 
+    void complete()
+    {
+        m_done.fetch_add(1, std::memory_order_release);
+        m_done.notify_all();
+    }
+
     bool runPending()
     {
+        if (m_closed.load(std::memory_order_seq_cst))
+            return false;
         const std::function<void()> *work = m_pending.exchange(nullptr, std::memory_order_acq_rel);
         if (!work)
             return false;
         struct Done
         {
-            std::atomic<unsigned> &done;
-            ~Done()
-            {
-                done.fetch_add(1, std::memory_order_release);
-                done.notify_all();
-            }
-        } signal{m_done};
+            GuiHandOff *handOff;
+            ~Done() { handOff->complete(); }
+        } signal{this};
         (*work)();
         return true;
     }
@@ -350,6 +374,7 @@ private:
     const bool m_spin;
     std::atomic<const std::function<void()> *> m_pending{nullptr};
     std::atomic<bool> m_listening{false};
+    std::atomic<bool> m_closed{false};
     std::atomic<unsigned> m_done{0};
 };
 
@@ -377,13 +402,18 @@ TSearchThread::TSearchThread(TFindFile *finder)
     : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(this))
     , Finder(finder)
 {
-    // Freed by itself once its run method has ended; the end notification runs on the GUI thread.
+    // The end notification runs on the GUI thread, which then waits for the thread's very end and
+    // frees it.
     connect(this, &QThread::finished, finder, &TFindFile::ThreadTerminated, Qt::QueuedConnection);
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
     start(toQtPriority(finder->m_threadPriority));
 }
 
 TSearchThread::~TSearchThread() = default;
+
+void TSearchThread::closeHandOff()
+{
+    m_handOff->close();
+}
 
 void TSearchThread::run()
 {
@@ -399,6 +429,7 @@ void TSearchThread::run()
 TFolderIgnore TSearchThread::handOffFolderChange(const QString &folder)
 {
     CurrentFolder = &folder;
+    FolderAction = fiThisAndSubfolders; // the answer when the hand-off is closed: nothing more here
     std::exception_ptr error;
     m_handOff->call([this, &error] {
         try {

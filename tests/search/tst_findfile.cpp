@@ -131,6 +131,7 @@ private Q_SLOTS:
     void windowStaysResponsiveDuringThreadedSearch();
     void threadedErrorEndsTheWorker();
     void destructionDuringAThreadedSearch();
+    void destructionNeverRunsTheEventLoop();
 
     void deepTreeUnderAnOpenFileLimit_data();
     void deepTreeUnderAnOpenFileLimit();
@@ -950,6 +951,66 @@ void TestFindFile::destructionDuringAThreadedSearch()
     const int seen = matches;
     QTest::qWait(50);
     QCOMPARE(matches, seen);
+}
+
+void TestFindFile::destructionNeverRunsTheEventLoop()
+{
+    // A chain of folders, so that the walk still has folders to enter whenever it is destroyed.
+    QTemporaryDir dir;
+    QString chain = dir.path();
+    for (int i = 0; i < 300; ++i)
+        chain += QStringLiteral("/d");
+    QVERIFY(QDir().mkpath(chain));
+
+    auto *finder = new TFindFile;
+    finder->Criteria()->Files()->setLocation(dir.path());
+    finder->Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder->setThreaded(true);
+    bool destroyed = false;
+    bool calledAfterDestruction = false;
+    int folders = 0;
+    quint16 handledDepth = 0;
+    QObject context;
+    bool queuedCallRan = false;
+    bool queuedCallRanInside = false;
+    bool laterDeletedInside = false;
+    const auto destroy = [&] {
+        // Wait, without handling events, until the worker has entered its next folder: it then waits
+        // for the GUI thread to take its folder event.
+        while (finder->Depth() == handledDepth)
+            QThread::yieldCurrentThread();
+        QMetaObject::invokeMethod(
+            &context, [&] { queuedCallRan = true; }, Qt::QueuedConnection);
+        auto *later = new QObject;
+        QPointer<QObject> watch(later);
+        later->deleteLater();
+        delete finder;
+        destroyed = true;
+        queuedCallRanInside = queuedCallRan;
+        laterDeletedInside = watch.isNull();
+    };
+    finder->setOnFolderChange([&](QObject *, const QString &, TFolderIgnore &) {
+        calledAfterDestruction = calledAfterDestruction || destroyed;
+        handledDepth = finder->Depth();
+        if (++folders == 3)
+            QMetaObject::invokeMethod(&context, destroy, Qt::QueuedConnection);
+        else if (folders > 3)
+            QThread::msleep(1); // the GUI thread gets back to its events before the walk is through
+    });
+    const auto after = [&](QObject *) { calledAfterDestruction = calledAfterDestruction || destroyed; };
+    finder->setOnSearchFinish(after);
+    finder->setOnSearchAbort(after);
+    finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) {
+        calledAfterDestruction = calledAfterDestruction || destroyed;
+    });
+    finder->StartSearch();
+    QTRY_VERIFY(destroyed);
+    QVERIFY(!queuedCallRanInside);
+    QVERIFY(!laterDeletedInside);
+    QTRY_VERIFY(queuedCallRan); // they run afterwards, from the event loop
+    QTest::qWait(20);
+    QVERIFY(!calledAfterDestruction);
+    QVERIFY(folders < 300);
 }
 
 void TestFindFile::deepTreeUnderAnOpenFileLimit_data()
