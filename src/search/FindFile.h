@@ -39,6 +39,9 @@
 // - An entry of Location or Included whose folder part is empty names no folder and adds no
 //   target (the platform would search the current directory).
 // - StopSearch raises the worker's terminate flag before the abort event, not after it.
+// - The component owns its worker and frees it once the thread has ended. Destroyed during a
+//   threaded search, it stops the worker and waits for it without handling any event meanwhile;
+//   the worker's pending event is dropped, and no handler runs after the destructor.
 // - TSearchRec gives size, times and the read-only bit on demand; it is valid during the call it
 //   is handed to.
 
@@ -511,12 +514,18 @@ public:
 protected:
     void run() override;
 
+private Q_SLOTS:
+    void drainHandOff();
+
 private:
     friend class WorkerEvents;
     friend class TFindFile;
     // No hand-off runs from now on: a call the worker waits for (or makes later) returns at once,
     // without its handler. On the GUI thread.
     void closeHandOff();
+    // Waits until the thread has ended (its run method returned). On the GUI thread.
+    void waitForEnd();
+    std::atomic<bool> m_ended{false};
     std::unique_ptr<SearchDetail::GuiHandOff> m_handOff;
     TFolderIgnore handOffFolderChange(const QString &folder);
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);

@@ -4,6 +4,7 @@
 #include "search/SearchWalk.h"
 
 #include <QFile>
+#include <QMetaMethod>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -144,7 +145,7 @@ TFindFile::~TFindFile()
     // is not supported.)
     StopSearch();
     m_worker->closeHandOff();
-    m_worker->wait();
+    m_worker->waitForEnd();
     m_worker.reset();
 }
 
@@ -203,7 +204,7 @@ void TFindFile::ThreadTerminated()
     if (!m_worker)
         return;
     // The run method has returned; the thread is about to end, if it has not yet.
-    m_worker->wait();
+    m_worker->waitForEnd();
     m_report = m_worker->m_report;
     m_worker.reset();
     End();
@@ -271,9 +272,12 @@ namespace SearchDetail {
 class GuiHandOff
 {
 public:
-    explicit GuiHandOff(QObject *context)
-        : m_context(context)
-        , m_spin(std::thread::hardware_concurrency() > 1)
+    // drain: a slot of context (an object of the GUI thread) that calls drain(). The worker posts
+    // a call of it rather than a call of a function object of its own: nothing of the worker's
+    // memory travels inside the event, so all it hands over is ordered by the atomics below, which
+    // a race checker sees (the event queue's lock, inside the library, it may not).
+    GuiHandOff(QObject *context, QMetaMethod drain)
+        : m_context(context), m_drain(drain), m_spin(std::thread::hardware_concurrency() > 1)
     {
     }
 
@@ -289,7 +293,7 @@ public:
             if (m_pending.exchange(nullptr, std::memory_order_acq_rel) == &work)
                 return;
         } else if (!m_listening.load(std::memory_order_seq_cst)) {
-            QMetaObject::invokeMethod(m_context, [this] { drain(); }, Qt::QueuedConnection);
+            m_drain.invoke(m_context, Qt::QueuedConnection);
         }
         if (m_spin) {
             const auto until = Clock::now() + WorkerWatch;
@@ -306,6 +310,31 @@ public:
         m_closed.store(true, std::memory_order_seq_cst);
         if (m_pending.exchange(nullptr, std::memory_order_acq_rel))
             complete();
+    }
+
+    // On the GUI thread.
+    void drain()
+    {
+        const auto sliceEnd = Clock::now() + GuiSlice;
+        do {
+            m_listening.store(true, std::memory_order_seq_cst);
+            auto lastCall = Clock::now();
+            for (;;) {
+                if (runPending()) {
+                    lastCall = Clock::now();
+                    if (lastCall > sliceEnd)
+                        break;
+                    continue;
+                }
+                if (!m_spin || Clock::now() - lastCall > GuiWatch)
+                    break;
+                relax();
+            }
+            m_listening.store(false, std::memory_order_seq_cst);
+            // A call may have come in while we stopped listening; it posted no wake-up then.
+        } while (m_pending.load(std::memory_order_seq_cst) && Clock::now() <= sliceEnd);
+        if (m_pending.load(std::memory_order_seq_cst))
+            m_drain.invoke(m_context, Qt::QueuedConnection);
     }
 
 private:
@@ -345,32 +374,8 @@ private:
         return true;
     }
 
-    // On the GUI thread.
-    void drain()
-    {
-        const auto sliceEnd = Clock::now() + GuiSlice;
-        do {
-            m_listening.store(true, std::memory_order_seq_cst);
-            auto lastCall = Clock::now();
-            for (;;) {
-                if (runPending()) {
-                    lastCall = Clock::now();
-                    if (lastCall > sliceEnd)
-                        break;
-                    continue;
-                }
-                if (!m_spin || Clock::now() - lastCall > GuiWatch)
-                    break;
-                relax();
-            }
-            m_listening.store(false, std::memory_order_seq_cst);
-            // A call may have come in while we stopped listening; it posted no wake-up then.
-        } while (m_pending.load(std::memory_order_seq_cst) && Clock::now() <= sliceEnd);
-        if (m_pending.load(std::memory_order_seq_cst))
-            QMetaObject::invokeMethod(m_context, [this] { drain(); }, Qt::QueuedConnection);
-    }
-
     QObject *m_context;
+    QMetaMethod m_drain;
     const bool m_spin;
     std::atomic<const std::function<void()> *> m_pending{nullptr};
     std::atomic<bool> m_listening{false};
@@ -399,8 +404,9 @@ QThread::Priority toQtPriority(TThreadPriority p)
 } // namespace
 
 TSearchThread::TSearchThread(TFindFile *finder)
-    : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(this))
-    , Finder(finder)
+    : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(
+          this, staticMetaObject.method(staticMetaObject.indexOfSlot("drainHandOff()")))),
+      Finder(finder)
 {
     // The end notification runs on the GUI thread, which then waits for the thread's very end and
     // frees it.
@@ -415,6 +421,21 @@ void TSearchThread::closeHandOff()
     m_handOff->close();
 }
 
+void TSearchThread::drainHandOff()
+{
+    m_handOff->drain();
+}
+
+void TSearchThread::waitForEnd()
+{
+    wait();
+    // Pairs with the release at the end of run(): the walk's last reads of Targets and its report
+    // come before whatever the GUI thread does next, by our own ordering, not only by the thread
+    // library's wait.
+    while (!m_ended.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
+}
+
 void TSearchThread::run()
 {
     try {
@@ -424,6 +445,7 @@ void TSearchThread::run()
     } catch (...) {
         // An error raised by a handler ends the run method; it is not reported.
     }
+    m_ended.store(true, std::memory_order_release);
 }
 
 TFolderIgnore TSearchThread::handOffFolderChange(const QString &folder)
