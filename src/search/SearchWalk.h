@@ -11,16 +11,16 @@
 
 // The walk (SearchTargets / SearchFolder), shared by the in-line search and the worker.
 //
-// What it keeps: target folders in walk order, depth first; in each folder the folder
+// The order of events: target folders in walk order, depth first; in each folder the folder
 // event first, then the masks from the last to the first with their matches (an entry matching
 // two masks is reported twice), then the subfolders; the tests in AcceptFile's order; the stop
 // checks between folders, masks and entries.
-// What it does its own way, with the same results: each folder is listed once into a snapshot
-// (names and types) after its folder event, and the masks and the subfolder step run over that
-// snapshot instead of listing the folder again per mask; names are matched by NameMask (the
-// platform's wildcard rules); a stat is made only when a test needs size, times or the read-only
-// bit; files are opened relative to the open folder. It never enters a folder that is already on
-// its current path (a link leading back into its own tree).
+// What keeps it cheap: each folder is listed once into a snapshot (names and types) after its
+// folder event, and the masks and the subfolder step run over that snapshot rather than listing
+// the folder again per mask; names are matched by NameMask (the platform's wildcard rules); a
+// stat is made only when a test needs size, times or the read-only bit; files are opened relative
+// to the open folder. It never enters a folder that is already on its current path (a link
+// leading back into its own tree).
 // Any depth: the walk keeps its own stack of folders (no recursion), and the folders are held by a
 // FolderChain, which keeps a bounded number of them open. Nothing it cannot report truthfully is
 // reported: an entry whose name has no exact spelling is left out (a folder with all it holds) and
