@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -94,27 +95,39 @@ bool DirListing::isLink() const
     return m_type == 3;
 }
 
-#ifndef Q_OS_WIN
-
-namespace {
-bool isExactName(QByteArrayView name)
-{
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            // Decoding replaces what the encoding cannot represent; only a name that comes back
-            // byte for byte can be given to the system again as part of a path.
-            const QByteArray bytes = name.toByteArray();
-            return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
-        }
-    }
-    return true; // ASCII is the same in every encoding the system may use for names
-}
-} // namespace
-
 bool DirListing::nameIsExact() const
 {
     return isExactName(m_name);
 }
+
+bool isExactName(QByteArrayView name)
+{
+    // ASCII is spelt the same in every encoding a system may use for names, and most names are
+    // ASCII: that is tested eight bytes at a time.
+    const char *p = name.data();
+    const qsizetype n = name.size();
+    quint64 seen = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        memcpy(&word, p + i, 8);
+        seen |= word;
+    }
+    for (; i < n; ++i)
+        seen |= static_cast<unsigned char>(p[i]);
+    if (!(seen & 0x8080808080808080ULL))
+        return true;
+    // Decoding replaces what the encoding cannot represent; only a name that comes back byte for
+    // byte can be given to the system again as part of a path.
+    const QString decoded = decodeEntryName(name);
+#ifdef Q_OS_WIN
+    return decoded.toUtf8() == name;
+#else
+    return QFile::encodeName(decoded) == name;
+#endif
+}
+
+#ifndef Q_OS_WIN
 
 bool isMissingError(int code)
 {
@@ -685,8 +698,26 @@ bool DirListing::next()
         if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)))
             continue;
         const QString wide = QString::fromWCharArray(n);
-        m_nameExact = wide.isValidUtf16();
-        m_nameBuffer = wide.toUtf8();
+        if (wide.isValidUtf16()) {
+            m_nameBuffer = wide.toUtf8();
+        } else {
+            // An unpaired surrogate gets the three bytes UTF-8 would give it if it could: no
+            // valid UTF-8, so isExactName() tells the name apart.
+            m_nameBuffer.clear();
+            for (const QChar c : wide) {
+                const char16_t u = c.unicode();
+                if (u < 0x80) {
+                    m_nameBuffer += char(u);
+                } else if (u < 0x800) {
+                    m_nameBuffer += char(0xC0 | (u >> 6));
+                    m_nameBuffer += char(0x80 | (u & 0x3F));
+                } else {
+                    m_nameBuffer += char(0xE0 | (u >> 12));
+                    m_nameBuffer += char(0x80 | ((u >> 6) & 0x3F));
+                    m_nameBuffer += char(0x80 | (u & 0x3F));
+                }
+            }
+        }
         m_name = QByteArrayView(m_nameBuffer);
         const DWORD a = fd->dwFileAttributes;
         m_type = (a & FILE_ATTRIBUTE_REPARSE_POINT) ? 3 : (a & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
@@ -782,11 +813,6 @@ bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
     }
     const QString path = parent.m_path + QString::fromUtf8(name);
     return open(path);
-}
-
-bool DirListing::nameIsExact() const
-{
-    return m_nameExact;
 }
 
 QString decodeEntryName(QByteArrayView name)

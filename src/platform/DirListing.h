@@ -77,14 +77,12 @@ public:
     // folder was opened.
     int error() const { return m_error; }
 
-    // The current entry's name: raw bytes on POSIX (the file system's encoding), UTF-8 on Windows.
+    // The current entry's name: raw bytes on POSIX (the file system's encoding), UTF-8 on Windows
+    // (where an unpaired surrogate, which UTF-8 cannot carry, is spelt as if it could).
     QByteArrayView nameBytes() const { return m_name; }
     // The current entry's name decoded for display and path building.
     QString name() const;
-    // True when name() is an exact spelling of the entry's name: encoded again it gives the very
-    // bytes of the file system, so a path built with it leads to the entry. False for names that
-    // are not valid in the system's encoding (bytes that are no UTF-8 on Linux, unpaired surrogates
-    // on Windows), which decoding replaces.
+    // isExactName() of the current entry's name.
     bool nameIsExact() const;
     bool isHidden() const;
     // True for folders and links to folders; resolves unknown types with a stat.
@@ -131,7 +129,6 @@ private:
     void *m_handle = nullptr; // HANDLE of FindFirstFileExW
     bool m_first = false;
     QByteArray m_nameBuffer;
-    bool m_nameExact = true;
     alignas(8) unsigned char m_findData[600]; // WIN32_FIND_DATAW
 #else
     bool attach(int fd, const DirListing *parent = nullptr);
@@ -155,6 +152,11 @@ private:
 
 // Decodes an entry name as nameBytes() gives it.
 QString decodeEntryName(QByteArrayView name);
+// True when decodeEntryName(name) is an exact spelling of the entry's name: encoded again it gives
+// the very bytes the listing gave, so a path built with it leads to the entry. False for names that
+// are not valid in the system's encoding (bytes that are no UTF-8 on Linux, unpaired surrogates on
+// Windows), which decoding replaces.
+bool isExactName(QByteArrayView name);
 
 // True when the error code of a failed open says that there is no such folder (any more): nothing
 // there was missed.

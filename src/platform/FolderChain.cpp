@@ -21,7 +21,7 @@ void FolderChain::clear()
     m_steps[1].close();
     m_levels.clear();
     m_names.clear();
-    m_onChain.clear();
+    m_deepIds.clear();
     m_start.clear();
 }
 
@@ -39,9 +39,17 @@ bool FolderChain::start(const QString &folder)
     level.id = top.folderId();
     m_levels.push_back(level);
     m_owner[0] = 0;
-    if (level.id.valid)
-        m_onChain.insert(level.id);
     return true;
+}
+
+bool FolderChain::isOnChain(const FolderId &id) const
+{
+    const size_t linear = std::min(m_levels.size(), kLinearLevels);
+    for (size_t k = 0; k < linear; ++k) {
+        if (m_levels[k].id == id)
+            return true;
+    }
+    return m_levels.size() > kLinearLevels && m_deepIds.count(id) != 0;
 }
 
 bool FolderChain::isOpen(int level) const
@@ -97,7 +105,7 @@ FolderChain::EnterResult FolderChain::enter(QByteArrayView name)
         return Failed;
     Level entered;
     entered.id = child.folderId();
-    if (entered.id.valid && m_onChain.count(entered.id) != 0) {
+    if (entered.id.valid && isOnChain(entered.id)) {
         child.close();
         return Loop;
     }
@@ -106,8 +114,8 @@ FolderChain::EnterResult FolderChain::enter(QByteArrayView name)
     m_names.append(name.data(), name.size());
     m_levels.push_back(entered);
     m_owner[level % kMaxOpen] = level;
-    if (entered.id.valid)
-        m_onChain.insert(entered.id);
+    if (entered.id.valid && size_t(level) >= kLinearLevels)
+        m_deepIds.insert(entered.id);
     return Entered;
 }
 
@@ -134,8 +142,8 @@ void FolderChain::leave(bool parentNeeded)
         m_owner[s] = -1;
     }
     const Level &left = m_levels.back();
-    if (left.id.valid)
-        m_onChain.erase(left.id);
+    if (left.id.valid && size_t(level) >= kLinearLevels)
+        m_deepIds.erase(left.id);
     m_names.truncate(left.nameOffset);
     m_levels.pop_back();
 }

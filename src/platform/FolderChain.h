@@ -96,13 +96,19 @@ private:
     QByteArrayView nameOf(const Level &level) const;
     bool openInto(DirListing &target, DirListing &parent, QByteArrayView name);
 
+    bool isOnChain(const FolderId &id) const;
+
+    // The identities of the first kLinearLevels levels are compared one by one (no memory to
+    // manage per folder); deeper ones are looked up in m_deepIds.
+    static constexpr size_t kLinearLevels = 64;
+
     QString m_start;
     std::vector<Level> m_levels;
     QByteArray m_names;
     DirListing m_slots[kMaxOpen];
     int m_owner[kMaxOpen]; // the level whose folder a slot holds open, -1 for none
     DirListing m_steps[2]; // the folders in between when a folder is opened again from far above
-    std::unordered_set<FolderId, IdHash, IdEqual> m_onChain;
+    std::unordered_set<FolderId, IdHash, IdEqual> m_deepIds;
     int m_error = 0;
 };
 

@@ -83,7 +83,7 @@ void SearchWalk::walkTarget(const TTargetFolder &folder)
             continue;
         }
         Entry &entry = here.entries[here.next++];
-        if (!entry.exactName) {
+        if (!hasExactName(here, entry)) {
             countSkipped(entry);
             continue;
         }
@@ -130,6 +130,15 @@ void SearchWalk::leaveFolder()
     publishDepth(index);
 }
 
+bool SearchWalk::hasExactName(const Level &lvl, Entry &entry)
+{
+    if (entry.exactName < 0) {
+        const QByteArrayView name(lvl.names.constData() + entry.nameOffset, entry.nameLength);
+        entry.exactName = Platform::isExactName(name) ? 1 : 0;
+    }
+    return entry.exactName != 0;
+}
+
 void SearchWalk::countSkipped(Entry &entry)
 {
     if (!entry.skipCounted) {
@@ -150,7 +159,6 @@ void SearchWalk::readEntries(Level &lvl, Platform::DirListing &listing)
         e.isDirectory = listing.isDirectory();
         e.isLink = listing.isLink();
         e.isRegular = listing.isRegularFile();
-        e.exactName = listing.nameIsExact();
         if (listing.infoReady() && listing.info(e.info)) {
             e.infoKnown = true;
             e.attributes = e.info.attributes;
@@ -233,7 +241,7 @@ void SearchWalk::enterFolder(size_t index)
             }
             if (!accept(*listing, e, record))
                 continue;
-            if (!e.exactName) {
+            if (!hasExactName(lvl, e)) {
                 countSkipped(e); // a path with its decoded name would lead nowhere
                 continue;
             }

@@ -62,7 +62,7 @@ private:
         bool isLink = false;
         bool isRegular = false; // by the listing's type, without a stat
         bool infoKnown = false;
-        bool exactName = true; // the decoded name leads back to the entry (see DirListing::nameIsExact)
+        qint8 exactName = -1; // the decoded name leads to the entry (Platform::isExactName); -1: not asked yet
         bool skipCounted = false;
         Platform::EntryInfo info;
     };
@@ -81,6 +81,9 @@ private:
     void leaveFolder();
     void readEntries(Level &level, Platform::DirListing &listing);
     bool accept(Platform::DirListing &listing, const Entry &entry, const TSearchRec &record);
+    // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
+    // or entered, not of every entry listed.
+    bool hasExactName(const Level &level, Entry &entry);
     void countSkipped(Entry &entry);
     void publishDepth(size_t level);
 

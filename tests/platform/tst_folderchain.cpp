@@ -40,6 +40,8 @@ private Q_SLOTS:
     void foldersAreOpenedAgainOnTheWayBack();
     void theWayBackFromALinkLeadsToTheLinksFolder();
     void aFolderAlreadyOnTheChainIsNotEntered();
+    void loopsAreFoundAtAnyDepth_data();
+    void loopsAreFoundAtAnyDepth();
     void aReplacedFolderIsNotWalkedInstead();
     void failuresSayWhy();
 };
@@ -149,6 +151,50 @@ void TestFolderChain::aFolderAlreadyOnTheChainIsNotEntered()
     // Once left, a folder may be entered again (by another way).
     chain.leave(true);
     QCOMPARE(chain.enter("b"), FolderChain::Entered);
+}
+
+void TestFolderChain::loopsAreFoundAtAnyDepth_data()
+{
+    // A chain of 150 folders; at its bottom a link to the folder at some level of it.
+    QTest::addColumn<int>("target");
+    for (const int level : {0, 1, 63, 64, 65, 100, 149, 150})
+        QTest::newRow(qPrintable(QStringLiteral("to level %1").arg(level))) << level;
+}
+
+void TestFolderChain::loopsAreFoundAtAnyDepth()
+{
+#ifdef Q_OS_WIN
+    QSKIP("symbolic links need privileges on Windows");
+#endif
+    QFETCH(int, target);
+    constexpr int kLevels = 150;
+    QTemporaryDir dir(TestSupport::fastTempTemplate());
+    QString path = dir.path();
+    QString targetPath;
+    for (int level = 0; level <= kLevels; ++level) {
+        if (level == target)
+            targetPath = path;
+        if (level < kLevels)
+            path += QStringLiteral("/d");
+    }
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY(QFile::link(targetPath, path + QStringLiteral("/back")));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("elsewhere"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("elsewhere")), path + QStringLiteral("/away")));
+
+    FolderChain chain;
+    QVERIFY(chain.start(dir.path()));
+    for (int level = 1; level <= kLevels; ++level)
+        QCOMPARE(chain.enter("d"), FolderChain::Entered);
+    QCOMPARE(chain.enter("back"), FolderChain::Loop);
+    QCOMPARE(chain.enter("away"), FolderChain::Entered);
+    // Once the target level is left, the same folder is no longer on the chain.
+    while (chain.depth() > target)
+        chain.leave(false);
+    if (target > 0) {
+        QCOMPARE(chain.enter("d"), FolderChain::Entered);
+        QCOMPARE(chain.depth(), target + 1);
+    }
 }
 
 void TestFolderChain::aReplacedFolderIsNotWalkedInstead()
