@@ -523,9 +523,18 @@ void FileCloser::flush()
 bool ReadOnlyFile::finishOpen()
 {
     struct stat st;
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        m_error = errno;
         return false;
-    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    }
+    m_error = 0;
+    if (fstat(m_fd, &st) != 0) {
+        m_error = errno;
+        close();
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         close();
         return false;
     }
@@ -551,6 +560,7 @@ bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool kn
     const CName cname(name);
     m_fd = openat(folder.m_fd, cname.get(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (knownRegular && m_fd >= 0) {
+        m_error = 0;
         // One system call less per file: on Linux a read of a regular file gives less than asked
         // only at its end.
         m_size = -1;
@@ -873,6 +883,7 @@ bool ReadOnlyFile::finishOpen()
     LARGE_INTEGER size;
     if (!m_handle)
         return false;
+    m_error = 0;
     if (GetFileType(static_cast<HANDLE>(m_handle)) != FILE_TYPE_DISK
         || !GetFileSizeEx(static_cast<HANDLE>(m_handle), &size)) {
         close();
@@ -891,8 +902,10 @@ bool ReadOnlyFile::open(const QString &path)
     HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        m_error = int(GetLastError());
         return false;
+    }
     m_handle = h;
     return finishOpen();
 }

@@ -228,10 +228,13 @@ public:
     qint64 size() const { return m_size; }
     // Reads up to count bytes; fewer only at the end of the file. -1 on an error.
     qint64 read(char *data, qint64 count);
+    // The system's error code of the last open that failed.
+    int error() const { return m_error; }
 
 private:
     bool finishOpen();
     qint64 m_size = 0;
+    int m_error = 0;
 #ifdef Q_OS_WIN
     void *m_handle = nullptr;
 #else

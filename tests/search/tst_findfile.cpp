@@ -139,6 +139,7 @@ private Q_SLOTS:
     void namesWithoutAPathSpellingAreLeftOut();
     void unreadableFoldersAreReported_data();
     void unreadableFoldersAreReported();
+    void contentsNearTheOpenFileLimit();
 
 private:
     void makeTree();
@@ -1215,6 +1216,45 @@ void TestFindFile::unreadableFoldersAreReported()
     if (!firstError.isEmpty())
         QCOMPARE(report.firstErrorPath, root + firstError);
     QCOMPARE(report.firstErrorReason.isEmpty(), unreadable == 0);
+}
+
+void TestFindFile::contentsNearTheOpenFileLimit()
+{
+    const QDir descriptors(u"/proc/self/fd"_s);
+    if (!descriptors.exists())
+        QSKIP("needs /proc/self/fd to see the open files");
+    // In one folder 10 files holding the phrase and 400 without it, and only 40 more files the
+    // process may open: the files read in vain are closed in batches, which must not take the
+    // place of the next file to read.
+    QTemporaryDir dir(TestSupport::fastTempTemplate());
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(TestSupport::writeFile(dir.filePath(u"hit%1.txt"_s.arg(i)), "a Kestrel here"));
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(TestSupport::writeFile(dir.filePath(u"miss%1.txt"_s.arg(i)), "nothing here"));
+    // The limit bounds the numbers of new files: 40 numbers below it are free.
+    QList<int> open;
+    for (const QString &entry : descriptors.entryList(QDir::Files | QDir::System))
+        open << entry.toInt();
+    int limit = 40;
+    for (;;) {
+        const int below = int(std::count_if(open.cbegin(), open.cend(), [&](int fd) { return fd < limit; }));
+        if (below + 40 <= limit)
+            break;
+        limit = below + 40;
+    }
+    TFindFile finder;
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(u"*.txt"_s);
+    finder.Criteria()->Content()->setPhrase(u"kestrel"_s);
+    int matches = 0;
+    finder.setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { ++matches; });
+    {
+        const TestSupport::OpenFileLimit openFiles{unsigned(limit)};
+        QVERIFY(openFiles.isValid());
+        finder.StartSearch();
+    }
+    QCOMPARE(matches, 10);
+    QVERIFY(finder.Report().isComplete());
 }
 
 QTEST_GUILESS_MAIN(TestFindFile)
