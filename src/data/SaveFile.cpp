@@ -67,6 +67,13 @@ bool SaveFile::open(OpenMode mode)
         setErrorString(QStringLiteral("Unsupported open mode"));
         return false;
     }
+    // A file the user made read-only is not replaced behind their back, though its folder would let
+    // us. (Its mode is asked, not whether we may write it: an administrator may write anything.)
+    const QFileInfo existing(m_target);
+    if (existing.exists() && !(existing.permissions() & WriteOwner)) {
+        setErrorString(QStringLiteral("The file %1 is read-only").arg(m_target));
+        return false;
+    }
     const Permissions permissions = PrivateFiles::permissionsFor(m_target);
     // A name that is taken (by another save of this file, say) is not ours to reuse: try another.
     for (int attempt = 0; attempt < 100; ++attempt) {

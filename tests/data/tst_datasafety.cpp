@@ -330,7 +330,8 @@ void TestDataSafety::savedFilesAreUserOnly_data()
     QTest::newRow("readable by all") << 0644 << u"600"_qs;
     QTest::newRow("readable by the group") << 0640 << u"600"_qs;
     QTest::newRow("already user-only") << 0600 << u"600"_qs;
-    QTest::newRow("read-only for the user") << 0400 << u"400"_qs;
+    // Stricter than user-only and still writable: kept.
+    QTest::newRow("write-only for the user") << 0200 << u"200"_qs;
 }
 
 void TestDataSafety::savedFilesAreUserOnly()
