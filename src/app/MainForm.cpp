@@ -663,16 +663,16 @@ void TfrmVantory::aRestoreExecute()
                                                                         backupDefaultExt());
     if (source.isEmpty())
         return;
-    // A file that is no data file never replaces the accounts.
-    QList<RowValues> rows;
+    // A file that is no data file never replaces the accounts; when the data file cannot be written,
+    // the accounts stay as they are, changes not yet saved included.
     QString error;
-    if (!m_provider->parseFile(source, rows, error)) {
-        Platform::showError(error, this);
+    bool notDataFile = false;
+    if (!m_provider->restoreFrom(source, error, &notDataFile)) {
+        Platform::showError(notDataFile ? error : restoreFailed().arg(source, error), this);
         return;
     }
+    tellWriteWarning();
     m_table->close();
-    if (!copyFileAtomically(source, m_provider->fileName(), error))
-        Platform::showError(restoreFailed().arg(source, error), this);
     ResetRowHeight();
     if (!m_table->open())
         Platform::showError(m_table->lastError(), this);

@@ -2,90 +2,134 @@
 
 #include "DataSet.h"
 #include "platform/DirListing.h"
+#include "platform/FolderChain.h"
 
 #include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
-#include <memory>
+#include <cstring>
 #include <vector>
 
 // ---- Folder file counter -------------------------------------------------------------------------
 
 namespace {
 
-// Walks folders depth first without recursion, so a deep tree cannot exhaust the stack, and reuses
-// one listing per depth so that a walk allocates per depth reached, not per folder or per entry.
+// Counts depth first without recursion: a folder's files are counted as it is read, its subfolders'
+// names kept, and then the subfolders are entered one after another. The folders from the top down
+// are held by a FolderChain, which keeps the number of open folders bounded at any depth.
 class FileCounter
 {
 public:
-    explicit FileCounter(const Platform::FolderId &top) { m_path.push_back(top); }
+    FileCounter(qint32 limit, Platform::WalkReport *report) : m_limit(limit), m_report(report) {}
 
-    // Counts every file below the parent's current entry, which is a folder or a link to one.
-    qint64 countBelow(const Platform::DirListing &parent)
+    qint32 count(const QString &folder)
     {
-        if (!enter(parent, 0))
+        if (folder.isEmpty())
             return 0;
-        qint64 count = 0;
-        int depth = 0;
-        while (depth >= 0) {
-            Platform::DirListing &listing = *m_listings[size_t(depth)];
-            if (!listing.next()) {
-                leave(listing);
-                --depth;
-            } else if (!listing.isDirectory()) {
-                ++count;
-            } else if (enter(listing, depth + 1)) {
-                ++depth;
+        if (!m_chain.start(folder)) {
+            if (!Platform::isMissingError(m_chain.error()))
+                unreadable(folder, m_chain.error());
+            return 0;
+        }
+        if (!readDeepest())
+            return FileCountCap;
+        while (m_chain.depth() > 0) {
+            Subfolders &here = m_subfolders[size_t(m_chain.depth() - 1)];
+            if (here.next >= here.names.size()) {
+                m_chain.leave(m_chain.depth() > 1 && hasMore(m_chain.depth() - 2));
+                continue;
+            }
+            const char *name = here.names.constData() + here.next;
+            const QByteArrayView entry(name, qsizetype(strlen(name)));
+            here.next += entry.size() + 1;
+            if (!m_chain.deepest()) {
+                // The folder cannot be opened again (moved or closed meanwhile): its other
+                // subfolders cannot be reached either.
+                unreadable(m_chain.path(), m_chain.error());
+                here.next = here.names.size();
+                continue;
+            }
+            switch (m_chain.enter(entry)) {
+            case Platform::FolderChain::Entered:
+                if (!readDeepest())
+                    return FileCountCap;
+                break;
+            case Platform::FolderChain::Failed:
+                if (!Platform::isMissingError(m_chain.error()))
+                    unreadable(m_chain.path(entry), m_chain.error());
+                break;
+            case Platform::FolderChain::Loop:
+                break;
             }
         }
-        return count;
+        // Two billion files would not fit the count; the cap is the only honest answer then.
+        return qint32(std::min<qint64>(m_count, FileCountCap));
     }
 
 private:
-    bool enter(const Platform::DirListing &parent, int depth)
+    struct Subfolders
     {
-        if (m_listings.size() <= size_t(depth))
-            m_listings.push_back(std::make_unique<Platform::DirListing>());
-        Platform::DirListing &listing = *m_listings[size_t(depth)];
-        if (!listing.openChild(parent))
-            return false;
-        // A link that leads back to a folder on the current path would be walked forever.
-        const Platform::FolderId id = listing.folderId();
-        if (std::find(m_path.cbegin(), m_path.cend(), id) != m_path.cend()) {
-            listing.close();
-            return false;
+        QByteArray names; // NUL-terminated, one after another
+        qsizetype next = 0;
+    };
+
+    bool hasMore(int level) const
+    {
+        const Subfolders &s = m_subfolders[size_t(level)];
+        return s.next < s.names.size();
+    }
+
+    // Counts the files of the folder just entered and keeps its subfolders' names. False as soon as
+    // the count passes the limit.
+    bool readDeepest()
+    {
+        const size_t level = size_t(m_chain.depth() - 1);
+        if (m_subfolders.size() <= level)
+            m_subfolders.resize(level + 1);
+        Subfolders &here = m_subfolders[level];
+        here.names.clear();
+        here.next = 0;
+        Platform::DirListing &listing = *m_chain.deepest(); // open: just entered
+        while (listing.next()) {
+            if (listing.isDirectory()) {
+                const QByteArrayView name = listing.nameBytes();
+                here.names.append(name.data(), name.size());
+                here.names.append('\0');
+            } else if (++m_count > m_limit && m_limit >= 0) {
+                return false;
+            }
         }
-        m_path.push_back(id);
+        if (listing.error() != 0)
+            unreadable(m_chain.path(), listing.error());
         return true;
     }
 
-    void leave(Platform::DirListing &listing)
+    void unreadable(const QString &path, int code)
     {
-        listing.close();
-        m_path.pop_back();
+        if (m_report)
+            m_report->addUnreadable(path, code);
     }
 
-    std::vector<std::unique_ptr<Platform::DirListing>> m_listings;
-    std::vector<Platform::FolderId> m_path;
+    const qint64 m_limit;
+    Platform::WalkReport *const m_report;
+    Platform::FolderChain m_chain;
+    std::vector<Subfolders> m_subfolders; // per level, kept for the next folder at that level
+    qint64 m_count = 0;
 };
 
 } // namespace
 
 qint32 CountFiles(const QString &folder, qint32 limit)
 {
-    Platform::DirListing top;
-    if (folder.isEmpty() || !top.open(folder))
-        return 0;
-    FileCounter counter(top.folderId());
-    qint64 count = 0;
-    while (top.next()) {
-        count += top.isDirectory() ? counter.countBelow(top) : 1;
-        if (limit >= 0 && count > limit)
-            return FileCountCap;
-    }
-    // Two billion files would not fit the count; the cap is the only honest answer then.
-    return qint32(std::min<qint64>(count, FileCountCap));
+    FileCounter counter(limit, nullptr);
+    return counter.count(folder);
+}
+
+qint32 CountFilesReporting(const QString &folder, qint32 limit, Platform::WalkReport &report)
+{
+    FileCounter counter(limit, &report);
+    return counter.count(folder);
 }
 
 QString FileCountText(qint32 count)

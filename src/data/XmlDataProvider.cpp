@@ -142,10 +142,16 @@ bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping 
 
 bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QString &error) const
 {
+    QByteArray data;
+    return readCheckedFile(path, data, rows, error);
+}
+
+bool XmlDataProvider::readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows,
+                                      QString &error) const
+{
     Mapping mapping = builtinMapping();
     if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
         return false;
-    QByteArray data;
     QString reason;
     if (!readRegularFile(path, MaxFileSize, data, reason)) {
         error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, reason), 0, 0);
@@ -157,6 +163,39 @@ bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QSt
         return false;
     }
     rows = std::move(read.rows);
+    return true;
+}
+
+bool XmlDataProvider::restoreFrom(const QString &path, QString &error, bool *notDataFile)
+{
+    if (notDataFile)
+        *notDataFile = false;
+    if (m_fileName.isEmpty()) {
+        error = tr("XMLDataFile must be specified");
+        return false;
+    }
+    QByteArray data;
+    QList<RowValues> rows;
+    if (!readCheckedFile(path, data, rows, error)) {
+        if (notDataFile)
+            *notDataFile = true;
+        return false;
+    }
+    // Everything the data file holds now is about to go: it is kept, whether or not this run
+    // has copied it before.
+    if (QFileInfo::exists(m_fileName)) {
+        const DataFileBackups::Result kept = backups().copyNow();
+        if (!kept.error.isEmpty())
+            m_writeWarning = tr("The backup was restored, but no copy of the data file as it was before could be "
+                                "kept: %1.")
+                                 .arg(kept.error);
+    }
+    SaveFile file(m_fileName);
+    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    m_backups.written();
     return true;
 }
 

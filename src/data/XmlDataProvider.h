@@ -50,6 +50,13 @@ public:
     // replaces the data file).
     bool parseFile(const QString &path, QList<RowValues> &rows, QString &error) const;
 
+    // Replaces the data file with the file at path (Restore). The file is read once, checked as a data
+    // file and its very bytes are written, so what was checked is what arrives; the data file as it
+    // was is copied into the Backups folder first (a copy that cannot be made is told through
+    // takeWriteWarning(), it does not stop the restore). False with the reason when the file is no
+    // data file (*notDataFile set) or the data file cannot be written; either way it is as it was.
+    bool restoreFrom(const QString &path, QString &error, bool *notDataFile = nullptr);
+
     // The encoding the next write uses (the one the data file was read in).
     QByteArray encoding() const { return m_encoding; }
 
@@ -80,6 +87,7 @@ protected:
 private:
     using Mapping = XmlDataLayout;
 
+    bool readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows, QString &error) const;
     bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
     QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
     // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is

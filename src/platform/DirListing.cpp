@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <cstring>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -24,7 +27,26 @@ namespace Platform {
 namespace {
 constexpr qint64 kTicksPerSecond = 10000000;
 constexpr qint64 kUnixEpochInTicks = 116444736000000000LL; // 1970-01-01 counted from 1601-01-01
+std::atomic<qint64> g_readCalls{0};
+
+inline void countRead()
+{
+    g_readCalls.fetch_add(1, std::memory_order_relaxed);
+}
 } // namespace
+
+qint64 DirListing::readCalls()
+{
+    return g_readCalls.load(std::memory_order_relaxed);
+}
+
+void WalkReport::addUnreadable(const QString &path, int code)
+{
+    if (unreadableFolders++ == 0) {
+        firstErrorPath = path;
+        firstErrorReason = qt_error_string(code);
+    }
+}
 
 QChar nativeSeparator()
 {
@@ -73,7 +95,54 @@ bool DirListing::isLink() const
     return m_type == 3;
 }
 
+bool DirListing::nameIsExact() const
+{
+    return isExactName(m_name);
+}
+
+bool isExactName(QByteArrayView name)
+{
+    // ASCII is spelt the same in every encoding a system may use for names, and most names are
+    // ASCII: that is tested eight bytes at a time.
+    const char *p = name.data();
+    const qsizetype n = name.size();
+    quint64 seen = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        memcpy(&word, p + i, 8);
+        seen |= word;
+    }
+    for (; i < n; ++i)
+        seen |= static_cast<unsigned char>(p[i]);
+    if (!(seen & 0x8080808080808080ULL))
+        return true;
+    // Decoding replaces what the encoding cannot represent; only a name that comes back byte for
+    // byte can be given to the system again as part of a path.
+    const QString decoded = decodeEntryName(name);
+#ifdef Q_OS_WIN
+    return decoded.toUtf8() == name;
+#else
+    return QFile::encodeName(decoded) == name;
+#endif
+}
+
 #ifndef Q_OS_WIN
+
+bool isMissingError(int code)
+{
+    return code == ENOENT || code == ENOTDIR;
+}
+
+bool isOutOfHandlesError(int code)
+{
+    return code == EMFILE || code == ENFILE;
+}
+
+int folderChangedError()
+{
+    return ESTALE;
+}
 
 namespace {
 FileTime toFileTime(const struct timespec &ts)
@@ -126,11 +195,12 @@ bool DirListing::isOpen() const
 
 bool DirListing::attach(int fd, const DirListing *parent)
 {
-    if (fd < 0)
+    if (fd < 0) {
+        m_error = errno;
         return false;
+    }
+    m_error = 0;
 #ifdef Q_OS_LINUX
-    if (!m_buffer)
-        m_buffer.reset(new char[kDentsBufferSize]);
     m_fd = fd;
     m_bufferPos = m_bufferEnd = 0;
     m_lastOffset = 0;
@@ -154,6 +224,7 @@ bool DirListing::attach(int fd, const DirListing *parent)
     Q_UNUSED(parent);
     m_dir = fdopendir(fd);
     if (!m_dir) {
+        m_error = errno;
         ::close(fd);
         return false;
     }
@@ -165,8 +236,10 @@ bool DirListing::attach(int fd, const DirListing *parent)
 bool DirListing::open(const QString &folder)
 {
     close();
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
+        m_error = ENOENT;
         return false;
+    }
     const QByteArray path = QFile::encodeName(folder);
     return attach(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
@@ -174,8 +247,10 @@ bool DirListing::open(const QString &folder)
 bool DirListing::openChild(const DirListing &parent)
 {
     close();
-    if (parent.m_fd < 0 || parent.m_name.isEmpty())
+    if (parent.m_fd < 0 || parent.m_name.isEmpty()) {
+        m_error = EBADF;
         return false;
+    }
     // m_name views a NUL-terminated dirent name.
     return attach(openat(parent.m_fd, parent.m_name.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), &parent);
 }
@@ -207,8 +282,13 @@ bool DirListing::next()
                 m_atEnd = true;
             if (m_atEnd)
                 break;
+            if (!m_buffer)
+                m_buffer.reset(new char[kDentsBufferSize]);
             const long n = syscall(SYS_getdents64, m_fd, m_buffer.get(), kDentsBufferSize);
+            countRead();
             if (n <= 0) {
+                if (n < 0)
+                    m_error = errno;
                 m_atEnd = true;
                 break;
             }
@@ -234,7 +314,15 @@ bool DirListing::next()
 {
     if (!m_dir)
         return false;
-    while (const dirent *e = readdir(static_cast<DIR *>(m_dir))) {
+    for (;;) {
+        errno = 0;
+        const dirent *e = readdir(static_cast<DIR *>(m_dir));
+        countRead();
+        if (!e) {
+            if (errno != 0)
+                m_error = errno;
+            break;
+        }
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
@@ -352,8 +440,10 @@ bool DirListing::infoOf(QByteArrayView name, EntryInfo &out) const
 bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
 {
     close();
-    if (parent.m_fd < 0 || name.isEmpty())
+    if (parent.m_fd < 0 || name.isEmpty()) {
+        m_error = EBADF;
         return false;
+    }
     const CName cname(name);
     return attach(openat(parent.m_fd, cname.get(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), &parent);
 }
@@ -433,9 +523,18 @@ void FileCloser::flush()
 bool ReadOnlyFile::finishOpen()
 {
     struct stat st;
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        m_error = errno;
         return false;
-    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    }
+    m_error = 0;
+    if (fstat(m_fd, &st) != 0) {
+        m_error = errno;
+        close();
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         close();
         return false;
     }
@@ -461,6 +560,7 @@ bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool kn
     const CName cname(name);
     m_fd = openat(folder.m_fd, cname.get(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (knownRegular && m_fd >= 0) {
+        m_error = 0;
         // One system call less per file: on Linux a read of a regular file gives less than asked
         // only at its end.
         m_size = -1;
@@ -558,16 +658,22 @@ bool DirListing::isOpen() const
 bool DirListing::open(const QString &folder)
 {
     close();
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
+        m_error = ERROR_PATH_NOT_FOUND;
         return false;
+    }
     m_path = QDir::toNativeSeparators(folder);
     if (!endsWithSeparator(m_path))
         m_path += u'\\';
     const QString pattern = m_path + u'*';
     HANDLE h = FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic,
                                 findData(m_findData), FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE)
+    countRead();
+    if (h == INVALID_HANDLE_VALUE) {
+        m_error = int(GetLastError());
         return false;
+    }
+    m_error = 0;
     m_handle = h;
     m_first = true;
     return true;
@@ -585,16 +691,43 @@ bool DirListing::next()
     if (!m_handle)
         return false;
     for (;;) {
-        if (!m_first && !FindNextFileW(static_cast<HANDLE>(m_handle), findData(m_findData))) {
-            m_name = {};
-            return false;
+        if (!m_first) {
+            const BOOL more = FindNextFileW(static_cast<HANDLE>(m_handle), findData(m_findData));
+            countRead();
+            if (!more) {
+                const DWORD code = GetLastError();
+                if (code != ERROR_NO_MORE_FILES)
+                    m_error = int(code);
+                m_name = {};
+                return false;
+            }
         }
         m_first = false;
         const WIN32_FIND_DATAW *fd = findData(m_findData);
         const wchar_t *n = fd->cFileName;
         if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)))
             continue;
-        m_nameBuffer = QString::fromWCharArray(n).toUtf8();
+        const QString wide = QString::fromWCharArray(n);
+        if (wide.isValidUtf16()) {
+            m_nameBuffer = wide.toUtf8();
+        } else {
+            // An unpaired surrogate gets the three bytes UTF-8 would give it if it could: no
+            // valid UTF-8, so isExactName() tells the name apart.
+            m_nameBuffer.clear();
+            for (const QChar c : wide) {
+                const char16_t u = c.unicode();
+                if (u < 0x80) {
+                    m_nameBuffer += char(u);
+                } else if (u < 0x800) {
+                    m_nameBuffer += char(0xC0 | (u >> 6));
+                    m_nameBuffer += char(0x80 | (u & 0x3F));
+                } else {
+                    m_nameBuffer += char(0xE0 | (u >> 12));
+                    m_nameBuffer += char(0x80 | ((u >> 6) & 0x3F));
+                    m_nameBuffer += char(0x80 | (u & 0x3F));
+                }
+            }
+        }
         m_name = QByteArrayView(m_nameBuffer);
         const DWORD a = fd->dwFileAttributes;
         m_type = (a & FILE_ATTRIBUTE_REPARSE_POINT) ? 3 : (a & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
@@ -670,8 +803,24 @@ bool DirListing::infoOf(QByteArrayView name, EntryInfo &out) const
 
 bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
 {
-    if (!parent.m_handle || name.isEmpty())
+    if (!parent.m_handle || name.isEmpty()) {
+        close();
+        m_error = ERROR_INVALID_HANDLE;
         return false;
+    }
+    if (name == QByteArrayView("..")) {
+        // The parent's path without its last folder, so that paths do not grow with each way back.
+        QString path = parent.m_path;
+        path.chop(1);
+        const qsizetype cut = path.lastIndexOf(u'\\');
+        if (cut < 0) {
+            close();
+            m_error = ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+        path.truncate(cut + 1);
+        return open(path);
+    }
     const QString path = parent.m_path + QString::fromUtf8(name);
     return open(path);
 }
@@ -679,6 +828,21 @@ bool DirListing::openAt(const DirListing &parent, QByteArrayView name)
 QString decodeEntryName(QByteArrayView name)
 {
     return QString::fromUtf8(name);
+}
+
+bool isMissingError(int code)
+{
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY;
+}
+
+bool isOutOfHandlesError(int code)
+{
+    return code == ERROR_TOO_MANY_OPEN_FILES || code == ERROR_NO_SYSTEM_RESOURCES;
+}
+
+int folderChangedError()
+{
+    return ERROR_PATH_NOT_FOUND;
 }
 
 ReadOnlyFile::~ReadOnlyFile()
@@ -719,6 +883,7 @@ bool ReadOnlyFile::finishOpen()
     LARGE_INTEGER size;
     if (!m_handle)
         return false;
+    m_error = 0;
     if (GetFileType(static_cast<HANDLE>(m_handle)) != FILE_TYPE_DISK
         || !GetFileSizeEx(static_cast<HANDLE>(m_handle), &size)) {
         close();
@@ -737,8 +902,10 @@ bool ReadOnlyFile::open(const QString &path)
     HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        m_error = int(GetLastError());
         return false;
+    }
     m_handle = h;
     return finishOpen();
 }

@@ -62,20 +62,28 @@ public:
     DirListing &operator=(const DirListing &) = delete;
 
     // Opens a folder by path (with or without a trailing separator). False when it is no folder or
-    // cannot be listed.
+    // cannot be listed; error() says why.
     bool open(const QString &folder);
     // Opens the parent's current entry as a folder (openat on POSIX: no path is built).
     bool openChild(const DirListing &parent);
     void close();
     bool isOpen() const;
 
-    // Advances to the next entry; "." and ".." are skipped. False at the end.
+    // Advances to the next entry; "." and ".." are skipped. False at the end, and when reading the
+    // folder failed (error() is then not 0).
     bool next();
 
-    // The current entry's name: raw bytes on POSIX (the file system's encoding), UTF-8 on Windows.
+    // The system's error code of the last open or read that failed, 0 when none did since the
+    // folder was opened.
+    int error() const { return m_error; }
+
+    // The current entry's name: raw bytes on POSIX (the file system's encoding), UTF-8 on Windows
+    // (where an unpaired surrogate, which UTF-8 cannot carry, is spelt as if it could).
     QByteArrayView nameBytes() const { return m_name; }
     // The current entry's name decoded for display and path building.
     QString name() const;
+    // isExactName() of the current entry's name.
+    bool nameIsExact() const;
     bool isHidden() const;
     // True for folders and links to folders; resolves unknown types with a stat.
     bool isDirectory();
@@ -92,7 +100,8 @@ public:
     FolderId folderId() const;
 
     // Opens the entry called name of the open folder parent as a folder (openat on POSIX: no path
-    // is built). name is an entry name as nameBytes() gave it, possibly after the parent moved on.
+    // is built). name is an entry name as nameBytes() gave it, possibly after the parent moved on,
+    // or ".." for the parent's parent.
     bool openAt(const DirListing &parent, QByteArrayView name);
     // True when info() of the current entry costs no further system call (always on Windows,
     // where the listing carries it; on POSIX once isDirectory() or info() has done the stat).
@@ -102,11 +111,16 @@ public:
     // path. False when it fails.
     bool infoOf(QByteArrayView name, EntryInfo &out) const;
 
+    // Reads of folder records made by every listing of the process so far (getdents64 calls on
+    // Linux, readdir or FindNextFile calls elsewhere): lets tests see how much of a folder was read.
+    static qint64 readCalls();
+
 private:
     friend class ReadOnlyFile;
     bool statEntry();
 
     QByteArrayView m_name;
+    int m_error = 0;
     int m_type = 0;           // 0 unknown, 1 file, 2 folder, 3 link, 4 other
     int m_statState = 0;      // 0 not done, 1 done, -1 failed
     EntryInfo m_info;
@@ -121,7 +135,8 @@ private:
     int m_fd = -1; // the open folder
 #ifdef Q_OS_LINUX
     // getdents64 straight into a buffer of our own: no DIR, so none of the fstat and fcntl calls
-    // that fdopendir makes per folder. The folder's identity is taken once when it is opened.
+    // that fdopendir makes per folder. The folder's identity is taken once when it is opened. The
+    // buffer is made at the first read, so a listing only opened to reach a folder below costs none.
     std::unique_ptr<char[]> m_buffer;
     int m_bufferPos = 0;
     int m_bufferEnd = 0;
@@ -137,6 +152,36 @@ private:
 
 // Decodes an entry name as nameBytes() gives it.
 QString decodeEntryName(QByteArrayView name);
+// True when decodeEntryName(name) is an exact spelling of the entry's name: encoded again it gives
+// the very bytes the listing gave, so a path built with it leads to the entry. False for names that
+// are not valid in the system's encoding (bytes that are no UTF-8 on Linux, unpaired surrogates on
+// Windows), which decoding replaces.
+bool isExactName(QByteArrayView name);
+
+// True when the error code of a failed open says that there is no such folder (any more): nothing
+// there was missed.
+bool isMissingError(int code);
+// True when the error code says that the process (or the system) has no more files to open.
+bool isOutOfHandlesError(int code);
+// The error code for a folder that is no longer the one that was there (moved or replaced).
+int folderChangedError();
+
+// What a walk over folders had to leave out, for the user to be told. The walk goes on past each.
+struct WalkReport
+{
+    // Entries whose names have no exact spelling (see DirListing::nameIsExact): nothing with such a
+    // name can be reached by a path, so they were left out; a folder counts once, with all it holds.
+    qint64 skippedNames = 0;
+    // Folders that could not be opened or read to the end (no permission, an input/output error,
+    // moved away while being walked...).
+    qint64 unreadableFolders = 0;
+    // The first of those folders and the system's reason.
+    QString firstErrorPath;
+    QString firstErrorReason;
+
+    bool isComplete() const { return skippedNames == 0 && unreadableFolders == 0; }
+    void addUnreadable(const QString &path, int code);
+};
 
 // Closes files in batches. On Linux the descriptors handed over one after another are mostly
 // consecutive numbers (the lowest free one is always taken), and each run of them is closed with
@@ -183,10 +228,13 @@ public:
     qint64 size() const { return m_size; }
     // Reads up to count bytes; fewer only at the end of the file. -1 on an error.
     qint64 read(char *data, qint64 count);
+    // The system's error code of the last open that failed.
+    int error() const { return m_error; }
 
 private:
     bool finishOpen();
     qint64 m_size = 0;
+    int m_error = 0;
 #ifdef Q_OS_WIN
     void *m_handle = nullptr;
 #else

@@ -57,7 +57,7 @@ QStringView drivePart(QStringView path, PathStyle style)
     if (path.size() >= 2 && path[1] == u':')
         return path.left(2);
     if (path.size() >= 2 && style.isDelimiter(path[0]) && style.isDelimiter(path[1])) {
-        // As the framework's ExtractFileDrive: up to, not including, the delimiter after the share.
+        // A share: up to, not including, the delimiter after the share's name.
         qsizetype i = 2, delimiters = 0;
         while (i < path.size() - 1 && delimiters < 2) {
             if (style.isDelimiter(path[i]))
@@ -339,7 +339,8 @@ TDateTime FileTimeToLocalDateTime(Platform::FileTime fileTime)
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toLocalTime();
     const double days = double(QDate(1899, 12, 30).daysTo(local.date()));
     const double time = double(local.time().msecsSinceStartOfDay()) / 86400000.0;
-    // The framework's encoding of days before 30 December 1899: the time counts away from zero.
+    // Before 30 December 1899 the days are negative and the time of day counts away from zero
+    // (-1.25 is 29 December, 06:00), so the whole part is still the day.
     return days >= 0 ? days + time : days - time;
 }
 

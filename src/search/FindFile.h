@@ -12,6 +12,14 @@
 // Choices made on purpose:
 // - Link loops: the walk never enters a folder that is already on its current path (same device
 //   and inode, or volume and file index) instead of walking on until the path is too long.
+// - Any depth: the walk keeps its own stack (no recursion) and at most a few dozen folders open
+//   (each opened relative to its parent), so a tree tens of thousands of levels deep is walked
+//   whole on a small stack under the usual limit of open files. Paths reported from down there may
+//   be longer than the system takes as a path.
+// - Only paths that lead to the entry are reported: an entry whose name the system's encoding
+//   cannot spell back byte for byte (a name that is no UTF-8 on Linux) is left out, a folder with
+//   all it holds, and counted in Report(); so is every folder that could not be opened or read. The
+//   walk goes on past both.
 // - Sizes are 64-bit throughout: the content test reads files of 2 GiB and more whole, and the
 //   size test compares the full size with its unsigned 32-bit bounds (taking only the low 32
 //   bits of the size would let a 4 GiB + 500 byte file pass Max = 1000).
@@ -31,6 +39,9 @@
 // - An entry of Location or Included whose folder part is empty names no folder and adds no
 //   target (the platform would search the current directory).
 // - StopSearch raises the worker's terminate flag before the abort event, not after it.
+// - The component owns its worker and frees it once the thread has ended. Destroyed during a
+//   threaded search, it stops the worker and waits for it without handling any event meanwhile;
+//   the worker's pending event is dropped, and no handler runs after the destructor.
 // - TSearchRec gives size, times and the read-only bit on demand; it is valid during the call it
 //   is handed to.
 
@@ -42,6 +53,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -431,8 +443,17 @@ public:
 
     bool Searching() const { return m_searching; }
     bool StopRequested() const { return m_stopRequested; }
-    // Level of the folder being walked (1 = the target folder).
-    quint16 Depth() const { return m_depth; }
+    // Level of the folder being walked (1 = the target folder; levels beyond 65535 read as 65535),
+    // 0 when no search runs. May be read from any thread; in a handler it is the level of the
+    // folder the event is about.
+    quint16 Depth() const { return m_depth.load(std::memory_order_relaxed); }
+    // What the current or last search had to leave out, for the user to be told: entries whose
+    // names have no exact spelling in the system's encoding (never reported: a path built with the
+    // decoded name would lead nowhere; a folder counts once, with all it holds) and folders that
+    // could not be opened or read to the end (with the first one's path, spelt as the folder
+    // events spell folders, and the system's reason). Emptied when a search begins; complete when
+    // OnSearchFinish runs. Read it on the thread that runs the search's events.
+    const Platform::WalkReport &Report() const { return m_report; }
 
     // Begins a search with the current criteria; nothing while Searching. In-line it returns when
     // the search has ended (an error raised by a handler still ends it, with the finish event,
@@ -472,15 +493,16 @@ private:
     bool m_searching = false;
     bool m_stopRequested = false;
     bool m_destroying = false;
-    quint16 m_depth = 0;
-    TSearchThread *m_worker = nullptr;
+    std::atomic<quint16> m_depth{0}; // written by the walk, on the worker in a threaded search
+    std::unique_ptr<TSearchThread> m_worker;
     std::unique_ptr<TTargetSearch> m_targets;
-    TTargetFolder *m_activeFolder = nullptr;
+    Platform::WalkReport m_report;
 };
 
-// The worker of a threaded search: one per search, frees itself when its run method has ended.
-// Every folder event and file-match event is handed to the GUI thread synchronously
-// (BlockingQueuedConnection) and the worker waits until the handler has run.
+// The worker of a threaded search: one per search, owned by its component, which frees it when
+// the run method has ended (on the end notification, or in its destructor after a stop). Every
+// folder event and file-match event is handed to the GUI thread synchronously and the worker waits
+// until the handler has run.
 class TSearchThread : public QThread
 {
     Q_OBJECT
@@ -492,13 +514,24 @@ public:
 protected:
     void run() override;
 
+private Q_SLOTS:
+    void drainHandOff();
+
 private:
     friend class WorkerEvents;
+    friend class TFindFile;
+    // No hand-off runs from now on: a call the worker waits for (or makes later) returns at once,
+    // without its handler. On the GUI thread.
+    void closeHandOff();
+    // Waits until the thread has ended (its run method returned). On the GUI thread.
+    void waitForEnd();
+    std::atomic<bool> m_ended{false};
     std::unique_ptr<SearchDetail::GuiHandOff> m_handOff;
     TFolderIgnore handOffFolderChange(const QString &folder);
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);
 
     TFindFile *Finder;
+    Platform::WalkReport m_report; // the walk's own, handed to Finder when the worker has ended
     const QString *CurrentFolder = nullptr;
     TFolderIgnore FolderAction = fiNone;
     const TSearchRec *CurrentEntry = nullptr;

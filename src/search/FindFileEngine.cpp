@@ -3,9 +3,8 @@
 
 #include "search/SearchWalk.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
+#include <QMetaMethod>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -137,14 +136,17 @@ TFindFile::TFindFile(QObject *owner)
 TFindFile::~TFindFile()
 {
     m_destroying = true;
-    if (m_searching) {
-        StopSearch();
-        // The worker may be waiting for a hand-off; keep dispatching until its end notification
-        // has run. (An in-line search cannot be running here unless a handler destroys its own
-        // component, which is not supported.)
-        while (m_searching && m_worker)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
+    if (!m_worker)
+        return;
+    // A stop request, then the worker's end awaited right here. The hand-off stops taking calls
+    // first, so a worker waiting for one (or about to) goes on at once without its handler having
+    // run, sees the stop and ends: no event of the application is handled inside this destructor,
+    // and no handler runs after it. (A handler that destroys its own component, in either mode,
+    // is not supported.)
+    StopSearch();
+    m_worker->closeHandOff();
+    m_worker->waitForEnd();
+    m_worker.reset();
 }
 
 void TFindFile::StartSearch()
@@ -153,6 +155,7 @@ void TFindFile::StartSearch()
         return;
     m_searching = true;
     m_stopRequested = false;
+    m_report = Platform::WalkReport();
     try {
         m_targets = std::make_unique<TTargetSearch>(*m_criteria);
         FireSearchBegin();
@@ -161,7 +164,7 @@ void TFindFile::StartSearch()
         throw;
     }
     if (m_threaded) {
-        m_worker = new TSearchThread(this);
+        m_worker = std::make_unique<TSearchThread>(this);
         return;
     }
     try {
@@ -178,7 +181,7 @@ void TFindFile::StartSearch()
 void TFindFile::SearchTargets()
 {
     InlineEvents events(this);
-    SearchDetail::SearchWalk walk(*m_targets, events, m_depth, m_activeFolder);
+    SearchDetail::SearchWalk walk(*m_targets, events, m_depth, m_report);
     walk.run();
 }
 
@@ -190,7 +193,6 @@ void TFindFile::End()
         ~Cleanup()
         {
             finder->m_targets.reset();
-            finder->m_activeFolder = nullptr;
             finder->m_searching = false;
         }
     } cleanup{this};
@@ -199,7 +201,12 @@ void TFindFile::End()
 
 void TFindFile::ThreadTerminated()
 {
-    m_worker = nullptr;
+    if (!m_worker)
+        return;
+    // The run method has returned; the thread is about to end, if it has not yet.
+    m_worker->waitForEnd();
+    m_report = m_worker->m_report;
+    m_worker.reset();
     End();
 }
 
@@ -265,19 +272,29 @@ namespace SearchDetail {
 class GuiHandOff
 {
 public:
-    explicit GuiHandOff(QObject *context)
-        : m_context(context)
-        , m_spin(std::thread::hardware_concurrency() > 1)
+    // drain: a slot of context (an object of the GUI thread) that calls drain(). The worker posts
+    // a call of it rather than a call of a function object of its own: nothing of the worker's
+    // memory travels inside the event, so all it hands over is ordered by the atomics below, which
+    // a race checker sees (the event queue's lock, inside the library, it may not).
+    GuiHandOff(QObject *context, QMetaMethod drain)
+        : m_context(context), m_drain(drain), m_spin(std::thread::hardware_concurrency() > 1)
     {
     }
 
-    // On the worker.
+    // On the worker. Returns when work has run on the GUI thread, or at once, without running it,
+    // once the hand-off is closed.
     void call(const std::function<void()> &work)
     {
         const unsigned ticket = m_done.load(std::memory_order_acquire);
         m_pending.store(&work, std::memory_order_seq_cst);
-        if (!m_listening.load(std::memory_order_seq_cst))
-            QMetaObject::invokeMethod(m_context, [this] { drain(); }, Qt::QueuedConnection);
+        // Either this sees the hand-off closed, or close() sees the call pending (both are
+        // sequentially consistent); whoever takes the call back owns its completion.
+        if (m_closed.load(std::memory_order_seq_cst)) {
+            if (m_pending.exchange(nullptr, std::memory_order_acq_rel) == &work)
+                return;
+        } else if (!m_listening.load(std::memory_order_seq_cst)) {
+            m_drain.invoke(m_context, Qt::QueuedConnection);
+        }
         if (m_spin) {
             const auto until = Clock::now() + WorkerWatch;
             while (m_done.load(std::memory_order_acquire) == ticket && Clock::now() < until)
@@ -287,37 +304,12 @@ public:
             m_done.wait(ticket, std::memory_order_acquire);
     }
 
-private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr auto GuiWatch = std::chrono::microseconds(200);
-    static constexpr auto WorkerWatch = std::chrono::microseconds(50);
-    static constexpr auto GuiSlice = std::chrono::milliseconds(8);
-
-    static void relax()
+    // On the GUI thread: no call runs from now on; a worker waiting for one goes on at once.
+    void close()
     {
-#if defined(__SSE2__) || defined(_M_X64)
-        _mm_pause();
-#else
-        std::this_thread::yield();
-#endif
-    }
-
-    bool runPending()
-    {
-        const std::function<void()> *work = m_pending.exchange(nullptr, std::memory_order_acq_rel);
-        if (!work)
-            return false;
-        struct Done
-        {
-            std::atomic<unsigned> &done;
-            ~Done()
-            {
-                done.fetch_add(1, std::memory_order_release);
-                done.notify_all();
-            }
-        } signal{m_done};
-        (*work)();
-        return true;
+        m_closed.store(true, std::memory_order_seq_cst);
+        if (m_pending.exchange(nullptr, std::memory_order_acq_rel))
+            complete();
     }
 
     // On the GUI thread.
@@ -342,13 +334,52 @@ private:
             // A call may have come in while we stopped listening; it posted no wake-up then.
         } while (m_pending.load(std::memory_order_seq_cst) && Clock::now() <= sliceEnd);
         if (m_pending.load(std::memory_order_seq_cst))
-            QMetaObject::invokeMethod(m_context, [this] { drain(); }, Qt::QueuedConnection);
+            m_drain.invoke(m_context, Qt::QueuedConnection);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto GuiWatch = std::chrono::microseconds(200);
+    static constexpr auto WorkerWatch = std::chrono::microseconds(50);
+    static constexpr auto GuiSlice = std::chrono::milliseconds(8);
+
+    static void relax()
+    {
+#if defined(__SSE2__) || defined(_M_X64)
+        _mm_pause();
+#else
+        std::this_thread::yield();
+#endif
+    }
+
+    void complete()
+    {
+        m_done.fetch_add(1, std::memory_order_release);
+        m_done.notify_all();
+    }
+
+    bool runPending()
+    {
+        if (m_closed.load(std::memory_order_seq_cst))
+            return false;
+        const std::function<void()> *work = m_pending.exchange(nullptr, std::memory_order_acq_rel);
+        if (!work)
+            return false;
+        struct Done
+        {
+            GuiHandOff *handOff;
+            ~Done() { handOff->complete(); }
+        } signal{this};
+        (*work)();
+        return true;
     }
 
     QObject *m_context;
+    QMetaMethod m_drain;
     const bool m_spin;
     std::atomic<const std::function<void()> *> m_pending{nullptr};
     std::atomic<bool> m_listening{false};
+    std::atomic<bool> m_closed{false};
     std::atomic<unsigned> m_done{0};
 };
 
@@ -373,31 +404,54 @@ QThread::Priority toQtPriority(TThreadPriority p)
 } // namespace
 
 TSearchThread::TSearchThread(TFindFile *finder)
-    : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(this))
-    , Finder(finder)
+    : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(
+          this, staticMetaObject.method(staticMetaObject.indexOfSlot("drainHandOff()")))),
+      Finder(finder)
 {
-    // Freed by itself once its run method has ended; the end notification runs on the GUI thread.
+    // The end notification runs on the GUI thread, which then waits for the thread's very end and
+    // frees it.
     connect(this, &QThread::finished, finder, &TFindFile::ThreadTerminated, Qt::QueuedConnection);
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
     start(toQtPriority(finder->m_threadPriority));
 }
 
 TSearchThread::~TSearchThread() = default;
 
+void TSearchThread::closeHandOff()
+{
+    m_handOff->close();
+}
+
+void TSearchThread::drainHandOff()
+{
+    m_handOff->drain();
+}
+
+void TSearchThread::waitForEnd()
+{
+    wait();
+    // Pairs with the release at the end of run(): the walk's last reads of Targets and its report
+    // come before whatever the GUI thread does next, by our own ordering, not only by the thread
+    // library's wait.
+    while (!m_ended.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
+}
+
 void TSearchThread::run()
 {
     try {
         WorkerEvents events(this);
-        SearchDetail::SearchWalk walk(*Finder->m_targets, events, Finder->m_depth, Finder->m_activeFolder);
+        SearchDetail::SearchWalk walk(*Finder->m_targets, events, Finder->m_depth, m_report);
         walk.run();
     } catch (...) {
         // An error raised by a handler ends the run method; it is not reported.
     }
+    m_ended.store(true, std::memory_order_release);
 }
 
 TFolderIgnore TSearchThread::handOffFolderChange(const QString &folder)
 {
     CurrentFolder = &folder;
+    FolderAction = fiThisAndSubfolders; // the answer when the hand-off is closed: nothing more here
     std::exception_ptr error;
     m_handOff->call([this, &error] {
         try {

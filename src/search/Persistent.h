@@ -6,9 +6,9 @@
 
 // A persistent-object base: an object whose values can be copied from
 // another of its class with a virtual Assign. Copying from an object of another class (or from
-// none) raises the framework's assignment error.
+// none) raises an assignment error (EConvertError).
 
-// The framework's conversion error, carrying its message text.
+// The error of a failed conversion or assignment, carrying its message text.
 class EConvertError : public std::exception
 {
 public:

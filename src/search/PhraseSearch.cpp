@@ -201,8 +201,15 @@ bool PhraseSearcher::containsAt(const Platform::DirListing &folder, QByteArrayVi
     if (m_phrase.isEmpty())
         return true;
     Platform::ReadOnlyFile file;
-    if (!file.openAt(folder, name, knownRegular))
-        return false;
+    if (!file.openAt(folder, name, knownRegular)) {
+        if (!Platform::isOutOfHandlesError(file.error()))
+            return false;
+        // The files read before, waiting to be closed in a batch, hold what the process may open:
+        // closed now, they make room for this one.
+        m_closer->flush();
+        if (!file.openAt(folder, name, knownRegular))
+            return false;
+    }
     const bool found = contains(file);
     file.close(*m_closer);
     return found;

@@ -1,39 +1,13 @@
 #include "SearchWalk.h"
 
+#include <algorithm>
+
 namespace SearchDetail {
 
-namespace {
-// Decreases the depth on every way out of SearchFolder, an escaping error included.
-class DepthGuard
-{
-public:
-    explicit DepthGuard(quint16 &depth)
-        : m_depth(depth)
-    {
-        ++m_depth;
-    }
-    ~DepthGuard() { --m_depth; }
-    DepthGuard(const DepthGuard &) = delete;
-    DepthGuard &operator=(const DepthGuard &) = delete;
-
-private:
-    quint16 &m_depth;
-};
-
-#ifdef Q_OS_WIN
-constexpr bool kCheckEveryFolder = false; // only reparse points can lead back; ids cost a handle
-#else
-constexpr bool kCheckEveryFolder = true;  // bind mounts lead back without a link; ids cost an fstat
-#endif
-} // namespace
-
-SearchWalk::SearchWalk(const TTargetSearch &targets, WalkEvents &events, quint16 &depth,
-                       TTargetFolder *&activeFolder)
-    : m_targets(targets)
-    , m_events(events)
-    , m_depth(depth)
-    , m_activeFolder(activeFolder)
-    , m_delimiter(PathStyle::native().delimiter())
+SearchWalk::SearchWalk(const TTargetSearch &targets, WalkEvents &events, std::atomic<quint16> &depth,
+                       Platform::WalkReport &report)
+    : m_targets(targets), m_events(events), m_depth(depth), m_report(report),
+      m_delimiter(PathStyle::native().delimiter())
 {
     // The read-only bit needs a stat on POSIX; it can change the answer only when the stored set
     // lacks it or the match is exact. The other bits come with the listing.
@@ -49,42 +23,132 @@ SearchWalk::SearchWalk(const TTargetSearch &targets, WalkEvents &events, quint16
 
 SearchWalk::~SearchWalk() = default;
 
-SearchWalk::Level &SearchWalk::level(size_t index)
+void SearchWalk::publishDepth(size_t level)
 {
-    while (m_levels.size() <= index)
-        m_levels.push_back(std::make_unique<Level>());
-    return *m_levels[index];
+    // Depth is 16 bits wide; deeper levels read as the deepest it can tell.
+    m_depth.store(quint16(std::min<size_t>(level, 0xFFFF)), std::memory_order_relaxed);
 }
 
 void SearchWalk::run()
 {
+    struct Reset
+    {
+        SearchWalk *walk;
+        ~Reset()
+        {
+            walk->m_chain.clear();
+            walk->publishDepth(0);
+        }
+    } reset{this};
     const TTargetFolderList &folders = m_targets.Folders;
-    for (int i = folders.Count() - 1; i >= 0 && !m_events.stopPending(); --i) {
-        TTargetFolder *folder = folders.Folders(i);
-        PreparedTarget prepared;
-        prepared.masks.reserve(size_t(folder->Masks.size()));
-        for (const QString &mask : folder->Masks)
-            prepared.masks.emplace_back(mask);
-        m_prepared = &prepared;
-        m_depth = 0;
-        m_activeFolder = folder;
-        Level &top = level(0);
-        top.path = folder->Path;
-        top.idKnown = false;
-        top.listing.close();
-        if (!folder->Path.isEmpty())
-            top.listing.open(folder->Path);
-        searchFolder(0);
-        top.listing.close();
-        m_prepared = nullptr;
+    for (int i = folders.Count() - 1; i >= 0 && !m_events.stopPending(); --i)
+        walkTarget(*folders.Folders(i));
+}
+
+void SearchWalk::walkTarget(const TTargetFolder &folder)
+{
+    m_masks.clear();
+    m_masks.reserve(size_t(folder.Masks.size()));
+    for (const QString &mask : folder.Masks)
+        m_masks.emplace_back(mask);
+    m_active = &folder;
+    m_path = folder.Path;
+    publishDepth(0);
+    if (folder.Path.isEmpty() || !m_chain.start(folder.Path)) {
+        if (!folder.Path.isEmpty() && !Platform::isMissingError(m_chain.error()))
+            m_report.addUnreadable(folder.Path, m_chain.error());
+        // Entered all the same: its folder event fires, and nothing in it can be listed.
+        publishDepth(1);
+        m_events.folderChange(m_path);
+        publishDepth(0);
+        return;
+    }
+    if (m_levels.empty())
+        m_levels.emplace_back();
+    m_levels.front().pathLength = m_path.size();
+    enterFolder(0);
+
+    // Depth first without recursion: the deepest level's next subfolder, or back up a level.
+    while (m_chain.depth() > 0) {
+        const size_t index = size_t(m_chain.depth() - 1);
+        Level &here = m_levels[index];
+        if (!here.doSubfolders || m_events.stopPending()) {
+            leaveFolder();
+            continue;
+        }
+        while (here.next < here.entries.size() && !here.entries[here.next].isDirectory)
+            ++here.next;
+        if (here.next == here.entries.size()) {
+            leaveFolder();
+            continue;
+        }
+        Entry &entry = here.entries[here.next++];
+        if (!hasExactName(here, entry)) {
+            countSkipped(entry);
+            continue;
+        }
+        if (!m_chain.deepest()) {
+            // This folder cannot be opened again (moved or closed meanwhile): none of its other
+            // subfolders can be reached either.
+            m_report.addUnreadable(m_path, m_chain.error());
+            here.doSubfolders = false;
+            continue;
+        }
+        const QByteArrayView name(here.names.constData() + entry.nameOffset, entry.nameLength);
+        const Platform::FolderChain::EnterResult entered = m_chain.enter(name);
+        if (entered == Platform::FolderChain::Loop)
+            continue; // already on the current path: entering it would never end
+        m_path.truncate(here.pathLength);
+        m_path += Platform::decodeEntryName(name);
+        m_path += m_delimiter;
+        if (entered == Platform::FolderChain::Failed) {
+            if (!Platform::isMissingError(m_chain.error()))
+                m_report.addUnreadable(m_path, m_chain.error());
+            publishDepth(index + 2);
+            m_events.folderChange(m_path);
+            publishDepth(index + 1);
+            m_path.truncate(here.pathLength);
+            continue;
+        }
+        if (m_levels.size() <= index + 1)
+            m_levels.emplace_back();
+        m_levels[index + 1].pathLength = m_path.size();
+        enterFolder(index + 1);
     }
 }
 
-void SearchWalk::readEntries(Level &lvl)
+void SearchWalk::leaveFolder()
 {
-    lvl.entries.clear();
-    lvl.names.clear();
-    Platform::DirListing &listing = lvl.listing;
+    const size_t index = size_t(m_chain.depth() - 1);
+    bool parentNeeded = false;
+    if (index > 0) {
+        const Level &parent = m_levels[index - 1];
+        parentNeeded = parent.doSubfolders && parent.next < parent.entries.size();
+        m_path.truncate(parent.pathLength);
+    }
+    m_chain.leave(parentNeeded);
+    publishDepth(index);
+}
+
+bool SearchWalk::hasExactName(const Level &lvl, Entry &entry)
+{
+    if (entry.exactName < 0) {
+        const QByteArrayView name(lvl.names.constData() + entry.nameOffset, entry.nameLength);
+        entry.exactName = Platform::isExactName(name) ? 1 : 0;
+    }
+    return entry.exactName != 0;
+}
+
+void SearchWalk::countSkipped(Entry &entry)
+{
+    if (!entry.skipCounted) {
+        entry.skipCounted = true;
+        ++m_report.skippedNames;
+    }
+}
+
+void SearchWalk::readEntries(Level &lvl, Platform::DirListing &listing)
+{
     while (listing.next()) {
         const QByteArrayView name = listing.nameBytes();
         Entry e;
@@ -110,9 +174,11 @@ void SearchWalk::readEntries(Level &lvl)
         }
         lvl.entries.push_back(e);
     }
+    if (listing.error() != 0)
+        m_report.addUnreadable(m_path, listing.error());
 }
 
-bool SearchWalk::accept(Level &lvl, const Entry &entry, const TSearchRec &record)
+bool SearchWalk::accept(Platform::DirListing &listing, const Entry &entry, const TSearchRec &record)
 {
     // The order of AcceptFile: attributes, size, times, exclusions, contents.
     const quint32 attributes = m_needFullAttributes ? record.Attr() : record.ListingAttr();
@@ -120,102 +186,70 @@ bool SearchWalk::accept(Level &lvl, const Entry &entry, const TSearchRec &record
         return false;
     if (m_needSize && !m_targets.Size.Matches(record.Size()))
         return false;
-    if (m_needTimes
-        && !m_targets.TimeStamp.Matches(record.CreationTime(), record.LastWriteTime(), record.LastAccessTime()))
+    if (m_needTimes &&
+        !m_targets.TimeStamp.Matches(record.CreationTime(), record.LastWriteTime(), record.LastAccessTime()))
         return false;
-    if (m_needExclusion && m_targets.Folders.IsExcluded(lvl.path, record.Name()))
+    if (m_needExclusion && m_targets.Folders.IsExcluded(m_path, record.Name()))
         return false;
-    if (m_needContent && !m_phrase.containsAt(lvl.listing, record.NameBytes(), entry.isRegular))
+    if (m_needContent && !m_phrase.containsAt(listing, record.NameBytes(), entry.isRegular))
         return false;
     return true;
 }
 
-bool SearchWalk::isOnPath(size_t childIndex)
+void SearchWalk::enterFolder(size_t index)
 {
-    Level &child = *m_levels[childIndex];
-    child.id = child.listing.folderId();
-    child.idKnown = true;
-    if (!child.id.valid)
-        return false;
-    for (size_t k = 0; k < childIndex; ++k) {
-        Level &ancestor = *m_levels[k];
-        if (!ancestor.idKnown) {
-            ancestor.id = ancestor.listing.folderId();
-            ancestor.idKnown = true;
-        }
-        if (ancestor.id == child.id)
-            return true;
-    }
-    return false;
-}
-
-void SearchWalk::searchFolder(size_t index)
-{
-    DepthGuard depthGuard(m_depth);
-    const TFolderIgnore answer = m_events.folderChange(m_levels[index]->path);
-    const TTargetFolder &target = *m_activeFolder;
-    const bool doFiles = (answer == fiNone || answer == fiJustSubfolders) && m_depth >= target.MinLevel
-        && !m_prepared->masks.empty();
-    const bool doSubfolders = target.Subfolders && (answer == fiNone || answer == fiJustThis)
-        && (target.MaxLevel == 0 || target.MaxLevel > m_depth);
-    if (!doFiles && !doSubfolders)
+    const size_t depth = index + 1; // the target folder is level 1
+    publishDepth(depth);
+    Level &lvl = m_levels[index];
+    lvl.entries.clear();
+    lvl.names.clear();
+    lvl.next = 0;
+    lvl.doSubfolders = false;
+    const TFolderIgnore answer = m_events.folderChange(m_path);
+    const TTargetFolder &target = *m_active;
+    const bool doFiles =
+        (answer == fiNone || answer == fiJustSubfolders) && depth >= target.MinLevel && !m_masks.empty();
+    const bool doSubfolders = target.Subfolders && (answer == fiNone || answer == fiJustThis) &&
+                              (target.MaxLevel == 0 || target.MaxLevel > depth);
+    if ((!doFiles && !doSubfolders) || m_events.stopPending())
         return;
-    Level *lvl = m_levels[index].get();
-    if (!lvl->listing.isOpen() || m_events.stopPending())
+    Platform::DirListing *listing = m_chain.deepest(); // just entered: open
+    if (!listing)
         return;
-    readEntries(*lvl);
+    readEntries(lvl, *listing);
+    lvl.doSubfolders = doSubfolders;
+    if (!doFiles)
+        return;
 
-    if (doFiles) {
-        const std::vector<NameMask> &masks = m_prepared->masks;
-        for (size_t m = masks.size(); m-- > 0;) {
+    for (size_t m = m_masks.size(); m-- > 0;) {
+        if (m_events.stopPending())
+            break;
+        const NameMask &mask = m_masks[m];
+        for (Entry &e : lvl.entries) {
             if (m_events.stopPending())
                 break;
-            const NameMask &mask = masks[m];
-            for (const Entry &e : lvl->entries) {
-                if (m_events.stopPending())
-                    break;
-                const char *name = lvl->names.constData() + e.nameOffset;
-                if (!mask.matches(QByteArrayView(name, e.nameLength)))
-                    continue;
-                TSearchRec record;
-                record.m_nameBytes = QByteArray::fromRawData(name, e.nameLength);
-                record.m_listingAttr = e.attributes;
-                record.m_folder = &lvl->listing;
-                if (e.infoKnown) {
-                    record.m_info = e.info;
-                    record.m_infoKnown = true;
-                }
-                if (accept(*lvl, e, record)) {
-                    m_phrase.flush(); // the handler finds the files closed
-                    m_events.fileMatch(lvl->path, record);
-                }
-            }
-        }
-        m_phrase.flush();
-    }
-
-    if (doSubfolders) {
-        for (size_t k = 0; k < lvl->entries.size(); ++k) {
-            if (m_events.stopPending())
-                break;
-            const Entry &e = lvl->entries[k];
-            if (!e.isDirectory)
+            const char *name = lvl.names.constData() + e.nameOffset;
+            if (!mask.matches(QByteArrayView(name, e.nameLength)))
                 continue;
-            const QByteArrayView name(lvl->names.constData() + e.nameOffset, e.nameLength);
-            Level &child = level(index + 1);
-            lvl = m_levels[index].get(); // level() may have grown the vector (the levels stay put)
-            child.idKnown = false;
-            if (child.listing.openAt(lvl->listing, name)) {
-                if ((kCheckEveryFolder || e.isLink) && isOnPath(index + 1)) {
-                    child.listing.close();
-                    continue; // already on the current path: entering it would never end
-                }
+            TSearchRec record;
+            record.m_nameBytes = QByteArray::fromRawData(name, e.nameLength);
+            record.m_listingAttr = e.attributes;
+            record.m_folder = listing;
+            if (e.infoKnown) {
+                record.m_info = e.info;
+                record.m_infoKnown = true;
             }
-            child.path = lvl->path + Platform::decodeEntryName(name) + m_delimiter;
-            searchFolder(index + 1);
-            child.listing.close();
+            if (!accept(*listing, e, record))
+                continue;
+            if (!hasExactName(lvl, e)) {
+                countSkipped(e); // a path with its decoded name would lead nowhere
+                continue;
+            }
+            m_phrase.flush(); // the handler finds the files closed
+            m_events.fileMatch(m_path, record);
         }
     }
+    m_phrase.flush();
 }
 
 } // namespace SearchDetail

@@ -1,23 +1,31 @@
 #pragma once
 
+#include "platform/FolderChain.h"
 #include "search/FindFile.h"
 #include "search/NameMask.h"
 #include "search/PhraseSearch.h"
 
+#include <atomic>
+#include <deque>
 #include <vector>
 
 // The walk (SearchTargets / SearchFolder), shared by the in-line search and the worker.
 //
-// What it keeps: target folders in walk order, depth first; in each folder the folder
+// The order of events: target folders in walk order, depth first; in each folder the folder
 // event first, then the masks from the last to the first with their matches (an entry matching
 // two masks is reported twice), then the subfolders; the tests in AcceptFile's order; the stop
 // checks between folders, masks and entries.
-// What it does its own way, with the same results: each folder is listed once into a snapshot
-// (names and types) after its folder event, and the masks and the subfolder step run over that
-// snapshot instead of listing the folder again per mask; names are matched by NameMask (the
-// platform's wildcard rules); a stat is made only when a test needs size, times or the read-only
-// bit; files are opened relative to the open folder. It never enters a folder that is already on
-// its current path (a link leading back into its own tree).
+// What keeps it cheap: each folder is listed once into a snapshot (names and types) after its
+// folder event, and the masks and the subfolder step run over that snapshot rather than listing
+// the folder again per mask; names are matched by NameMask (the platform's wildcard rules); a
+// stat is made only when a test needs size, times or the read-only bit; files are opened relative
+// to the open folder. It never enters a folder that is already on its current path (a link
+// leading back into its own tree).
+// Any depth: the walk keeps its own stack of folders (no recursion), and the folders are held by a
+// FolderChain, which keeps a bounded number of them open. Nothing it cannot report truthfully is
+// reported: an entry whose name has no exact spelling is left out (a folder with all it holds) and
+// counted, a folder that cannot be opened or read is counted with the first one's reason, and the
+// walk goes on past both.
 namespace SearchDetail {
 
 class WalkEvents
@@ -32,12 +40,16 @@ public:
 class SearchWalk
 {
 public:
-    SearchWalk(const TTargetSearch &targets, WalkEvents &events, quint16 &depth, TTargetFolder *&activeFolder);
+    // depth: where the level of the folder being walked is published (read by other threads);
+    // report: what the walk had to leave out, added to as it goes.
+    SearchWalk(const TTargetSearch &targets, WalkEvents &events, std::atomic<quint16> &depth,
+               Platform::WalkReport &report);
     ~SearchWalk();
     SearchWalk(const SearchWalk &) = delete;
     SearchWalk &operator=(const SearchWalk &) = delete;
 
-    // Walks every target folder in walk order while no stop is pending.
+    // Walks every target folder in walk order while no stop is pending. The published depth is 0
+    // again afterwards, also when a handler's error ends the walk.
     void run();
 
 private:
@@ -50,34 +62,40 @@ private:
         bool isLink = false;
         bool isRegular = false; // by the listing's type, without a stat
         bool infoKnown = false;
+        qint8 exactName = -1; // the decoded name leads to the entry (Platform::isExactName); -1: not asked yet
+        bool skipCounted = false;
         Platform::EntryInfo info;
     };
+    // A folder on the way down from the target folder.
     struct Level
     {
-        Platform::DirListing listing;
-        QString path;
         std::vector<Entry> entries;
-        QByteArray names; // NUL-terminated names, one after another
-        Platform::FolderId id;
-        bool idKnown = false;
-    };
-    struct PreparedTarget
-    {
-        std::vector<NameMask> masks;
+        QByteArray names;         // NUL-terminated names, one after another
+        size_t next = 0;          // the next entry to look at in the subfolder step
+        qsizetype pathLength = 0; // m_path up to and including this folder's delimiter
+        bool doSubfolders = false;
     };
 
-    Level &level(size_t index);
-    void searchFolder(size_t index);
-    void readEntries(Level &level);
-    bool accept(Level &level, const Entry &entry, const TSearchRec &record);
-    bool isOnPath(size_t childIndex);
+    void walkTarget(const TTargetFolder &folder);
+    void enterFolder(size_t index);
+    void leaveFolder();
+    void readEntries(Level &level, Platform::DirListing &listing);
+    bool accept(Platform::DirListing &listing, const Entry &entry, const TSearchRec &record);
+    // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
+    // or entered, not of every entry listed.
+    bool hasExactName(const Level &level, Entry &entry);
+    void countSkipped(Entry &entry);
+    void publishDepth(size_t level);
 
     const TTargetSearch &m_targets;
     WalkEvents &m_events;
-    quint16 &m_depth;
-    TTargetFolder *&m_activeFolder;
-    const PreparedTarget *m_prepared = nullptr;
-    std::vector<std::unique_ptr<Level>> m_levels;
+    std::atomic<quint16> &m_depth;
+    Platform::WalkReport &m_report;
+    const TTargetFolder *m_active = nullptr;
+    std::vector<NameMask> m_masks;
+    Platform::FolderChain m_chain;
+    std::deque<Level> m_levels; // kept between folders; a deque, so that growing it moves none
+    QString m_path;             // the folder being walked, ending with the delimiter
     PhraseSearcher m_phrase;
     bool m_needFullAttributes = false;
     bool m_needSize = false;

@@ -120,6 +120,7 @@ private Q_SLOTS:
     void errorHandlerAddsAFullStop_data();
     void errorHandlerAddsAFullStop();
     void whatASaveWillDropIsToldAtLoadWithTheCopy();
+    void unknownElementOfTheDataFileIsToldAtLoad();
     void copyThatCannotBeMadeIsToldAfterTheSave();
     void dataFolderIsCreatedUserOnly();
     void backupIsUserOnly_data();
@@ -477,6 +478,11 @@ void TestMainWindow::backupThenRestoreBringsBackTheBackup()
     QCOMPARE(readAll(m_dataFile), readAll(backup));
     QCOMPARE(w->cdsVantory()->indexName(), QStringLiteral("siteName__IdxA"));
     QVERIFY(m_services->messages.isEmpty());
+    // What the restore replaced is kept in the Backups folder.
+    const QDir kept(QFileInfo(m_dataFile).dir().filePath(QStringLiteral("Backups")));
+    const QStringList copies = kept.entryList(QDir::Files);
+    QVERIFY(std::any_of(copies.begin(), copies.end(),
+                        [&](const QString &name) { return readAll(kept.filePath(name)).contains("Added later"); }));
 }
 
 void TestMainWindow::restoreOfBrokenFileChangesNothing()
@@ -618,6 +624,26 @@ void TestMainWindow::errorHandlerAddsAFullStop()
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].text, shown);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+}
+
+// The real reader and the window together: a file written by another version, with an element this
+// one does not keep, is told about once, with the copy that keeps it.
+void TestMainWindow::unknownElementOfTheDataFileIsToldAtLoad()
+{
+    QByteArray original = dataFile({accountXml(0, QStringLiteral("Kept"), 1, 0)});
+    original.replace("</Account>", "<notes>only in this file</notes></Account>");
+    QVERIFY(TestSupport::writeFile(m_dataFile, original));
+    auto w = makeWindow();
+    QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QVERIFY2(m_services->messages[0].text.contains(u"notes"_qs), qPrintable(m_services->messages[0].text));
+    const QStringList copies = backupCopies(m_dir->path());
+    QCOMPARE(copies.size(), 1);
+    QVERIFY(m_services->messages[0].text.contains(copies[0]));
+    QCOMPARE(readAll(copies[0]), original);
+    QTest::keyClick(w->dbgAccounts(), Qt::Key_F5); // the same file again: nothing new to tell
+    QCOMPARE(m_services->messages.size(), 1);
 }
 
 void TestMainWindow::whatASaveWillDropIsToldAtLoadWithTheCopy()

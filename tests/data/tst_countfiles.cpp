@@ -1,5 +1,7 @@
+#include "FolderFixtures.h"
 #include "TestSupport.h"
 #include "data/CommonUtil.h"
+#include "platform/DirListing.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,6 +49,12 @@ private Q_SLOTS:
     void counts();
     void linksToFoldersAreFollowedButNeverInALoop_data();
     void linksToFoldersAreFollowedButNeverInALoop();
+    void deepTreeUnderAnOpenFileLimit_data();
+    void deepTreeUnderAnOpenFileLimit();
+    void stopsReadingAtTheCapAtAnyDepth_data();
+    void stopsReadingAtTheCapAtAnyDepth();
+    void unreadableFoldersAreReported_data();
+    void unreadableFoldersAreReported();
     void countText_data();
     void countText();
     void countTextFollowsTheLocale();
@@ -148,6 +156,126 @@ void TestCountFiles::linksToFoldersAreFollowedButNeverInALoop()
     }
     const QString path = target.isEmpty() ? dir.path() : dir.filePath(target);
     QCOMPARE(CountFiles(path, limit), expected);
+}
+
+void TestCountFiles::deepTreeUnderAnOpenFileLimit_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("no limit") << -1 << 20000;
+    QTest::newRow("a limit above the count") << 20000 << 20000;
+    QTest::newRow("the account list's limit") << 1000 << FileCountCap;
+}
+
+void TestCountFiles::deepTreeUnderAnOpenFileLimit()
+{
+#ifdef Q_OS_WIN
+    QSKIP("needs POSIX folder calls to build the tree");
+#endif
+    QFETCH(int, limit);
+    QFETCH(int, expected);
+    // Far more levels than files may be open at once, and than a small stack holds frames of a
+    // recursive walk; paths down there are ten times as long as the system takes.
+    const TestSupport::DeepTree tree(20000);
+    QVERIFY(tree.isValid());
+    qint32 count = -1;
+    {
+        const TestSupport::OpenFileLimit openFiles(1024);
+        QVERIFY(openFiles.isValid());
+        TestSupport::runOnThread([&] { count = CountFiles(tree.root(), limit); }, 256 * 1024);
+    }
+    QCOMPARE(count, expected);
+}
+
+void TestCountFiles::stopsReadingAtTheCapAtAnyDepth_data()
+{
+    QTest::addColumn<QString>("bigFolder");
+    QTest::newRow("the folder itself") << QString();
+    QTest::newRow("a sub-folder") << u"big/"_s;
+    QTest::newRow("five levels down") << u"1/2/3/4/5/"_s;
+}
+
+void TestCountFiles::stopsReadingAtTheCapAtAnyDepth()
+{
+    QFETCH(QString, bigFolder);
+    // 20,000 files with long names take over a hundred reads of the folder's records; a thousand and
+    // one of them take seven.
+    QTemporaryDir dir(TestSupport::fastTempTemplate());
+    const QString folder = dir.path() + u'/' + bigFolder;
+    QVERIFY(QDir().mkpath(folder));
+    const QString stem(200, u'n');
+    for (int i = 0; i < 20000; ++i) {
+        QFile file(folder + stem + QString::number(i));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(TestSupport::writeFile(dir.filePath(u"beside.txt"_s), "x"));
+
+    qint64 before = Platform::DirListing::readCalls();
+    QCOMPARE(CountFiles(dir.path(), -1), 20001);
+    const qint64 whole = Platform::DirListing::readCalls() - before;
+    before = Platform::DirListing::readCalls();
+    QCOMPARE(CountFiles(dir.path(), FileCountLimit), FileCountCap);
+    const qint64 capped = Platform::DirListing::readCalls() - before;
+    QVERIFY2(capped * 3 < whole, qPrintable(u"%1 reads to the cap, %2 in all"_s.arg(capped).arg(whole)));
+}
+
+void TestCountFiles::unreadableFoldersAreReported_data()
+{
+    // Folders ending in "!" lose every permission before the count.
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("unreadable");
+    QTest::addColumn<QString>("firstError"); // relative to the tree
+
+    QTest::newRow("all readable") << QStringList{u"a/f"_s, u"g"_s} << QString() << 2 << 0 << QString();
+    QTest::newRow("a closed sub-folder") << QStringList{u"a/f"_s, u"closed!/inside"_s, u"g"_s} << QString() << 2 << 1
+                                         << u"closed!"_s;
+    QTest::newRow("the count goes on past it, at every depth")
+        << QStringList{u"a/b!/x"_s, u"a/c/f1"_s, u"a/c/f2"_s, u"d/e/f!/y"_s, u"d/e/g"_s} << QString() << 3 << 2
+        << QString();
+    QTest::newRow("the folder itself closed")
+        << QStringList{u"closed!/inside"_s} << u"closed!"_s << 0 << 1 << u"closed!"_s;
+    QTest::newRow("a missing folder is no error") << QStringList{u"f"_s} << u"missing"_s << 0 << 0 << QString();
+    QTest::newRow("a file is no error") << QStringList{u"f"_s} << u"f"_s << 0 << 0 << QString();
+}
+
+void TestCountFiles::unreadableFoldersAreReported()
+{
+#ifdef Q_OS_WIN
+    QSKIP("folder permissions are POSIX ones here");
+#endif
+    QFETCH(QStringList, tree);
+    QFETCH(QString, target);
+    QFETCH(int, expected);
+    QFETCH(int, unreadable);
+    QFETCH(QString, firstError);
+    QTemporaryDir dir;
+    QVERIFY(buildTree(dir.path(), tree));
+    QStringList closed;
+    for (const QString &entry : tree) {
+        const qsizetype mark = entry.indexOf(u'!');
+        if (mark >= 0)
+            closed << dir.filePath(entry.left(mark + 1));
+    }
+    for (const QString &folder : std::as_const(closed))
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions()));
+
+    Platform::WalkReport report;
+    qint32 count = -1;
+    const QString path = target.isEmpty() ? dir.path() : dir.filePath(target);
+    // Without the privilege to read any folder, which a test running as root has.
+    TestSupport::runOnThread([&] { count = CountFilesReporting(path, -1, report); }, 1024 * 1024, true);
+    for (const QString &folder : std::as_const(closed))
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QCOMPARE(count, expected);
+    QCOMPARE(report.unreadableFolders, qint64(unreadable));
+    QCOMPARE(report.skippedNames, qint64(0));
+    if (!firstError.isEmpty())
+        QCOMPARE(report.firstErrorPath, dir.filePath(firstError));
+    QCOMPARE(report.firstErrorPath.isEmpty(), unreadable == 0);
+    QCOMPARE(report.firstErrorReason.isEmpty(), unreadable == 0);
 }
 
 void TestCountFiles::countText_data()

@@ -1,3 +1,4 @@
+#include "FolderFixtures.h"
 #include "TestSupport.h"
 #include "platform/DirListing.h"
 
@@ -19,6 +20,10 @@ private Q_SLOTS:
     void infoGivesSizeTimesAndAttributes();
     void childListingSharesIdentityWithPathListing();
     void missingOrFileIsNotOpened();
+    void errorSaysWhyAFolderWasNotOpened();
+    void nameIsExact_data();
+    void nameIsExact();
+    void dotDotOpensTheParent();
 };
 
 void TestDirListing::listsEveryEntryButDots()
@@ -121,6 +126,82 @@ void TestDirListing::missingOrFileIsNotOpened()
     QVERIFY(!DirListing(QString()).isOpen());
     QVERIFY(!DirListing(dir.filePath(QStringLiteral("missing"))).isOpen());
     QVERIFY(!DirListing(dir.filePath(QStringLiteral("f"))).isOpen());
+}
+
+void TestDirListing::errorSaysWhyAFolderWasNotOpened()
+{
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("f")), "x"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("closed")));
+    DirListing missing(dir.filePath(QStringLiteral("missing")));
+    QVERIFY(isMissingError(missing.error()));
+    DirListing file(dir.filePath(QStringLiteral("f")));
+    QVERIFY(isMissingError(file.error()));
+    DirListing fine(dir.path());
+    QCOMPARE(fine.error(), 0);
+    while (fine.next()) {
+    }
+    QCOMPARE(fine.error(), 0); // the end is no error
+#ifndef Q_OS_WIN
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("closed")), QFileDevice::Permissions()));
+    int code = 0;
+    TestSupport::runOnThread([&] { code = DirListing(dir.filePath(QStringLiteral("closed"))).error(); }, 256 * 1024,
+                             true);
+    QFile::setPermissions(dir.filePath(QStringLiteral("closed")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(code != 0);
+    QVERIFY(!isMissingError(code));
+#endif
+}
+
+void TestDirListing::nameIsExact_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("exact");
+    QTest::newRow("ASCII") << QByteArray("plain name.txt") << true;
+    QTest::newRow("UTF-8") << QByteArray("\xc3\x9cn\xc3\xaf"
+                                         "code")
+                           << true;
+    QTest::newRow("a character that looks like a replacement") << QByteArray("\xef\xbf\xbd.txt") << true;
+    QTest::newRow("a byte that is no UTF-8") << QByteArray("bad\xff") << false;
+    QTest::newRow("a Latin-1 name") << QByteArray("caf\xe9") << false;
+    QTest::newRow("a cut sequence at the end") << QByteArray("caf\xc3") << false;
+    QTest::newRow("an overlong encoding") << QByteArray("\xc0\xaf") << false;
+    QTest::newRow("an encoded surrogate") << QByteArray("\xed\xa0\x80") << false;
+}
+
+void TestDirListing::nameIsExact()
+{
+#ifdef Q_OS_WIN
+    QSKIP("names on Windows are UTF-16");
+#endif
+    QFETCH(QByteArray, name);
+    QFETCH(bool, exact);
+    QTemporaryDir dir;
+    struct Cleanup
+    {
+        QString path;
+        ~Cleanup() { TestSupport::removeTree(path); }
+    } cleanup{dir.filePath(QStringLiteral("tree"))};
+    QVERIFY(QDir().mkpath(cleanup.path));
+    QVERIFY(TestSupport::makeRawEntry(QFile::encodeName(cleanup.path) + '/' + name, false));
+    DirListing listing(cleanup.path);
+    QVERIFY(listing.next());
+    QCOMPARE(listing.nameBytes().toByteArray(), name);
+    QCOMPARE(listing.nameIsExact(), exact);
+    QCOMPARE(QFileInfo::exists(cleanup.path + u'/' + listing.name()), exact);
+}
+
+void TestDirListing::dotDotOpensTheParent()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a/b"))));
+    DirListing a(dir.filePath(QStringLiteral("a")));
+    DirListing b;
+    QVERIFY(b.openAt(a, "b"));
+    DirListing up;
+    QVERIFY(up.openAt(b, ".."));
+    QVERIFY(up.folderId() == a.folderId());
 }
 
 QTEST_GUILESS_MAIN(TestDirListing)

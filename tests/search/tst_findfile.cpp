@@ -1,20 +1,26 @@
 // Targets, the walk, the tests in the walk, the events and the two modes of TFindFile.
+#include "FolderFixtures.h"
 #include "TestSupport.h"
 #include "search/FindFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QElapsedTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <stdexcept>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
 #endif
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -125,6 +131,15 @@ private Q_SLOTS:
     void windowStaysResponsiveDuringThreadedSearch();
     void threadedErrorEndsTheWorker();
     void destructionDuringAThreadedSearch();
+    void destructionNeverRunsTheEventLoop();
+
+    void deepTreeUnderAnOpenFileLimit_data();
+    void deepTreeUnderAnOpenFileLimit();
+    void namesWithoutAPathSpellingAreLeftOut_data();
+    void namesWithoutAPathSpellingAreLeftOut();
+    void unreadableFoldersAreReported_data();
+    void unreadableFoldersAreReported();
+    void contentsNearTheOpenFileLimit();
 
 private:
     void makeTree();
@@ -937,6 +952,309 @@ void TestFindFile::destructionDuringAThreadedSearch()
     const int seen = matches;
     QTest::qWait(50);
     QCOMPARE(matches, seen);
+}
+
+void TestFindFile::destructionNeverRunsTheEventLoop()
+{
+    // A chain of folders, so that the walk still has folders to enter whenever it is destroyed.
+    QTemporaryDir dir;
+    QString chain = dir.path();
+    for (int i = 0; i < 300; ++i)
+        chain += QStringLiteral("/d");
+    QVERIFY(QDir().mkpath(chain));
+
+    auto *finder = new TFindFile;
+    finder->Criteria()->Files()->setLocation(dir.path());
+    finder->Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder->setThreaded(true);
+    bool destroyed = false;
+    bool calledAfterDestruction = false;
+    int folders = 0;
+    quint16 handledDepth = 0;
+    QObject context;
+    bool queuedCallRan = false;
+    bool queuedCallRanInside = false;
+    bool laterDeletedInside = false;
+    const auto destroy = [&] {
+        // Wait, without handling events, until the worker has entered its next folder: it then waits
+        // for the GUI thread to take its folder event.
+        while (finder->Depth() == handledDepth)
+            QThread::yieldCurrentThread();
+        QMetaObject::invokeMethod(
+            &context, [&] { queuedCallRan = true; }, Qt::QueuedConnection);
+        auto *later = new QObject;
+        QPointer<QObject> watch(later);
+        later->deleteLater();
+        delete finder;
+        destroyed = true;
+        queuedCallRanInside = queuedCallRan;
+        laterDeletedInside = watch.isNull();
+    };
+    finder->setOnFolderChange([&](QObject *, const QString &, TFolderIgnore &) {
+        calledAfterDestruction = calledAfterDestruction || destroyed;
+        handledDepth = finder->Depth();
+        if (++folders == 3)
+            QMetaObject::invokeMethod(&context, destroy, Qt::QueuedConnection);
+        else if (folders > 3)
+            QThread::msleep(1); // the GUI thread gets back to its events before the walk is through
+    });
+    const auto after = [&](QObject *) { calledAfterDestruction = calledAfterDestruction || destroyed; };
+    finder->setOnSearchFinish(after);
+    finder->setOnSearchAbort(after);
+    finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) {
+        calledAfterDestruction = calledAfterDestruction || destroyed;
+    });
+    finder->StartSearch();
+    QTRY_VERIFY(destroyed);
+    QVERIFY(!queuedCallRanInside);
+    QVERIFY(!laterDeletedInside);
+    QTRY_VERIFY(queuedCallRan); // they run afterwards, from the event loop
+    QTest::qWait(20);
+    QVERIFY(!calledAfterDestruction);
+    QVERIFY(folders < 300);
+}
+
+void TestFindFile::deepTreeUnderAnOpenFileLimit_data()
+{
+    QTest::addColumn<bool>("threaded");
+    QTest::newRow("in-line, on a small stack") << false;
+    QTest::newRow("threaded") << true;
+}
+
+void TestFindFile::deepTreeUnderAnOpenFileLimit()
+{
+#ifdef Q_OS_WIN
+    QSKIP("needs POSIX folder calls to build the tree");
+#endif
+    QFETCH(bool, threaded);
+    constexpr int kLevels = 20000;
+    const TestSupport::DeepTree tree(kLevels);
+    QVERIFY(tree.isValid());
+
+    int folders = 0;
+    int matches = 0;
+    int deepest = 0;
+    bool searching = true;
+    const auto search = [&] {
+        TFindFile finder;
+        finder.Criteria()->Files()->setLocation(tree.root());
+        finder.Criteria()->Files()->setFileName(QStringLiteral("f"));
+        finder.setThreaded(threaded);
+        finder.setOnFolderChange([&](QObject *, const QString &, TFolderIgnore &) {
+            ++folders;
+            deepest = std::max(deepest, int(finder.Depth()));
+        });
+        finder.setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { ++matches; });
+        finder.StartSearch();
+        if (threaded)
+            QTRY_VERIFY_WITH_TIMEOUT(!finder.Searching(), 120000);
+        searching = finder.Searching();
+    };
+    {
+        const TestSupport::OpenFileLimit limit(1024);
+        QVERIFY(limit.isValid());
+        if (threaded)
+            search();
+        else
+            TestSupport::runOnThread(search, 512 * 1024);
+    }
+    QVERIFY(!searching);
+    QCOMPARE(folders, kLevels + 1);
+    QCOMPARE(matches, kLevels);
+    QCOMPARE(deepest, kLevels + 1);
+}
+
+void TestFindFile::namesWithoutAPathSpellingAreLeftOut_data()
+{
+    // A name that the system's encoding cannot give back byte for byte cannot be part of a path the
+    // program hands on (the file could not be opened by it): it is left out and counted.
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("asFolder");
+    QTest::addColumn<bool>("spelled");
+    QTest::addColumn<bool>("threaded");
+    QTest::newRow("file, a byte that is no UTF-8") << QByteArray("bad\xff.txt") << false << false << false;
+    QTest::newRow("file, a cut sequence") << QByteArray("caf\xc3.txt") << false << false << false;
+    QTest::newRow("file, an overlong slash") << QByteArray("\xc0\xaf.txt") << false << false << false;
+    QTest::newRow("file, an encoded surrogate") << QByteArray("\xed\xa0\x80.txt") << false << false << false;
+    QTest::newRow("file, threaded") << QByteArray("bad\xff.txt") << false << false << true;
+    QTest::newRow("folder, a byte that is no UTF-8") << QByteArray("bad\xfe") << true << false << false;
+    QTest::newRow("folder, threaded") << QByteArray("bad\xfe") << true << false << true;
+    QTest::newRow("file, valid UTF-8") << QByteArray("\xc3\x9cn\xc3\xaf"
+                                                     "code.txt")
+                                       << false << true << false;
+    QTest::newRow("folder, valid UTF-8") << QByteArray("\xc3\x9cn\xc3\xaf"
+                                                       "code")
+                                         << true << true << true;
+}
+
+void TestFindFile::namesWithoutAPathSpellingAreLeftOut()
+{
+#ifdef Q_OS_WIN
+    QSKIP("names on Windows are UTF-16");
+#endif
+    QFETCH(QByteArray, name);
+    QFETCH(bool, asFolder);
+    QFETCH(bool, spelled);
+    QFETCH(bool, threaded);
+    QTemporaryDir dir;
+    struct Cleanup
+    {
+        QString path;
+        ~Cleanup() { TestSupport::removeTree(path); }
+    } cleanup{dir.filePath(QStringLiteral("tree"))};
+    const QString root = cleanup.path;
+    QVERIFY(TestSupport::writeFile(root + QStringLiteral("/good.txt"), "x"));
+    QVERIFY(TestSupport::writeFile(root + QStringLiteral("/sub/also good.txt"), "x"));
+    const QByteArray entry = QFile::encodeName(root) + '/' + name;
+    QVERIFY(TestSupport::makeRawEntry(entry, asFolder));
+    if (asFolder)
+        QVERIFY(TestSupport::makeRawEntry(entry + "/inside.txt", false));
+
+    TFindFile finder;
+    finder.Criteria()->Files()->setLocation(root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*"));
+    finder.setThreaded(threaded);
+    QStringList found;
+    QStringList folders;
+    finder.setOnFolderChange([&](QObject *, const QString &folder, TFolderIgnore &) { folders << folder; });
+    finder.setOnFileMatch(
+        [&](QObject *, const QString &folder, const TSearchRec &entry) { found << folder + entry.Name(); });
+    finder.StartSearch();
+    QTRY_VERIFY(!finder.Searching());
+
+    for (const QString &path : std::as_const(found))
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+    for (const QString &folder : std::as_const(folders))
+        QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
+    const QString spelling = QFile::decodeName(name);
+    QStringList expected{QStringLiteral("good.txt"), QStringLiteral("sub/also good.txt")};
+    if (spelled)
+        expected << (asFolder ? spelling + QStringLiteral("/inside.txt") : spelling);
+    QStringList relative;
+    for (const QString &path : std::as_const(found))
+        relative << path.mid(root.size() + 1);
+    relative.sort();
+    expected.sort();
+    QCOMPARE(relative, expected);
+    // Left out, and counted once (a folder with all it holds), for the user to be told.
+    QCOMPARE(finder.Report().skippedNames, qint64(spelled ? 0 : 1));
+    QCOMPARE(finder.Report().unreadableFolders, qint64(0));
+    QVERIFY(finder.Report().isComplete() == spelled);
+}
+
+void TestFindFile::unreadableFoldersAreReported_data()
+{
+    // Folders ending in "!" lose every permission before the search.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("location"); // relative to the tree
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<int>("unreadable");
+    QTest::addColumn<QString>("firstError"); // relative to the tree; empty: any
+
+    QTest::newRow("all readable") << QStringList{u"a/f.txt"_s} << QString() << QStringList{u"a/f.txt"_s} << 0
+                                  << QString();
+    QTest::newRow("a closed folder; the walk goes on past it")
+        << QStringList{u"a/f.txt"_s, u"b!/in.txt"_s, u"c/g.txt"_s} << QString()
+        << QStringList{u"a/f.txt"_s, u"c/g.txt"_s} << 1 << u"b!/"_s;
+    QTest::newRow("closed folders at several depths")
+        << QStringList{u"a/b!/in.txt"_s, u"a/c/f.txt"_s, u"d/e/f!/in.txt"_s, u"d/e/g.txt"_s} << QString()
+        << QStringList{u"a/c/f.txt"_s, u"d/e/g.txt"_s} << 2 << QString();
+    QTest::newRow("the target folder closed")
+        << QStringList{u"t!/in.txt"_s} << u"t!"_s << QStringList() << 1 << u"t!/"_s;
+    QTest::newRow("a missing target folder is no error")
+        << QStringList{u"f.txt"_s} << u"missing"_s << QStringList() << 0 << QString();
+}
+
+void TestFindFile::unreadableFoldersAreReported()
+{
+#ifdef Q_OS_WIN
+    QSKIP("folder permissions are POSIX ones here");
+#endif
+    QFETCH(QStringList, files);
+    QFETCH(QString, location);
+    QFETCH(QStringList, expected);
+    QFETCH(int, unreadable);
+    QFETCH(QString, firstError);
+    QTemporaryDir dir;
+    const QString root = QDir::cleanPath(dir.path()) + u'/';
+    QStringList closed;
+    for (const QString &file : std::as_const(files)) {
+        QVERIFY(TestSupport::writeFile(root + file, "x"));
+        const qsizetype mark = file.indexOf(u'!');
+        if (mark >= 0)
+            closed << root + file.left(mark + 1);
+    }
+    for (const QString &folder : std::as_const(closed))
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions()));
+
+    QStringList found;
+    QStringList folders;
+    Platform::WalkReport report;
+    // In-line, on a thread without the privilege to read any folder (which a test running as root has).
+    TestSupport::runOnThread(
+        [&] {
+            TFindFile finder;
+            finder.Criteria()->Files()->setLocation(root + location);
+            finder.Criteria()->Files()->setFileName(u"*.txt"_s);
+            finder.setOnFolderChange([&](QObject *, const QString &folder, TFolderIgnore &) { folders << folder; });
+            finder.setOnFileMatch([&](QObject *, const QString &folder, const TSearchRec &entry) {
+                found << QString(folder + entry.Name()).mid(root.size());
+            });
+            finder.StartSearch();
+            report = finder.Report();
+        },
+        1024 * 1024, true);
+    for (const QString &folder : std::as_const(closed))
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    found.sort();
+    QCOMPARE(found, expected);
+    for (const QString &folder : std::as_const(closed)) // entered all the same: its event fires
+        QVERIFY2(folders.contains(folder + u'/'), qPrintable(folder));
+    QCOMPARE(report.unreadableFolders, qint64(unreadable));
+    QCOMPARE(report.skippedNames, qint64(0));
+    if (!firstError.isEmpty())
+        QCOMPARE(report.firstErrorPath, root + firstError);
+    QCOMPARE(report.firstErrorReason.isEmpty(), unreadable == 0);
+}
+
+void TestFindFile::contentsNearTheOpenFileLimit()
+{
+    const QDir descriptors(u"/proc/self/fd"_s);
+    if (!descriptors.exists())
+        QSKIP("needs /proc/self/fd to see the open files");
+    // In one folder 10 files holding the phrase and 400 without it, and only 40 more files the
+    // process may open: the files read in vain are closed in batches, which must not take the
+    // place of the next file to read.
+    QTemporaryDir dir(TestSupport::fastTempTemplate());
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(TestSupport::writeFile(dir.filePath(u"hit%1.txt"_s.arg(i)), "a Kestrel here"));
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(TestSupport::writeFile(dir.filePath(u"miss%1.txt"_s.arg(i)), "nothing here"));
+    // The limit bounds the numbers of new files: 40 numbers below it are free.
+    QList<int> open;
+    for (const QString &entry : descriptors.entryList(QDir::Files | QDir::System))
+        open << entry.toInt();
+    int limit = 40;
+    for (;;) {
+        const int below = int(std::count_if(open.cbegin(), open.cend(), [&](int fd) { return fd < limit; }));
+        if (below + 40 <= limit)
+            break;
+        limit = below + 40;
+    }
+    TFindFile finder;
+    finder.Criteria()->Files()->setLocation(dir.path());
+    finder.Criteria()->Files()->setFileName(u"*.txt"_s);
+    finder.Criteria()->Content()->setPhrase(u"kestrel"_s);
+    int matches = 0;
+    finder.setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { ++matches; });
+    {
+        const TestSupport::OpenFileLimit openFiles{unsigned(limit)};
+        QVERIFY(openFiles.isValid());
+        finder.StartSearch();
+    }
+    QCOMPARE(matches, 10);
+    QVERIFY(finder.Report().isComplete());
 }
 
 QTEST_GUILESS_MAIN(TestFindFile)
