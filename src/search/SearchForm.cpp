@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 SearchAccountCursor::~SearchAccountCursor() = default;
 
@@ -44,7 +45,10 @@ TfrmSearch::TfrmSearch(SearchAccountCursor *accounts, QWidget *parent)
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(tr("Search"));
     setSizeGripEnabled(false); // the status bar has one
+    // The worker walks on while the window handles the events it has found so far: a busy window
+    // (or busy other cores) never holds up the walk.
     m_fileFinder->setThreaded(true);
+    m_fileFinder->setDelivery(edBatched);
     createControls();
     resize(kClientSize);
     setMinimumSize(kMinimumSize);
@@ -321,6 +325,9 @@ void TfrmSearch::btnFindClick()
     m_fileFinder->setOnFolderChange(
         [this](QObject *, const QString &folder, TFolderIgnore &) { FinderFolderChange(folder); });
     m_fileFinder->setOnSearchFinish([this](QObject *) {
+        const Platform::WalkReport &report = m_fileFinder->Report();
+        m_accountUnreadable = std::max(m_accountUnreadable, report.unreadableFolders);
+        m_accountSkipped = std::max(m_accountSkipped, report.skippedNames);
         if (m_waitLoop)
             m_waitLoop->quit();
     });
@@ -352,6 +359,8 @@ void TfrmSearch::btnFindClick()
                 }
             }
             AddResults();
+            m_unreadableFolders += std::exchange(m_accountUnreadable, 0);
+            m_skippedNames += std::exchange(m_accountSkipped, 0);
         }
     } catch (...) {
         if (self)
@@ -416,6 +425,7 @@ void TfrmSearch::ResetResults()
 {
     velvSearchResult->results()->clear();
     m_folderCount = 0;
+    m_unreadableFolders = m_skippedNames = m_accountUnreadable = m_accountSkipped = 0;
     m_startTick.start();
 }
 
@@ -460,6 +470,11 @@ void TfrmSearch::FinishSearch()
                        .arg(locale.toString(seconds, 'f', 3));
     if (m_fileFinder->StopRequested() || m_passSkipped)
         text.prepend(tr("Search aborted - "));
+    // Files the search could not look at are not silently missing from the list.
+    if (m_unreadableFolders > 0)
+        text += QStringLiteral(" - ") + tr("%1 folder(s) could not be read").arg(m_unreadableFolders);
+    if (m_skippedNames > 0)
+        text += QStringLiteral(" - ") + tr("%1 item(s) with unreadable names left out").arg(m_skippedNames);
     stSearch->showMessage(text);
 
     Animate->stop();

@@ -129,6 +129,12 @@ private:
     QSet<QString> m_foundKeys;
     QStringList m_newFound;
     quint32 m_folderCount = 0;
+    // What the walks had to leave out: per account the larger count of its passes (both walk the
+    // same folders), added up over the accounts.
+    qint64 m_unreadableFolders = 0;
+    qint64 m_skippedNames = 0;
+    qint64 m_accountUnreadable = 0;
+    qint64 m_accountSkipped = 0;
     QElapsedTimer m_startTick;
     bool m_cancelled = false;
     bool m_passSkipped = false; // a pass was left out because of Cancel

@@ -1,6 +1,7 @@
 // The search window as the user drives it: its controls, the two passes per account and what they
 // list, Cancel, Enter and F5, closing and destroying it during a search, the check marks and
 // Save Selection, and the main window's Search command.
+#include "FolderFixtures.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "app/MainForm.h"
@@ -99,6 +100,7 @@ private Q_SLOTS:
     void emptyAccountTable();
     void fileDeletedBeforeTheListIsFilled();
     void accountsWithoutOrWithAMissingFolder();
+    void namesWithoutASpellingAreToldAbout();
     void animationMovesOnlyWhileSearching();
     void checkMarksDriveSaveSelection();
     void saveSelectionKeepsAnExistingFile();
@@ -569,6 +571,27 @@ void TestSearchWindow::accountsWithoutOrWithAMissingFolder()
     QVERIFY(shown.contains(AppendPathDelimiter(root(QStringLiteral("missing")))));
     QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")), qPrintable(status()));
     QCOMPARE(m_accounts.rowsRead, 3);
+}
+
+void TestSearchWindow::namesWithoutASpellingAreToldAbout()
+{
+#ifdef Q_OS_LINUX
+    write(QStringLiteral("a/invoice.txt"));
+    write(QStringLiteral("b/invoice.txt"));
+    const QByteArray folder = QFile::encodeName(root(QStringLiteral("a")));
+    QVERIFY(TestSupport::makeRawEntry(folder + "/invoice\xff.txt", false));
+    QVERIFY(TestSupport::makeRawEntry(folder + "/bad\xfe", true));
+    QVERIFY(TestSupport::makeRawEntry(folder + "/bad\xfe/invoice 2.txt", false));
+    m_accounts.paths = {root(QStringLiteral("a")), root(QStringLiteral("b"))};
+    search(QStringLiteral("invoice"));
+    // Only files that can be opened are listed; what was left out is counted once per account.
+    QCOMPARE(sorted(listed()), QStringList({QStringLiteral("a/invoice.txt"), QStringLiteral("b/invoice.txt")}));
+    QVERIFY2(status().endsWith(QStringLiteral(" second(s) - 2 item(s) with unreadable names left out")),
+             qPrintable(status()));
+    QVERIFY(TestSupport::removeTree(root(QStringLiteral("a"))));
+#else
+    QSKIP("Names that are not valid in the system's encoding exist on Linux only");
+#endif
 }
 
 void TestSearchWindow::animationMovesOnlyWhileSearching()
