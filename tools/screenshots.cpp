@@ -5,12 +5,18 @@
 #include "app/VantoryConsts.h"
 #include "data/DataSet.h"
 #include "editor/AccountEditForm.h"
+#include "search/SearchForm.h"
+#include "search/SearchResultList.h"
+#include "search/SearchResultModel.h"
 #include "security/Encode.h"
 #include "settings/RegSettings.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QStatusBar>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -18,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QPainter>
 #include <QTimer>
 
 using namespace VantoryConsts;
@@ -88,6 +95,45 @@ void renderMenus(TfrmVantory &window, const QString &out)
     popup->hide();
 }
 
+// The search window idle, while it searches, with its results, and with the results' context menu.
+void renderSearch(TfrmVantory &window, const QString &out)
+{
+    TfrmSearch *search = window.frmSearch();
+    search->show();
+    QApplication::processEvents();
+    search->grab().save(out + QStringLiteral("/search-idle.png"));
+    bool grabbed = false;
+    const auto during = QObject::connect(search->findChild<QStatusBar *>(QStringLiteral("stSearch")),
+                                         &QStatusBar::messageChanged, search, [&](const QString &text) {
+                                             if (!grabbed && search->isSearching() && text.contains(u"site3")) {
+                                                 grabbed = true;
+                                                 search->grab().save(out + QStringLiteral("/search-running.png"));
+                                             }
+                                         });
+    search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("file1"));
+    search->btnFindClick();
+    QObject::disconnect(during);
+    SearchResultList *list = search->resultList();
+    list->results()->setRowsChecked({1, 2, 4}, true);
+    QApplication::processEvents();
+    search->grab().save(out + QStringLiteral("/search-results.png"));
+    const QRect row = list->visualRect(list->model()->index(2, 1));
+    list->setCurrentIndex(list->model()->index(2, 0));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row.center(), list->viewport()->mapToGlobal(row.center()));
+    QApplication::sendEvent(list->viewport(), &menuEvent);
+    QApplication::processEvents();
+    QPixmap shot = search->grab();
+    {
+        // The menu is a window of its own: drawn into the window's picture where it opened.
+        QPainter painter(&shot);
+        const QPoint at = search->mapFromGlobal(list->contextMenu()->pos());
+        painter.drawPixmap(at, list->contextMenu()->grab());
+    }
+    shot.save(out + QStringLiteral("/search-menu.png"));
+    list->contextMenu()->close();
+    search->hide();
+}
+
 // Many accounts: four-digit counts in the totals bar.
 QByteArray manyAccounts()
 {
@@ -147,6 +193,7 @@ void render(const QString &dataDir, const QString &png, const QString &extras = 
         renderEditor(window, -1, extras + QStringLiteral("/editor-new.png"));
         renderEditor(window, 1, extras + QStringLiteral("/editor-existing.png"));
         renderMenus(window, extras);
+        renderSearch(window, extras);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "data/XmlDataProvider.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
+#include "search/SearchForm.h"
 #include "settings/RegSettings.h"
 
 #include <QAction>
@@ -65,6 +66,20 @@ bool copyFileAtomically(const QString &from, const QString &to, QString &error)
     }
     return true;
 }
+
+// The search window walks the account table through this, from the first row to the last.
+class AccountCursor : public SearchAccountCursor
+{
+public:
+    explicit AccountCursor(DataSet &table) : m_table(table) {}
+    void first() override { m_table.first(); }
+    bool atEnd() const override { return m_table.eof(); }
+    void next() override { m_table.next(); }
+    QString savePath() const override { return m_table.value(FieldSavePath).toString(); }
+
+private:
+    DataSet &m_table;
+};
 } // namespace
 
 TfrmVantory::TfrmVantory(QWidget *parent)
@@ -109,10 +124,14 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     fitToolBar();
     resize(627, 327);
     FormCreate();
+    m_searchAccounts = std::make_unique<AccountCursor>(*m_table);
+    m_search = new TfrmSearch(m_searchAccounts.get(), this);
 }
 
 TfrmVantory::~TfrmVantory()
 {
+    // The search window walks the table: it goes first.
+    delete std::exchange(m_search, nullptr);
     // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
     // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
     // and the filters are gone before it, and the grid (with the model that watches the table) goes
@@ -691,7 +710,13 @@ void TfrmVantory::aAccountDeleteUpdate()
     findChild<QAction *>(QStringLiteral("aAccountDelete"))->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
 }
 
-void TfrmVantory::aSearchExecute() {}
+void TfrmVantory::aSearchExecute()
+{
+    // The window is shown once at a time; a search that was closed may still be finishing.
+    if (m_search->isVisible() || m_search->isSearching())
+        return;
+    m_search->exec();
+}
 void TfrmVantory::aSettingsExecute() {}
 void TfrmVantory::aMakeMoneyExecute() {}
 void TfrmVantory::aShareExecute() {}

@@ -21,6 +21,8 @@ class QToolBar;
 class XmlDataProvider;
 class TotalsBar;
 class AccountCellDelegate;
+class SearchAccountCursor;
+class TfrmSearch;
 
 // The main window: the account list with its totals bar, the commands, and the life of the account
 // table from start to close. The machinery lives in small collaborators (the model, the cell
@@ -42,6 +44,8 @@ public:
     TotalsBar *hdrTotals() const { return m_totals; }
     // The date picker and the state list over the grid, with their state.
     GridEditors *gridEditors() const { return m_editors; }
+    // The search window, created hidden with this window and shown by the Search command.
+    TfrmSearch *frmSearch() const { return m_search; }
 
     // The data folder, ending in a separator.
     QString GetDataPath();
@@ -122,6 +126,8 @@ private:
     QLabel *m_logo = nullptr;
     QMenu *m_popup = nullptr;
     GridEditors *m_editors = nullptr;
+    std::unique_ptr<SearchAccountCursor> m_searchAccounts;
+    TfrmSearch *m_search = nullptr;
 
     QString m_dataPath;
     QString m_toldLoadNotes; // what the user was last told about a loaded file, so it is told once

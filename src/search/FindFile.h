@@ -43,7 +43,10 @@
 //   threaded search, it stops the worker and waits for it without handling any event meanwhile;
 //   the worker's pending event is dropped, and no handler runs after the destructor.
 // - TSearchRec gives size, times and the read-only bit on demand; it is valid during the call it
-//   is handed to.
+//   is handed to (in batched delivery, for as long as the handler keeps a copy).
+// - Threaded searches deliver their events in one of two ways (Delivery): handed over one at a
+//   time, the worker waiting for each handler, or queued by the worker and delivered in batches,
+//   the worker never waiting for the GUI thread.
 
 #include "platform/DirListing.h"
 #include "search/Persistent.h"
@@ -52,6 +55,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -60,7 +64,9 @@
 
 class TFindFile;
 class TSearchThread;
+class WorkerEvents;
 namespace SearchDetail {
+class EventBatches;
 class GuiHandOff;
 class SearchWalk;
 class PhraseSearcher;
@@ -337,7 +343,11 @@ public:
 
 private:
     friend class SearchDetail::SearchWalk;
+    friend class WorkerEvents;
     void fetch() const;
+    // A copy that stays valid after the walk has moved on: what the listing (or a stat) gave is
+    // kept, the rest is asked of the file system, by the folder's path, when first wanted.
+    TSearchRec detached(const QString &folder) const;
 
     QByteArray m_nameBytes;
     mutable QString m_name;
@@ -346,6 +356,7 @@ private:
     mutable Platform::EntryInfo m_info;
     mutable bool m_infoKnown = false;
     const Platform::DirListing *m_folder = nullptr;
+    QString m_detachedFolder;
 };
 
 using TNotifyEvent = std::function<void(QObject *sender)>;
@@ -408,6 +419,16 @@ public:
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
+// How a threaded search's events reach the GUI thread.
+// - edHandOff: each event is handed over on its own and the worker waits until its handler has
+//   run; the folder handler's answer is honoured and Depth() is the level of the event's folder.
+// - edBatched: the worker queues the events, in order, and goes on at once; the GUI thread takes
+//   them in batches at least every 15 ms while it handles events. The worker never waits for the
+//   GUI thread, so a busy GUI thread (or busy other cores) cannot slow the walk. A folder handler's
+//   answer is not read (the walk goes on as for fiNone); the entry record stays valid when copied;
+//   Depth() is the level the worker is at. After a stop request no queued event is delivered.
+enum TEventDelivery { edHandOff, edBatched };
+
 // The search component.
 class TFindFile : public QObject
 {
@@ -425,6 +446,9 @@ public:
     void setCriteria(const TSearchCriteria *value) { m_criteria->Assign(value); }
     bool Threaded() const { return m_threaded; }
     void setThreaded(bool value) { m_threaded = value; }
+    // Taken when a search starts; see TEventDelivery. edHandOff by default.
+    TEventDelivery Delivery() const { return m_delivery; }
+    void setDelivery(TEventDelivery value) { m_delivery = value; }
     TThreadPriority ThreadPriority() const { return m_threadPriority; }
     void setThreadPriority(TThreadPriority value) { m_threadPriority = value; }
     int Tag() const { return m_tag; }
@@ -454,6 +478,8 @@ public:
     // events spell folders, and the system's reason). Emptied when a search begins; complete when
     // OnSearchFinish runs. Read it on the thread that runs the search's events.
     const Platform::WalkReport &Report() const { return m_report; }
+    // The worker of the running threaded search; none otherwise.
+    const QThread *Worker() const;
 
     // Begins a search with the current criteria; nothing while Searching. In-line it returns when
     // the search has ended (an error raised by a handler still ends it, with the finish event,
@@ -477,6 +503,9 @@ protected:
 private:
     friend class TSearchThread;
     friend class InlineEvents;
+    // Batched delivery, on the GUI thread: delivers what the worker has queued.
+    void DeliverBatches();
+    void DropBatches();
     void SearchTargets();
     void End();
 
@@ -495,14 +524,19 @@ private:
     bool m_destroying = false;
     std::atomic<quint16> m_depth{0}; // written by the walk, on the worker in a threaded search
     std::unique_ptr<TSearchThread> m_worker;
+    TEventDelivery m_delivery = edHandOff;
+    std::unique_ptr<SearchDetail::EventBatches> m_batches; // of the running batched search
+    QTimer *m_deliveryTimer = nullptr;
+    bool m_workerEnded = false; // the batched search's worker has ended; End follows the last batch
+    bool m_delivering = false;
     std::unique_ptr<TTargetSearch> m_targets;
     Platform::WalkReport m_report;
 };
 
 // The worker of a threaded search: one per search, owned by its component, which frees it when
-// the run method has ended (on the end notification, or in its destructor after a stop). Every
-// folder event and file-match event is handed to the GUI thread synchronously and the worker waits
-// until the handler has run.
+// the run method has ended (on the end notification, or in its destructor after a stop). With
+// edHandOff every folder event and file-match event is handed to the GUI thread synchronously and
+// the worker waits until the handler has run; with edBatched it queues them and goes on.
 class TSearchThread : public QThread
 {
     Q_OBJECT
@@ -531,7 +565,8 @@ private:
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);
 
     TFindFile *Finder;
-    Platform::WalkReport m_report; // the walk's own, handed to Finder when the worker has ended
+    SearchDetail::EventBatches *m_batches; // the queue of a batched search; none with edHandOff
+    Platform::WalkReport m_report;         // the walk's own, handed to Finder when the worker has ended
     const QString *CurrentFolder = nullptr;
     TFolderIgnore FolderAction = fiNone;
     const TSearchRec *CurrentEntry = nullptr;

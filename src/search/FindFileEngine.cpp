@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -46,12 +48,29 @@ QString TSearchRec::Name() const
     return m_name;
 }
 
+TSearchRec TSearchRec::detached(const QString &folder) const
+{
+    TSearchRec copy(*this);
+    // The walk hands out its name bytes as a view into its listing: the copy takes its own.
+    copy.m_nameBytes = QByteArray(m_nameBytes.constData(), m_nameBytes.size());
+    copy.m_folder = nullptr;
+    copy.m_detachedFolder = folder;
+    return copy;
+}
+
 void TSearchRec::fetch() const
 {
     if (m_infoKnown)
         return;
     m_infoKnown = true;
-    if (!m_folder || !m_folder->infoOf(m_nameBytes, m_info)) {
+    bool asked = false;
+    if (m_folder) {
+        asked = m_folder->infoOf(m_nameBytes, m_info);
+    } else if (!m_detachedFolder.isEmpty()) {
+        Platform::DirListing folder;
+        asked = folder.open(m_detachedFolder) && folder.infoOf(m_nameBytes, m_info);
+    }
+    if (!asked) {
         // The entry is gone or cannot be asked: keep what the listing gave.
         m_info = Platform::EntryInfo();
         m_info.attributes = m_listingAttr;
@@ -88,6 +107,76 @@ Platform::FileTime TSearchRec::LastWriteTime() const
     return m_info.lastWriteTime;
 }
 
+// --- The queue of a batched search ---------------------------------------------------------------
+
+namespace SearchDetail {
+
+// The events of a batched search: queued in order by the worker, taken by the GUI thread. The
+// worker holds the lock only to append one event, so it never waits on the GUI thread's work.
+class EventBatches
+{
+public:
+    struct Event
+    {
+        QString folder;
+        std::optional<TSearchRec> entry; // none: a folder event
+    };
+
+    // On the worker.
+    void push(Event &&event)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_queued.push_back(std::move(event));
+    }
+
+    // On the GUI thread: what has been queued so far goes behind the events not yet delivered.
+    void take()
+    {
+        if (m_next == m_taken.size()) {
+            m_taken.clear();
+            m_next = 0;
+        }
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_taken.empty()) {
+            m_taken.swap(m_queued);
+        } else {
+            std::move(m_queued.begin(), m_queued.end(), std::back_inserter(m_taken));
+            m_queued.clear();
+        }
+    }
+    bool hasNext() const { return m_next < m_taken.size(); }
+    Event &next() { return m_taken[m_next++]; }
+    bool isEmpty()
+    {
+        if (hasNext())
+            return false;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_queued.empty();
+    }
+    void clear()
+    {
+        m_taken.clear();
+        m_next = 0;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_queued.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Event> m_queued; // guarded by m_mutex
+    std::vector<Event> m_taken;  // the GUI thread's own
+    size_t m_next = 0;
+};
+
+} // namespace SearchDetail
+
+namespace {
+// How often the GUI thread takes a batch, and how long one delivery may run before the GUI thread
+// goes back to its other events (the rest follows at once).
+constexpr int kBatchIntervalMs = 10;
+constexpr auto kDeliverySlice = std::chrono::milliseconds(8);
+} // namespace
+
 // --- The two forms of the walk's events ------------------------------------------------------
 
 // In-line: the handlers run on the caller's thread; a stop is StopRequested.
@@ -115,14 +204,35 @@ public:
     {
     }
     bool stopPending() const override { return m_thread->isInterruptionRequested(); }
-    TFolderIgnore folderChange(const QString &folder) override { return m_thread->handOffFolderChange(folder); }
+    TFolderIgnore folderChange(const QString &folder) override
+    {
+        if (!m_thread->m_batches)
+            return m_thread->handOffFolderChange(folder);
+        if (stopPending())
+            return fiThisAndSubfolders;
+        m_thread->m_batches->push({ownFolder(folder), std::nullopt});
+        return fiNone;
+    }
     void fileMatch(const QString &folder, const TSearchRec &entry) override
     {
-        m_thread->handOffFileMatch(folder, entry);
+        if (!m_thread->m_batches)
+            m_thread->handOffFileMatch(folder, entry);
+        else if (!stopPending())
+            m_thread->m_batches->push({ownFolder(folder), entry.detached(ownFolder(folder))});
     }
 
 private:
+    // The walk's folder text is a buffer it changes as it goes: a queued event holds a copy of its
+    // own, one per folder, shared by the folder's events.
+    const QString &ownFolder(const QString &folder)
+    {
+        if (m_folder != folder)
+            m_folder = QString(folder.constData(), folder.size());
+        return m_folder;
+    }
+
     TSearchThread *m_thread;
+    QString m_folder;
 };
 
 // --- TFindFile -------------------------------------------------------------------------------
@@ -130,7 +240,10 @@ private:
 TFindFile::TFindFile(QObject *owner)
     : QObject(owner)
     , m_criteria(std::make_unique<TSearchCriteria>())
+    , m_deliveryTimer(new QTimer(this))
 {
+    m_deliveryTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_deliveryTimer, &QTimer::timeout, this, &TFindFile::DeliverBatches);
 }
 
 TFindFile::~TFindFile()
@@ -164,6 +277,11 @@ void TFindFile::StartSearch()
         throw;
     }
     if (m_threaded) {
+        m_workerEnded = false;
+        if (m_delivery == edBatched) {
+            m_batches = std::make_unique<SearchDetail::EventBatches>();
+            m_deliveryTimer->start(kBatchIntervalMs);
+        }
         m_worker = std::make_unique<TSearchThread>(this);
         return;
     }
@@ -193,6 +311,8 @@ void TFindFile::End()
         ~Cleanup()
         {
             finder->m_targets.reset();
+            finder->m_deliveryTimer->stop();
+            finder->m_batches.reset();
             finder->m_searching = false;
         }
     } cleanup{this};
@@ -207,7 +327,61 @@ void TFindFile::ThreadTerminated()
     m_worker->waitForEnd();
     m_report = m_worker->m_report;
     m_worker.reset();
+    if (m_batches) {
+        // The last batches come before the end; a delivery under way ends the search itself.
+        m_workerEnded = true;
+        if (!m_delivering)
+            DeliverBatches();
+        return;
+    }
     End();
+}
+
+void TFindFile::DeliverBatches()
+{
+    // A handler that runs an event loop of its own must not see the events behind its own.
+    if (!m_batches || m_delivering)
+        return;
+    m_delivering = true;
+    const auto sliceEnd = std::chrono::steady_clock::now() + kDeliverySlice;
+    m_batches->take();
+    bool failed = false;
+    while (m_batches->hasNext() && !m_stopRequested) {
+        SearchDetail::EventBatches::Event &event = m_batches->next();
+        try {
+            if (event.entry)
+                FireFileMatch(event.folder, *event.entry);
+            else
+                FireFolderChange(event.folder);
+        } catch (...) {
+            // As in the hand-off: an error raised by a handler ends the search; it is not reported.
+            failed = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > sliceEnd)
+            break;
+    }
+    m_delivering = false;
+    if (failed) {
+        if (m_worker)
+            m_worker->requestInterruption();
+        DropBatches();
+    } else if (m_stopRequested) {
+        DropBatches();
+    }
+    if (m_workerEnded && m_batches->isEmpty()) {
+        m_workerEnded = false;
+        End();
+        return;
+    }
+    // What is left of a long batch follows as soon as the GUI thread has handled its other events.
+    m_deliveryTimer->start(m_batches->hasNext() ? 0 : kBatchIntervalMs);
+}
+
+void TFindFile::DropBatches()
+{
+    if (m_batches)
+        m_batches->clear();
 }
 
 void TFindFile::StopSearch()
@@ -219,7 +393,17 @@ void TFindFile::StopSearch()
     // fails cannot leave the worker running; no handler can tell the difference.
     if (m_worker)
         m_worker->requestInterruption();
+    // Nothing queued is delivered after a stop. (A delivery under way drops the rest itself once
+    // the handler that asked has returned: the event it was handed lives in the queue.) A batched
+    // search whose worker has already ended ends at the next delivery.
+    if (!m_delivering)
+        DropBatches();
     FireSearchAbort();
+}
+
+const QThread *TFindFile::Worker() const
+{
+    return m_worker.get();
 }
 
 bool TFindFile::AcceptFile(const QString &folder, const TSearchRec &entry) const
@@ -406,7 +590,7 @@ QThread::Priority toQtPriority(TThreadPriority p)
 TSearchThread::TSearchThread(TFindFile *finder)
     : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(
           this, staticMetaObject.method(staticMetaObject.indexOfSlot("drainHandOff()")))),
-      Finder(finder)
+      Finder(finder), m_batches(finder->m_batches.get())
 {
     // The end notification runs on the GUI thread, which then waits for the thread's very end and
     // frees it.

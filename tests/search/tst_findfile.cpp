@@ -125,12 +125,19 @@ private Q_SLOTS:
     void linkLoopIsNotEntered();
     void errorInAHandlerInLineEndsTheSearch();
 
+    void threadedGivesTheSameEventsOnTheGuiThread_data();
     void threadedGivesTheSameEventsOnTheGuiThread();
+    void threadedStop_data();
     void threadedStop();
     void threadedStopFromOutside();
     void windowStaysResponsiveDuringThreadedSearch();
+    void threadedErrorEndsTheWorker_data();
     void threadedErrorEndsTheWorker();
+    void destructionDuringAThreadedSearch_data();
     void destructionDuringAThreadedSearch();
+    void batchedWorkerNeverWaitsForTheGuiThread();
+    void batchedDeliversNothingAfterAStop_data();
+    void batchedDeliversNothingAfterAStop();
     void destructionNeverRunsTheEventLoop();
 
     void deepTreeUnderAnOpenFileLimit_data();
@@ -797,8 +804,22 @@ void TestFindFile::errorInAHandlerInLineEndsTheSearch()
     QVERIFY(!finder.Searching());
 }
 
+// The tests of threaded searches run with both ways of delivering the events.
+static void addDeliveryColumn()
+{
+    QTest::addColumn<TEventDelivery>("delivery");
+    QTest::newRow("handed off") << edHandOff;
+    QTest::newRow("batched") << edBatched;
+}
+
+void TestFindFile::threadedGivesTheSameEventsOnTheGuiThread_data()
+{
+    addDeliveryColumn();
+}
+
 void TestFindFile::threadedGivesTheSameEventsOnTheGuiThread()
 {
+    QFETCH(TEventDelivery, delivery);
     TFindFile inLine;
     Recorder expected(inLine, m_root);
     inLine.Criteria()->Files()->setLocation(m_root);
@@ -809,6 +830,7 @@ void TestFindFile::threadedGivesTheSameEventsOnTheGuiThread()
     Recorder rec(finder, m_root);
     finder.Criteria()->Assign(inLine.Criteria());
     finder.setThreaded(true);
+    finder.setDelivery(delivery);
     finder.setThreadPriority(tpLower);
     QCOMPARE(finder.ThreadPriority(), tpLower);
     finder.StartSearch();
@@ -825,13 +847,20 @@ void TestFindFile::threadedGivesTheSameEventsOnTheGuiThread()
     QCOMPARE(rec.events, expected.events);
 }
 
+void TestFindFile::threadedStop_data()
+{
+    addDeliveryColumn();
+}
+
 void TestFindFile::threadedStop()
 {
+    QFETCH(TEventDelivery, delivery);
     TFindFile finder;
     Recorder rec(finder, m_root);
     finder.Criteria()->Files()->setLocation(m_root);
     finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
     finder.setThreaded(true);
+    finder.setDelivery(delivery);
     bool searchingAfterStop = false;
     rec.folderHook = [&](const QString &rel, TFolderIgnore &) {
         if (rel == QLatin1String("sub1/")) {
@@ -880,13 +909,20 @@ void TestFindFile::threadedStopFromOutside()
     QVERIFY(rec.matches().size() < 600);
 }
 
+void TestFindFile::threadedErrorEndsTheWorker_data()
+{
+    addDeliveryColumn();
+}
+
 void TestFindFile::threadedErrorEndsTheWorker()
 {
+    QFETCH(TEventDelivery, delivery);
     TFindFile finder;
     Recorder rec(finder, m_root);
     finder.Criteria()->Files()->setLocation(m_root);
     finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
     finder.setThreaded(true);
+    finder.setDelivery(delivery);
     rec.folderHook = [](const QString &rel, TFolderIgnore &) {
         if (rel == QLatin1String("sub1/"))
             throw std::runtime_error("handler failed");
@@ -928,8 +964,14 @@ void TestFindFile::windowStaysResponsiveDuringThreadedSearch()
     QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
 }
 
+void TestFindFile::destructionDuringAThreadedSearch_data()
+{
+    addDeliveryColumn();
+}
+
 void TestFindFile::destructionDuringAThreadedSearch()
 {
+    QFETCH(TEventDelivery, delivery);
     QTemporaryDir dir;
     for (int i = 0; i < 40; ++i)
         QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("d%1/f.txt").arg(i)), "x"));
@@ -938,6 +980,7 @@ void TestFindFile::destructionDuringAThreadedSearch()
     finder->Criteria()->Files()->setLocation(dir.path());
     finder->Criteria()->Files()->setFileName(QStringLiteral("*.*"));
     finder->setThreaded(true);
+    finder->setDelivery(delivery);
     finder->setOnSearchFinish([&](QObject *) { events << QStringLiteral("finish"); });
     finder->setOnSearchAbort([&](QObject *) { events << QStringLiteral("abort"); });
     int matches = 0;
@@ -952,6 +995,91 @@ void TestFindFile::destructionDuringAThreadedSearch()
     const int seen = matches;
     QTest::qWait(50);
     QCOMPARE(matches, seen);
+}
+
+// Waits, without handling any event, until the worker of the running search has ended. A worker
+// that waits for the GUI thread never does: the deadline only keeps such a test from hanging.
+static bool workerEndsWithoutTheEventLoop(const TFindFile &finder)
+{
+    const QThread *worker = finder.Worker();
+    if (!worker)
+        return false;
+    QDeadlineTimer deadline(60000);
+    while (!worker->isFinished() && !deadline.hasExpired())
+        QThread::msleep(1);
+    return worker->isFinished();
+}
+
+void TestFindFile::batchedWorkerNeverWaitsForTheGuiThread()
+{
+    TFindFile inLine;
+    Recorder expected(inLine, m_root);
+    inLine.Criteria()->Files()->setLocation(m_root);
+    inLine.Criteria()->Files()->setFileName(QStringLiteral("*.htm;*.html;noext"));
+    inLine.StartSearch();
+
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Assign(inLine.Criteria());
+    finder.setThreaded(true);
+    finder.setDelivery(edBatched);
+    QCOMPARE(finder.Delivery(), edBatched);
+    // The records stay whole after the walk has moved on: their size and attributes are those of the
+    // files.
+    QStringList wrongRecords;
+    rec.matchHook = [&](const QString &folder, const TSearchRec &entry) {
+        const TSearchRec copy = entry;
+        const QFileInfo file(folder + copy.Name());
+        if (copy.Size() != quint64(file.size()) || (copy.Attr() & 0x10) != 0)
+            wrongRecords << file.filePath();
+    };
+    finder.StartSearch();
+    QVERIFY(workerEndsWithoutTheEventLoop(finder));
+    QCOMPARE(rec.events, QStringList{QStringLiteral("begin")}); // nothing is delivered by the worker
+    QVERIFY(finder.Searching());
+    QTRY_VERIFY(!finder.Searching());
+    QCOMPARE(rec.events, expected.events);
+    QCOMPARE(rec.threads, QSet<QThread *>{QThread::currentThread()});
+    QVERIFY2(wrongRecords.isEmpty(), qPrintable(wrongRecords.join(u", ")));
+    QVERIFY(!finder.Worker());
+}
+
+void TestFindFile::batchedDeliversNothingAfterAStop_data()
+{
+    QTest::addColumn<int>("stopAtMatch"); // 0: from outside, before anything is delivered
+    QTest::newRow("from outside") << 0;
+    QTest::newRow("from the first handler") << 1;
+    QTest::newRow("from the third handler") << 3;
+}
+
+void TestFindFile::batchedDeliversNothingAfterAStop()
+{
+    QFETCH(int, stopAtMatch);
+    TFindFile finder;
+    Recorder rec(finder, m_root);
+    finder.Criteria()->Files()->setLocation(m_root);
+    finder.Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+    finder.setThreaded(true);
+    finder.setDelivery(edBatched);
+    int matches = 0;
+    rec.matchHook = [&](const QString &, const TSearchRec &) {
+        if (++matches == stopAtMatch)
+            finder.StopSearch();
+    };
+    finder.StartSearch();
+    // Everything the walk finds is queued by now, most of it in one batch.
+    QVERIFY(workerEndsWithoutTheEventLoop(finder));
+    if (stopAtMatch == 0) {
+        finder.StopSearch();
+        QCOMPARE(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("abort")}));
+    }
+    QTRY_VERIFY(!finder.Searching());
+    QVERIFY(finder.StopRequested());
+    QCOMPARE(rec.matches().size(), stopAtMatch);
+    const int abort = rec.events.indexOf(QStringLiteral("abort"));
+    QCOMPARE(rec.events.mid(abort), (QStringList{QStringLiteral("abort"), QStringLiteral("finish")}));
+    if (stopAtMatch > 0)
+        QVERIFY(rec.events[abort - 1].startsWith(QLatin1String("match:")));
 }
 
 void TestFindFile::destructionNeverRunsTheEventLoop()
