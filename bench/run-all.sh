@@ -8,6 +8,16 @@ echo "== data file (10,000 accounts)"
 "$build/bench/datafile-bench" 10000 || status=1
 echo "== search result list (100,000 files)"
 "$build/bench/search-list-bench" || status=1
+echo "== search window (medium tree)"
+make_tree=""
+for candidate in "${MAKE_TREE:-}" "$here/../../shared/bench/make-tree.sh" "$here/make-tree.sh"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { make_tree=$candidate; break; }
+done
+if [ -n "$make_tree" ] && "$make_tree" --quiet /tmp/bench-medium medium; then
+    "$build/bench/search-window-bench" /tmp/bench-medium || status=1
+else
+    echo "no make-tree.sh: skipped"
+fi
 echo "== copy-bench.sh"
 "$here/copy-bench.sh" "$build" || status=1
 for script in "$here"/bench-*.sh; do

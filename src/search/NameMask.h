@@ -4,8 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
-// The directory listing's own pattern match, as FindFirstFile applies it on Windows, on every
-// system: "*" any run of characters anywhere in the name, "?" exactly one character, letters
+// The directory listing's own pattern match, one and the same on every system, so that a mask
+// finds the same files wherever the program runs: "*" any run of characters anywhere in the name, "?" exactly one character, letters
 // compared without regard to case (each UTF-16 unit upper-cased, as Windows compares names),
 // "*.*" matching every name, a mask ending in ".*" also matching every name that the mask without
 // its ".*" matches whole (so dot-less names too: "*report*.*" lists "Report 2019" and also
