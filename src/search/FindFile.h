@@ -68,6 +68,7 @@ class WorkerEvents;
 namespace SearchDetail {
 class EventBatches;
 class GuiHandOff;
+class HandOffDrain;
 class SearchWalk;
 class PhraseSearcher;
 } // namespace SearchDetail
@@ -539,17 +540,12 @@ private:
 // the worker waits until the handler has run; with edBatched it queues them and goes on.
 class TSearchThread : public QThread
 {
-    Q_OBJECT
-
 public:
     explicit TSearchThread(TFindFile *finder);
     ~TSearchThread() override;
 
 protected:
     void run() override;
-
-private Q_SLOTS:
-    void drainHandOff();
 
 private:
     friend class WorkerEvents;
@@ -560,6 +556,7 @@ private:
     // Waits until the thread has ended (its run method returned). On the GUI thread.
     void waitForEnd();
     std::atomic<bool> m_ended{false};
+    std::unique_ptr<SearchDetail::HandOffDrain> m_drain; // the GUI thread's end of the hand-off
     std::unique_ptr<SearchDetail::GuiHandOff> m_handOff;
     TFolderIgnore handOffFolderChange(const QString &folder);
     void handOffFileMatch(const QString &folder, const TSearchRec &entry);

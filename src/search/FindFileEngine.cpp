@@ -567,6 +567,21 @@ private:
     std::atomic<unsigned> m_done{0};
 };
 
+// The GUI thread's end of the hand-off: the worker posts calls of its slot. An object of its own
+// rather than a slot of the worker's thread object: that one then has no meta-object of ours,
+// which the library would read as the thread ends, after the run method, where a race checker
+// cannot see it ordered before the object is freed.
+class HandOffDrain : public QObject
+{
+    Q_OBJECT
+
+public:
+    GuiHandOff *handOff = nullptr;
+
+public Q_SLOTS:
+    void drain() { handOff->drain(); }
+};
+
 } // namespace SearchDetail
 
 // --- TSearchThread ---------------------------------------------------------------------------
@@ -588,10 +603,13 @@ QThread::Priority toQtPriority(TThreadPriority p)
 } // namespace
 
 TSearchThread::TSearchThread(TFindFile *finder)
-    : m_handOff(std::make_unique<SearchDetail::GuiHandOff>(
-          this, staticMetaObject.method(staticMetaObject.indexOfSlot("drainHandOff()")))),
+    : m_drain(std::make_unique<SearchDetail::HandOffDrain>()),
+      m_handOff(std::make_unique<SearchDetail::GuiHandOff>(
+          m_drain.get(), SearchDetail::HandOffDrain::staticMetaObject.method(
+                             SearchDetail::HandOffDrain::staticMetaObject.indexOfSlot("drain()")))),
       Finder(finder), m_batches(finder->m_batches.get())
 {
+    m_drain->handOff = m_handOff.get();
     // The end notification runs on the GUI thread, which then waits for the thread's very end and
     // frees it.
     connect(this, &QThread::finished, finder, &TFindFile::ThreadTerminated, Qt::QueuedConnection);
@@ -605,10 +623,6 @@ void TSearchThread::closeHandOff()
     m_handOff->close();
 }
 
-void TSearchThread::drainHandOff()
-{
-    m_handOff->drain();
-}
 
 void TSearchThread::waitForEnd()
 {
@@ -667,3 +681,5 @@ void TSearchThread::handOffFileMatch(const QString &folder, const TSearchRec &en
     if (error)
         std::rethrow_exception(error);
 }
+
+#include "FindFileEngine.moc"
