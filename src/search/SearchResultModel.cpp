@@ -312,6 +312,9 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
         case ColumnFolder:
             return folderOf(entry);
         case ColumnSize:
+            // The locale's own format says "1 bytes".
+            if (entry.size == 1)
+                return tr("1 byte");
             return QLocale().formattedDataSize(entry.size, 1, QLocale::DataSizeTraditionalFormat);
         case ColumnType:
             return typeOf(entry).description;

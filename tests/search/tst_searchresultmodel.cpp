@@ -198,7 +198,7 @@ void TestSearchResultModel::columnsShowTheFile()
     QCOMPARE(text(0, SearchResultModel::ColumnType),
              QMimeDatabase().mimeTypeForName(QStringLiteral("application/pdf")).comment());
     QCOMPARE(text(0, SearchResultModel::ColumnModified), QLocale().toString(m_t0.toLocalTime(), QLocale::ShortFormat));
-    QCOMPARE(text(1, SearchResultModel::ColumnSize), QStringLiteral("1 bytes"));
+    QCOMPARE(text(1, SearchResultModel::ColumnSize), QStringLiteral("1 byte"));
     QCOMPARE(text(1, SearchResultModel::ColumnType), QStringLiteral("XYZ123 File"));
     QCOMPARE(text(2, SearchResultModel::ColumnType), QStringLiteral("File"));
     QCOMPARE(model.index(0, SearchResultModel::ColumnSize).data(SearchResultModel::SortRole).toLongLong(), 1258291);
