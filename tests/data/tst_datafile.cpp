@@ -1,3 +1,4 @@
+#include "DataFolderFixture.h"
 #include "TestSupport.h"
 #include "app/VantoryConsts.h"
 #include "data/AccountTable.h"
@@ -26,19 +27,7 @@ protected:
     }
 };
 
-struct Folder
-{
-    QTemporaryDir dir;
-    QString data() const { return dir.filePath(DataFileName); }
-    QString readMapping() const { return dir.filePath(ReadMappingFileName); }
-    QString writeMapping() const { return dir.filePath(WriteMappingFileName); }
-    template <typename P> void point(P &p) const
-    {
-        p.setFileName(data());
-        p.setReadMappingFile(readMapping());
-        p.setWriteMappingFile(writeMapping());
-    }
-};
+using Folder = TestSupport::DataFolderFixture;
 
 RowValues sample(int id, const QString &name)
 {

@@ -1,3 +1,4 @@
+#include "DataFolderFixture.h"
 #include "TestSupport.h"
 #include "app/VantoryConsts.h"
 #include "data/AccountTable.h"
@@ -158,17 +159,7 @@ QString firstDifference(const QList<RowValues> &actual, const QList<RowValues> &
     return {};
 }
 
-struct Folder
-{
-    QTemporaryDir dir;
-    QString data() const { return dir.filePath(DataFileName); }
-    void point(XmlDataProvider &p) const
-    {
-        p.setFileName(data());
-        p.setReadMappingFile(dir.filePath(ReadMappingFileName));
-        p.setWriteMappingFile(dir.filePath(WriteMappingFileName));
-    }
-};
+using Folder = TestSupport::DataFolderFixture;
 
 bool loadRows(const Folder &folder, QList<RowValues> &rows, QString &error, QByteArray *encoding = nullptr)
 {

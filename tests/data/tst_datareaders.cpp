@@ -1,3 +1,4 @@
+#include "DataFolderFixture.h"
 #include "TestSupport.h"
 #include "app/VantoryConsts.h"
 #include "data/AccountTable.h"
@@ -239,17 +240,7 @@ QByteArray printable(const QByteArray &file)
                              : file.toPercentEncoding(" <>/=\"'!?-[]");
 }
 
-struct Folder
-{
-    QTemporaryDir dir;
-    QString data() const { return dir.filePath(DataFileName); }
-    void point(XmlDataProvider &p) const
-    {
-        p.setFileName(data());
-        p.setReadMappingFile(dir.filePath(ReadMappingFileName));
-        p.setWriteMappingFile(dir.filePath(WriteMappingFileName));
-    }
-};
+using Folder = TestSupport::DataFolderFixture;
 
 } // namespace
 
