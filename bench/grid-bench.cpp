@@ -4,9 +4,11 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +25,8 @@
 #include <vector>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 static double median(const std::function<void()> &work, int runs = 7)
 {

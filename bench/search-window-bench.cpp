@@ -21,11 +21,13 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "search/FindFile.h"
 #include "search/SearchForm.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,6 +46,8 @@
 #include <vector>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 namespace {
 

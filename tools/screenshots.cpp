@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "editor/AccountEditForm.h"
 #include "search/SearchForm.h"
@@ -10,6 +11,7 @@
 #include "search/SearchResultModel.h"
 #include "security/Encode.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -28,6 +30,8 @@
 #include <QTimer>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include "AccountModel.h"
 #include "VantoryConsts.h"
+#include "controls/ActiveStateItems.h"
 #include "controls/Icons.h"
+#include "data/AccountSchema.h"
 
 #include <QPainter>
 
@@ -28,7 +30,7 @@ void AccountCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     if (index.column() == AccountModel::ColumnActive) {
         if (selected)
             painter->fillRect(opt.rect, opt.palette.brush(QPalette::Highlight));
-        static const QStringList pictures = VantoryConsts::activeStatePictures();
+        static const QStringList pictures = activeStatePictures();
         const int state = value.toInt();
         if (state < 0 || state >= pictures.size())
             return; // no picture for a value outside the three states

@@ -1,6 +1,7 @@
 #include "AccountModel.h"
 
 #include "VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 
 #include <QDate>
@@ -8,6 +9,7 @@
 #include <QLocale>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
 
 AccountModel::AccountModel(DataSet *table, QObject *parent)
     : QAbstractTableModel(parent)

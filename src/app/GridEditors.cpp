@@ -1,8 +1,9 @@
 #include "GridEditors.h"
 
 #include "AccountModel.h"
-#include "ActiveStateItems.h"
 #include "VantoryConsts.h"
+#include "controls/ActiveStateItems.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "platform/PlatformServices.h"
 
@@ -18,6 +19,7 @@
 #include <QTableView>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 bool holdsFocus(const QWidget *editor)

@@ -8,18 +8,20 @@
 #include "controls/ExtDBGrid.h"
 #include "controls/Icons.h"
 #include "controls/XPPanel.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
-#include "editor/AccountEditForm.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/PrivateFiles.h"
 #include "data/RegularFile.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
+#include "editor/AccountEditForm.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,6 +45,8 @@
 #include <utility>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 namespace {
 constexpr int RowHeight = 19;
@@ -438,7 +442,7 @@ void TfrmVantory::FormActivate()
 {
     if (RegReadInteger(SectionMain, SettingNoPromptSetPassword, 0) != 0)
         return;
-    if (!RegReadString(SectionMain, QStringLiteral("pwd")).isEmpty())
+    if (!RegReadString(SectionMain, SettingPassword).isEmpty())
         return;
     LayoutColumns();
     // Written before asking, so the question comes at most once whatever the answer.

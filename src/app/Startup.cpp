@@ -4,6 +4,7 @@
 #include "VantoryConsts.h"
 #include "platform/PlatformServices.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <exception>
 
@@ -27,7 +28,7 @@ void initApplication()
 
 bool passGate()
 {
-    if (RegReadString(VantoryConsts::SectionMain, QStringLiteral("pwd")).isEmpty())
+    if (RegReadString(SettingsKeys::SectionMain, SettingsKeys::SettingPassword).isEmpty())
         return true;
     return g_loginGate ? g_loginGate() : true;
 }

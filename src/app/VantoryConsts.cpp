@@ -16,24 +16,9 @@ QString appTitle()
     return QStringLiteral("Vantory");
 }
 
-QStringList activeStateCaptions()
-{
-    return {tr("Inactive"), tr("Active"), tr("Not Applicable")};
-}
-
-QStringList activeStatePictures()
-{
-    return {QStringLiteral("state-inactive"), QStringLiteral("state-active"), QStringLiteral("state-na")};
-}
-
 QString failedToInsertRecord()
 {
     return tr("Failed to insert a new record");
-}
-
-QString passwordTooLong()
-{
-    return tr("This password is too long to be stored");
 }
 
 QString askPasswordProtect()

@@ -1,62 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
-// The program's string table: field, setting and file names, and every text the program shows
-// outside a window's own layout. Texts are looked up at the time of use so that a translation
-// loaded at start applies.
+// The main window's string table: the texts it shows outside its own layout. Texts are looked up at
+// the time of use so that a translation loaded at start applies.
 namespace VantoryConsts {
 
-// Field names of the account table.
-inline const QString FieldAccountID = QStringLiteral("accountID");
-inline const QString FieldSiteName = QStringLiteral("siteName");
-inline const QString FieldSiteUrl = QStringLiteral("siteUrl");
-inline const QString FieldSavePath = QStringLiteral("savePath");
-inline const QString FieldUsername = QStringLiteral("username");
-inline const QString FieldPassword = QStringLiteral("password");
-inline const QString FieldMonthlyFee = QStringLiteral("monthlyFee");
-inline const QString FieldAddedDate = QStringLiteral("addedDate");
-inline const QString FieldActive = QStringLiteral("active");
-inline const QString FieldTotalFiles = QStringLiteral("totalFiles");
-inline const QString FieldIsActive = QStringLiteral("isActive");
-inline const QString FieldIsInactive = QStringLiteral("isInactive");
-inline const QString FieldActualMonthlyFee = QStringLiteral("actualMonthlyFee");
-
-// Aggregates of the account table.
-inline const QString AggMaxAccountID = QStringLiteral("MaxAccountID");
-inline const QString AggSumTotalFiles = QStringLiteral("SumTotalFiles");
-inline const QString AggSumMonthlyFee = QStringLiteral("SumMonthlyFee");
-inline const QString AggMaxTotalFiles = QStringLiteral("MaxTotalFiles");
-inline const QString AggCountActive = QStringLiteral("CountActive");
-inline const QString AggCountInactive = QStringLiteral("CountInactive");
-
-// Settings.
-inline const QString SectionMain = QStringLiteral("Main");
-inline const QString SettingDataPath = QStringLiteral("DataPath");
-inline const QString SettingNoPromptSetPassword = QStringLiteral("NoPromptSetPassword");
-
-// Files of the data folder.
-inline const QString DataFolderName = QStringLiteral("Data");
-inline const QString DataFileName = QStringLiteral("main.xml");
-inline const QString ReadMappingFileName = QStringLiteral("main_ToDp.xtr");
-inline const QString WriteMappingFileName = QStringLiteral("main_ToXml.xtr");
-
-// Sort order name suffixes.
-inline const QString AscendingIndexSuffix = QStringLiteral("__IdxA");
-inline const QString DescendingIndexSuffix = QStringLiteral("__IdxD");
-
-// Active states.
-enum ActiveState { StateInactive = 0, StateActive = 1, StateNotApplicable = 2 };
-
 QString appTitle();
-// "Inactive", "Active", "Not Applicable", indexed by the stored value.
-QStringList activeStateCaptions();
-// Names of the pictures of the three states, indexed the same way.
-QStringList activeStatePictures();
-
 QString failedToInsertRecord();
-QString passwordTooLong();
 QString askPasswordProtect();
 QString webSiteUrl();
 

@@ -1,37 +1,36 @@
 #include "AccountTable.h"
 
-#include "app/VantoryConsts.h"
+#include "AccountSchema.h"
+#include "CommonUtil.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace AccountTable {
 
 std::vector<FieldDef> fieldDefs()
 {
     std::vector<FieldDef> f = storedFieldDefs();
-    f.push_back({FieldTotalFiles, FieldType::Integer, 0, {}, false, true});
-    f.push_back({FieldIsActive, FieldType::Integer, 0, {}, false, true});
-    f.push_back({FieldIsInactive, FieldType::Integer, 0, {}, false, true});
-    f.push_back({FieldActualMonthlyFee, FieldType::Integer, 0, {}, false, true});
+    for (const QString &name : {FieldTotalFiles, FieldIsActive, FieldIsInactive, FieldActualMonthlyFee})
+        f.push_back({.name = name, .type = FieldType::Integer, .calculated = true});
     return f;
 }
 
 std::vector<FieldDef> storedFieldDefs()
 {
     return {
-        {FieldAccountID, FieldType::Integer, 0, {}, false, false},
-        {FieldSiteName, FieldType::String, 260, {}, true, false},
-        {FieldSiteUrl, FieldType::String, 260, {}, false, false},
-        {FieldSavePath, FieldType::String, 260, {}, false, false},
-        {FieldUsername, FieldType::String, 80, {}, false, false},
-        {FieldPassword, FieldType::String, 80, {}, false, false},
-        {FieldMonthlyFee, FieldType::Float, 0, 0.0, false, false},
-        {FieldAddedDate, FieldType::Date, 0, {}, false, false},
-        {FieldActive, FieldType::SmallInt, 0, int(StateActive), false, false},
+        {.name = FieldAccountID, .type = FieldType::Integer},
+        {.name = FieldSiteName, .type = FieldType::String, .size = PathFieldSize, .required = true},
+        {.name = FieldSiteUrl, .type = FieldType::String, .size = PathFieldSize},
+        {.name = FieldSavePath, .type = FieldType::String, .size = PathFieldSize},
+        {.name = FieldUsername, .type = FieldType::String, .size = LoginFieldSize},
+        {.name = FieldPassword, .type = FieldType::String, .size = LoginFieldSize},
+        {.name = FieldMonthlyFee, .type = FieldType::Float, .defaultValue = 0.0},
+        {.name = FieldAddedDate, .type = FieldType::Date},
+        {.name = FieldActive, .type = FieldType::SmallInt, .defaultValue = int(StateActive)},
     };
 }
 
@@ -112,7 +111,7 @@ void calcFields(DataSet &table, const FileCounter &countFiles)
 {
     // Runs for every row on every load: positions, not names.
     const QString savePath = table.value(SavePath).toString();
-    table.setCalcValue(TotalFiles, countFiles ? countFiles(savePath, CountLimit) : 0);
+    table.setCalcValue(TotalFiles, countFiles ? countFiles(savePath, FileCountLimit) : 0);
     const int active = table.value(Active).toInt();
     table.setCalcValue(IsActive, active == StateActive ? QVariant(1) : QVariant());
     table.setCalcValue(IsInactive, active == StateInactive ? QVariant(1) : QVariant());

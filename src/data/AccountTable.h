@@ -12,8 +12,6 @@ namespace AccountTable {
 // Counts the files under a save folder, capped at a limit.
 using FileCounter = std::function<qint32(const QString &folder, qint32 limit)>;
 
-constexpr qint32 CountLimit = 1000;
-
 // Positions of the fields in the table, in the order fieldDefs() gives them.
 enum Field {
     AccountID, SiteName, SiteUrl, SavePath, Username, Password, MonthlyFee, AddedDate, Active,

@@ -1,5 +1,6 @@
 #include "CommonUtil.h"
 
+#include "AccountSchema.h"
 #include "DataSet.h"
 #include "platform/DirListing.h"
 #include "platform/FolderChain.h"
@@ -144,9 +145,9 @@ bool SortDataSet(DataSet &table, const QString &fieldName)
     const QString active = table.indexName();
     if (table.fieldIndex(fieldName) < 0)
         return false;
-    const QString ascending = fieldName + QStringLiteral("__IdxA");
+    const QString ascending = fieldName + AccountSchema::AscendingIndexSuffix;
     const bool descending = active == ascending;
-    const QString wanted = descending ? fieldName + QStringLiteral("__IdxD") : ascending;
+    const QString wanted = descending ? fieldName + AccountSchema::DescendingIndexSuffix : ascending;
     if (!table.hasIndex(wanted) && !table.addIndex({wanted, fieldName, descending, false}))
         return false;
     return table.setIndexName(wanted);

@@ -24,10 +24,10 @@ enum class FieldType { Integer, SmallInt, Float, Date, String };
 
 struct FieldDef
 {
-    QString name;
+    QString name{};
     FieldType type = FieldType::String;
     int size = 0;          // characters, for String fields
-    QVariant defaultValue; // given to a new record; null when invalid
+    QVariant defaultValue{}; // given to a new record; null when invalid
     bool required = false;
     bool calculated = false; // kept with the row, never stored
 };

@@ -1,4 +1,5 @@
 #include "XmlDataProvider.h"
+#include "AccountSchema.h"
 
 #include "SaveFile.h"
 #include "SaveLeftovers.h"
@@ -28,9 +29,9 @@ QString tr(const char *text)
     return QCoreApplication::translate("XmlDataProvider", text);
 }
 
-const QString kMappingElement = QStringLiteral("VantoryMapping");
-const QString kDocumentElement = QStringLiteral("Accounts");
-const QString kRowElement = QStringLiteral("Account");
+const QString &kMappingElement = AccountSchema::MappingElement;
+const QString &kDocumentElement = AccountSchema::DocumentElement;
+const QString &kRowElement = AccountSchema::RowElement;
 
 QString formatValue(const FieldDef &f, const QVariant &v)
 {

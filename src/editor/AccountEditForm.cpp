@@ -1,9 +1,9 @@
 #include "AccountEditForm.h"
 
-#include "app/ActiveStateItems.h"
-#include "app/VantoryConsts.h"
+#include "controls/ActiveStateItems.h"
 #include "controls/FlEdit.h"
 #include "controls/LabeledEdit.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
 #include "platform/PlatformServices.h"
@@ -21,7 +21,7 @@
 
 #include <cmath>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 // Keeps the hourglass up for the length of a scope, whatever way it is left.
@@ -48,18 +48,18 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
 
     ledSiteName = new LabeledEdit(tr("Site Name:"), LabeledEdit::LabelPosition::Above, area);
     ledSiteName->setObjectName(QStringLiteral("ledSiteName"));
-    ledSiteName->setMaxLength(260);
+    ledSiteName->setMaxLength(PathFieldSize);
     ledSiteUrl = new LabeledEdit(tr("Site URL:"), LabeledEdit::LabelPosition::Above, area);
     ledSiteUrl->setObjectName(QStringLiteral("ledSiteUrl"));
-    ledSiteUrl->setMaxLength(260);
+    ledSiteUrl->setMaxLength(PathFieldSize);
     ledUserName = new LabeledEdit(tr("Username:"), LabeledEdit::LabelPosition::Above, area);
     ledUserName->setObjectName(QStringLiteral("ledUserName"));
-    ledUserName->setMaxLength(80);
+    ledUserName->setMaxLength(LoginFieldSize);
     ledPassword = new LabeledEdit(tr("Password:"), LabeledEdit::LabelPosition::Above, area);
     ledPassword->setObjectName(QStringLiteral("ledPassword"));
     ledSavePath = new LabeledEdit(tr("Save Path:"), LabeledEdit::LabelPosition::Above, area);
     ledSavePath->setObjectName(QStringLiteral("ledSavePath"));
-    ledSavePath->setMaxLength(260);
+    ledSavePath->setMaxLength(PathFieldSize);
     sbBrowseSiteName = new QToolButton(area);
     sbBrowseSiteName->setObjectName(QStringLiteral("sbBrowseSiteName"));
     sbBrowseSiteName->setText(QStringLiteral("..."));
@@ -193,7 +193,8 @@ void TfrmAccountEdit::btnOKClick()
     // on the password's bytes, which are as many as its characters only when they are all plain ASCII,
     // so the message names no number of characters.
     if (EncodeStr(ledPassword->text()).size() > 2 * MaxPasswordBytes) {
-        Platform::showMessage(QMessageBox::Warning, passwordTooLong(), QMessageBox::Ok, QMessageBox::NoButton, this);
+        Platform::showMessage(QMessageBox::Warning, tr("This password is too long to be stored"), QMessageBox::Ok,
+                              QMessageBox::NoButton, this);
         ledPassword->edit()->setFocus();
         setResult(mrNone);
         return;

@@ -4,8 +4,10 @@
 #include "app/MainForm.h"
 #include "app/TotalsBar.h"
 #include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -19,6 +21,8 @@
 #include <QtTest>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 class TestGridEditing : public QObject
 {

@@ -4,11 +4,13 @@
 #include "app/MainForm.h"
 #include "app/TotalsBar.h"
 #include "app/VantoryConsts.h"
-#include "data/DataSet.h"
-#include "platform/PlatformServices.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
+#include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
+#include "platform/PlatformServices.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -23,6 +25,8 @@
 #endif
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 namespace {
 

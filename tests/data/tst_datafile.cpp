@@ -1,6 +1,6 @@
 #include "DataFolderFixture.h"
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/XmlDataProvider.h"
 
@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 

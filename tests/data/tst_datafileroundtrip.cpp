@@ -1,6 +1,6 @@
 #include "DataFolderFixture.h"
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
@@ -13,7 +13,7 @@
 
 #include <cmath>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 // Every save loads back, in every encoding a data file can have, whatever the texts hold.
 //

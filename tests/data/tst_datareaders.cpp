@@ -1,6 +1,6 @@
 #include "DataFolderFixture.h"
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/XmlDataProvider.h"
 #include "data/XmlDataReader.h"
@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 // The quick reader takes the files this program writes; everything else goes to the full reader.
 // Restore trusts them to tell a data file from anything else, so the quick one must never accept

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
 
 #include <QtTest>
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // stays pending, and the next save that can be made writes it.
 #include "FolderFixtures.h"
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 class TestFailingWrites : public QObject
 {

@@ -2,7 +2,7 @@
 // never a mixture, never a file that does not load; and what the killed save left behind is gone once
 // the next save has succeeded.
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 

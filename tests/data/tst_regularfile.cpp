@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/AccountTable.h"
 #include "data/RegularFile.h"
 #include "data/XmlDataProvider.h"
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #endif
 
-using namespace VantoryConsts;
+using namespace AccountSchema;
 
 namespace {
 

@@ -5,10 +5,12 @@
 #include "app/VantoryConsts.h"
 #include "controls/FlEdit.h"
 #include "controls/LabeledEdit.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "editor/AccountEditForm.h"
 #include "security/Encode.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +28,8 @@
 #include <functional>
 
 using namespace VantoryConsts;
+using namespace AccountSchema;
+using namespace SettingsKeys;
 
 class TestAccountEditor : public QObject
 {

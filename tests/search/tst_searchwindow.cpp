@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "app/MainForm.h"
 #include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "search/FindFile.h"
 #include "search/SearchAnimation.h"
@@ -13,6 +14,7 @@
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
 #include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -812,6 +814,8 @@ void TestSearchWindow::saveFolderWithListSyntaxInItsPath()
 void TestSearchWindow::mainWindowSearchCommand()
 {
     using namespace VantoryConsts;
+    using namespace AccountSchema;
+    using namespace SettingsKeys;
     m_window.reset();
     TestSupport::clearSettings();
     RegWriteString(SectionMain, SettingDataPath, root(QStringLiteral("data")));

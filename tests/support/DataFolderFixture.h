@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/VantoryConsts.h"
+#include "data/AccountSchema.h"
 #include "data/XmlDataProvider.h"
 
 #include <QTemporaryDir>
@@ -11,9 +11,9 @@ namespace TestSupport {
 struct DataFolderFixture
 {
     QTemporaryDir dir;
-    QString data() const { return dir.filePath(VantoryConsts::DataFileName); }
-    QString readMapping() const { return dir.filePath(VantoryConsts::ReadMappingFileName); }
-    QString writeMapping() const { return dir.filePath(VantoryConsts::WriteMappingFileName); }
+    QString data() const { return dir.filePath(AccountSchema::DataFileName); }
+    QString readMapping() const { return dir.filePath(AccountSchema::ReadMappingFileName); }
+    QString writeMapping() const { return dir.filePath(AccountSchema::WriteMappingFileName); }
     void point(XmlDataProvider &p) const
     {
         p.setFileName(data());

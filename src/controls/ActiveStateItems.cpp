@@ -1,16 +1,28 @@
 #include "ActiveStateItems.h"
 
-#include "VantoryConsts.h"
-#include "controls/Icons.h"
+#include "Icons.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QStyledItemDelegate>
+
+QStringList activeStateCaptions()
+{
+    return {QCoreApplication::translate("ActiveStateItems", "Inactive"),
+            QCoreApplication::translate("ActiveStateItems", "Active"),
+            QCoreApplication::translate("ActiveStateItems", "Not Applicable")};
+}
+
+QStringList activeStatePictures()
+{
+    return {QStringLiteral("state-inactive"), QStringLiteral("state-active"), QStringLiteral("state-na")};
+}
 
 void addActiveStateItems(QComboBox *box)
 {
-    const QStringList captions = VantoryConsts::activeStateCaptions();
-    const QStringList pictures = VantoryConsts::activeStatePictures();
+    const QStringList captions = activeStateCaptions();
+    const QStringList pictures = activeStatePictures();
     for (int i = 0; i < captions.size(); ++i)
         box->addItem(Icons::icon(pictures[i]), captions[i]);
     // The list that drops down is as wide as its longest caption needs. It is drawn as a plain item

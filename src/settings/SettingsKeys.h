@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The names under which the program keeps its settings.
+namespace SettingsKeys {
+
+inline const QString SectionMain = QStringLiteral("Main");
+// Where the data folder is, when the user has moved it.
+inline const QString SettingDataPath = QStringLiteral("DataPath");
+// Set once the first-run question about a master password was asked.
+inline const QString SettingNoPromptSetPassword = QStringLiteral("NoPromptSetPassword");
+// The master password, scrambled; empty or absent when there is none.
+inline const QString SettingPassword = QStringLiteral("pwd");
+
+} // namespace SettingsKeys
