@@ -10,16 +10,16 @@
 #include "controls/XPPanel.h"
 #include "data/AccountSchema.h"
 #include "data/AccountTable.h"
+#include "data/BackupRestore.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/PrivateFiles.h"
-#include "data/RegularFile.h"
-#include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
+#include "settings/DataFolder.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -27,8 +27,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,7 +34,6 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -51,25 +48,6 @@ using namespace SettingsKeys;
 namespace {
 constexpr int RowHeight = 19;
 constexpr int IndicatorWidth = 11;
-
-// Copies a file onto another through a temporary file, so the target is either the old file or the
-// whole new one. Only a regular file of a data file's size is copied: a pipe or a device named as
-// the source must not hang the window or fill the memory.
-bool copyFileAtomically(const QString &from, const QString &to, QString &error)
-{
-    QByteArray data;
-    QString reason;
-    if (!readRegularFile(from, XmlDataProvider::MaxFileSize, data, reason)) {
-        error = QStringLiteral("%1: %2").arg(from, reason);
-        return false;
-    }
-    SaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(data) != data.size() || !target.commit()) {
-        error = target.errorString();
-        return false;
-    }
-    return true;
-}
 
 // The search window walks the account table through this, from the first row to the last.
 class AccountCursor : public SearchAccountCursor
@@ -168,31 +146,33 @@ QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, co
 
 void TfrmVantory::createActions()
 {
-    makeAction(QStringLiteral("aAccountAdd"), tr("Add"), tr("Add a new account"), QStringLiteral("account-add"),
-               QKeySequence(Qt::Key_Insert), &TfrmVantory::aAccountAddExecute);
-    makeAction(QStringLiteral("aAccountEdit"), tr("Edit"), tr("Edit an existing account"),
-               QStringLiteral("account-edit"), {}, &TfrmVantory::aAccountEditExecute);
-    makeAction(QStringLiteral("aAccountDelete"), tr("Remove"), tr("Remove an account"),
-               QStringLiteral("account-remove"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
-               &TfrmVantory::aAccountDeleteExecute);
-    makeAction(QStringLiteral("aBackup"), tr("Backup..."), tr("Backup an account"), {}, {},
-               &TfrmVantory::aBackupExecute);
-    makeAction(QStringLiteral("aRestore"), tr("Restore..."), tr("Restore an account"), {}, {},
-               &TfrmVantory::aRestoreExecute);
-    makeAction(QStringLiteral("aMakeMoney"), tr("Make Money"), tr("Enter Your ClickBank ID"),
-               QStringLiteral("make-money"), {}, &TfrmVantory::aMakeMoneyExecute);
-    makeAction(QStringLiteral("aShare"), tr("Tell a Friend"), tr("Send information about the program to your friend"),
-               QStringLiteral("share"), {}, &TfrmVantory::aShareExecute);
-    makeAction(QStringLiteral("aAbout"), tr("About"), tr("Information about the program"), {}, {},
-               &TfrmVantory::aAboutExecute);
-    makeAction(QStringLiteral("aSearch"), tr("Search"), tr("Find a file by given filetype or keyword"),
-               QStringLiteral("search"), QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmVantory::aSearchExecute);
-    makeAction(QStringLiteral("aRefresh"), tr("Refresh Data"), {}, QStringLiteral("refresh"),
-               QKeySequence(Qt::Key_F5), &TfrmVantory::aRefreshExecute);
-    makeAction(QStringLiteral("aSettings"), tr("Master Password..."), {}, QStringLiteral("settings"), {},
-               &TfrmVantory::aSettingsExecute);
-    makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
-               &TfrmVantory::aExitExecute);
+    aAccountAdd =
+        makeAction(QStringLiteral("aAccountAdd"), tr("Add"), tr("Add a new account"), QStringLiteral("account-add"),
+                   QKeySequence(Qt::Key_Insert), &TfrmVantory::aAccountAddExecute);
+    aAccountEdit = makeAction(QStringLiteral("aAccountEdit"), tr("Edit"), tr("Edit an existing account"),
+                              QStringLiteral("account-edit"), {}, &TfrmVantory::aAccountEditExecute);
+    aAccountDelete = makeAction(QStringLiteral("aAccountDelete"), tr("Remove"), tr("Remove an account"),
+                                QStringLiteral("account-remove"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+                                &TfrmVantory::aAccountDeleteExecute);
+    aBackup = makeAction(QStringLiteral("aBackup"), tr("Backup..."), tr("Backup an account"), {}, {},
+                         &TfrmVantory::aBackupExecute);
+    aRestore = makeAction(QStringLiteral("aRestore"), tr("Restore..."), tr("Restore an account"), {}, {},
+                          &TfrmVantory::aRestoreExecute);
+    aMakeMoney = makeAction(QStringLiteral("aMakeMoney"), tr("Make Money"), tr("Enter Your ClickBank ID"),
+                            QStringLiteral("make-money"), {}, &TfrmVantory::aMakeMoneyExecute);
+    aShare = makeAction(QStringLiteral("aShare"), tr("Tell a Friend"),
+                        tr("Send information about the program to your friend"), QStringLiteral("share"), {},
+                        &TfrmVantory::aShareExecute);
+    aAbout = makeAction(QStringLiteral("aAbout"), tr("About"), tr("Information about the program"), {}, {},
+                        &TfrmVantory::aAboutExecute);
+    aSearch = makeAction(QStringLiteral("aSearch"), tr("Search"), tr("Find a file by given filetype or keyword"),
+                         QStringLiteral("search"), QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmVantory::aSearchExecute);
+    aRefresh = makeAction(QStringLiteral("aRefresh"), tr("Refresh Data"), {}, QStringLiteral("refresh"),
+                          QKeySequence(Qt::Key_F5), &TfrmVantory::aRefreshExecute);
+    aSettings = makeAction(QStringLiteral("aSettings"), tr("Master Password..."), {}, QStringLiteral("settings"), {},
+                           &TfrmVantory::aSettingsExecute);
+    aExit = makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
+                       &TfrmVantory::aExitExecute);
 }
 
 QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner)
@@ -216,28 +196,27 @@ QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPi
 
 void TfrmVantory::createMenus()
 {
-    auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("mnuMain"));
     QMenu *accounts = bar->addMenu(tr("&Accounts"));
     accounts->setObjectName(QStringLiteral("mnuAccounts"));
-    accounts->addActions({act("aAccountAdd"), act("aAccountEdit"), act("aAccountDelete")});
+    accounts->addActions({aAccountAdd, aAccountEdit, aAccountDelete});
     accounts->addSeparator();
-    accounts->addActions({act("aSearch"), act("aRefresh")});
+    accounts->addActions({aSearch, aRefresh});
     accounts->addSeparator();
-    accounts->addAction(act("aExit"));
+    accounts->addAction(aExit);
     QMenu *tools = bar->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
-    tools->addAction(act("aSettings"));
+    tools->addAction(aSettings);
     tools->addSeparator();
-    tools->addActions({act("aBackup"), act("aRestore")});
+    tools->addActions({aBackup, aRestore});
     QMenu *extras = bar->addMenu(tr("&Extras"));
     extras->setObjectName(QStringLiteral("mnuExtras"));
-    extras->addAction(standIn(act("aMakeMoney"), tr("Make Money..."), true, extras));
-    extras->addAction(standIn(act("aShare"), tr("Tell a Friend..."), true, extras));
+    extras->addAction(standIn(aMakeMoney, tr("Make Money..."), true, extras));
+    extras->addAction(standIn(aShare, tr("Tell a Friend..."), true, extras));
     QMenu *help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    help->addAction(act("aAbout"));
+    help->addAction(aAbout);
     // F10 opens the first menu, as the access letters open theirs.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, bar, [bar] { bar->setActiveAction(bar->actions().constFirst()); });
@@ -253,10 +232,10 @@ void TfrmVantory::createMenus()
         m_popup->addAction(item);
         return item;
     };
-    m_popup->setDefaultAction(popupItem(act("aAccountEdit")));
+    m_popup->setDefaultAction(popupItem(aAccountEdit));
     m_popup->addSeparator();
-    popupItem(act("aAccountAdd"));
-    popupItem(act("aAccountDelete"));
+    popupItem(aAccountAdd);
+    popupItem(aAccountDelete);
 }
 
 void TfrmVantory::createToolBar()
@@ -266,15 +245,14 @@ void TfrmVantory::createToolBar()
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    auto act = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
-    m_toolBar->addActions({act("aAccountAdd"), act("aAccountEdit")});
+    m_toolBar->addActions({aAccountAdd, aAccountEdit});
     m_toolBar->addSeparator();
-    m_toolBar->addAction(act("aSearch"));
-    QAction *refresh = standIn(act("aRefresh"), tr("Refresh"), true, m_toolBar);
+    m_toolBar->addAction(aSearch);
+    QAction *refresh = standIn(aRefresh, tr("Refresh"), true, m_toolBar);
     refresh->setObjectName(QStringLiteral("tbRefresh"));
     m_toolBar->addAction(refresh);
     m_toolBar->addSeparator();
-    m_toolBar->addActions({act("aMakeMoney"), act("aShare")});
+    m_toolBar->addActions({aMakeMoney, aShare});
     m_logo = new QLabel(m_toolBar);
     m_logo->setObjectName(QStringLiteral("imgLogo"));
     m_logo->setAlignment(Qt::AlignCenter);
@@ -393,20 +371,7 @@ void TfrmVantory::createListArea()
 QString TfrmVantory::GetDataPath()
 {
     if (m_dataPath.isEmpty())
-        m_dataPath = RegReadString(SectionMain, SettingDataPath);
-    if (!m_dataPath.isEmpty()) {
-        if (!Platform::endsWithSeparator(m_dataPath))
-            m_dataPath += QDir::separator();
-        return m_dataPath;
-    }
-    // The portable layout keeps its Data folder beside the program; an installed program keeps its
-    // data in the user's own application data folder instead of beside its binary.
-    const QString beside = QCoreApplication::applicationDirPath() + u'/' + DataFolderName;
-    if (QFileInfo(beside).isDir())
-        m_dataPath = QDir::toNativeSeparators(beside) + QDir::separator();
-    else
-        m_dataPath = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)) +
-                     QDir::separator();
+        m_dataPath = DataFolder::path();
     return m_dataPath;
 }
 
@@ -449,7 +414,7 @@ void TfrmVantory::FormActivate()
     RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
     if (Platform::showMessage(QMessageBox::Question, askPasswordProtect(), QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::Yes, this) == QMessageBox::Yes)
-        findChild<QAction *>(QStringLiteral("aSettings"))->trigger();
+        aSettings->trigger();
 }
 
 void TfrmVantory::closeEvent(QCloseEvent *event)
@@ -538,29 +503,18 @@ QString TfrmVantory::cdsVantorytotalFilesGetText(qint32 count) const
 
 void TfrmVantory::UpdateTotals()
 {
-    // A closed table has no totals, not totals of nothing: the bar stays empty until a table opens.
     if (!m_table->isActive()) {
-        for (int section = 0; section < TotalsBar::SectionCount; ++section)
-            m_totals->setSectionText(section, QString());
+        m_totals->clearTotals();
         return;
     }
     m_table->refreshAggregates();
-    const QLocale locale;
-    m_totals->setSectionText(0, QString());
-    m_totals->setSectionText(1, totalsSites().arg(m_table->recordCount()));
-    const qint64 maxFiles = m_table->aggregate(AggMaxTotalFiles).toLongLong();
-    if (maxFiles < FileCountCap) {
-        const double sum = double(m_table->aggregate(AggSumTotalFiles).toLongLong());
-        m_totals->setSectionText(2, u'(' + locale.toString(sum, 'f', 0) + u")  ");
-    } else {
-        m_totals->setSectionText(2, FileCountText(FileCountCap));
-    }
-    m_totals->setSectionText(3, totalsNotApplicable());
-    m_totals->setSectionText(4, totalsActive()
-                                    .arg(m_table->aggregate(AggCountActive).toLongLong())
-                                    .arg(m_table->aggregate(AggCountInactive).toLongLong()));
-    m_totals->setSectionText(
-        5, locale.toCurrencyString(double(m_table->aggregate(AggSumMonthlyFee).toLongLong()), locale.currencySymbol(), 2));
+    const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
+    m_totals->showTotals({.sites = m_table->recordCount(),
+                          .largestFileCount = count(AggMaxTotalFiles),
+                          .files = count(AggSumTotalFiles),
+                          .active = count(AggCountActive),
+                          .inactive = count(AggCountInactive),
+                          .activeFees = count(AggSumMonthlyFee)});
 }
 
 void TfrmVantory::LayoutColumns()
@@ -654,11 +608,9 @@ void TfrmVantory::aBackupExecute()
                                                                         backupDefaultExt());
     if (target.isEmpty())
         return;
-    // A backup holds the accounts as the data file does: the copy is made user-only from its first
-    // byte on (SaveFile creates it so).
-    QString error;
-    if (!copyFileAtomically(m_provider->fileName(), target, error))
-        Platform::showError(backupFailed().arg(target, error), this);
+    const BackupRestore::Outcome done = BackupRestore::backup(m_provider->fileName(), target);
+    if (!done.ok())
+        Platform::showError(backupFailed().arg(target, done.error), this);
 }
 
 void TfrmVantory::aRestoreExecute()
@@ -669,10 +621,11 @@ void TfrmVantory::aRestoreExecute()
         return;
     // A file that is no data file never replaces the accounts; when the data file cannot be written,
     // the accounts stay as they are, changes not yet saved included.
-    QString error;
-    bool notDataFile = false;
-    if (!m_provider->restoreFrom(source, error, &notDataFile)) {
-        Platform::showError(notDataFile ? error : restoreFailed().arg(source, error), this);
+    const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source);
+    if (!done.ok()) {
+        Platform::showError(done.kind == BackupRestore::Outcome::NotDataFile ? done.error
+                                                                             : restoreFailed().arg(source, done.error),
+                            this);
         return;
     }
     tellWriteWarning();
@@ -711,7 +664,7 @@ void TfrmVantory::aAccountDeleteExecute()
 
 void TfrmVantory::aAccountDeleteUpdate()
 {
-    findChild<QAction *>(QStringLiteral("aAccountDelete"))->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
+    aAccountDelete->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
 }
 
 void TfrmVantory::aSearchExecute()
@@ -730,7 +683,7 @@ void TfrmVantory::dbgAccountsDblClick()
 {
     const QPoint pos = m_grid->viewport()->mapFromGlobal(QCursor::pos());
     if (m_grid->indexAt(pos).isValid())
-        findChild<QAction *>(QStringLiteral("aAccountEdit"))->trigger();
+        aAccountEdit->trigger();
 }
 
 void TfrmVantory::imgLogoClick()

@@ -116,6 +116,20 @@ private:
     static constexpr int MinimumWidth = 589;
     static constexpr int MinimumHeight = 161;
 
+    // The window's commands.
+    QAction *aAccountAdd = nullptr;
+    QAction *aAccountEdit = nullptr;
+    QAction *aAccountDelete = nullptr;
+    QAction *aBackup = nullptr;
+    QAction *aRestore = nullptr;
+    QAction *aMakeMoney = nullptr;
+    QAction *aShare = nullptr;
+    QAction *aAbout = nullptr;
+    QAction *aSearch = nullptr;
+    QAction *aRefresh = nullptr;
+    QAction *aSettings = nullptr;
+    QAction *aExit = nullptr;
+
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
     AccountModel *m_model = nullptr;

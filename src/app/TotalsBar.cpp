@@ -1,6 +1,9 @@
 #include "TotalsBar.h"
 
+#include "data/CommonUtil.h"
+
 #include <QEvent>
+#include <QLocale>
 #include <QStandardItemModel>
 #include <QStyleOptionHeader>
 
@@ -28,6 +31,26 @@ TotalsBar::TotalsBar(QWidget *parent)
             hdrTotalsSectionResize(section);
         fitSectionFont(section);
     });
+}
+
+void TotalsBar::showTotals(const Totals &totals)
+{
+    const QLocale locale;
+    setSectionText(0, QString());
+    setSectionText(1, tr("Totals: %1 Site(s)").arg(totals.sites));
+    if (totals.largestFileCount < FileCountCap)
+        setSectionText(2, u'(' + locale.toString(double(totals.files), 'f', 0) + u")  ");
+    else
+        setSectionText(2, FileCountText(FileCountCap));
+    setSectionText(3, tr("NA"));
+    setSectionText(4, tr("%1 Active/%2 Inactive").arg(totals.active).arg(totals.inactive));
+    setSectionText(5, locale.toCurrencyString(double(totals.activeFees), locale.currencySymbol(), 2));
+}
+
+void TotalsBar::clearTotals()
+{
+    for (int section = 0; section < SectionCount; ++section)
+        setSectionText(section, QString());
 }
 
 void TotalsBar::setSectionText(int section, const QString &text)

@@ -15,7 +15,24 @@ class TotalsBar : public QHeaderView
 public:
     static constexpr int SectionCount = 6;
 
+    // What the bar adds up over the account table.
+    struct Totals
+    {
+        qint64 sites = 0;
+        qint64 largestFileCount = 0; // a count at the cap means "more than the limit"
+        qint64 files = 0;
+        qint64 active = 0;
+        qint64 inactive = 0;
+        qint64 activeFees = 0; // in whole currency units
+    };
+
     explicit TotalsBar(QWidget *parent = nullptr);
+
+    // The totals in the sections: "Totals: 3 Site(s)", the files, "NA", "2 Active/1 Inactive" and the
+    // fees in the user's currency.
+    void showTotals(const Totals &totals);
+    // Every section empty: a table that is not open has no totals, not totals of nothing.
+    void clearTotals();
 
     void setSectionText(int section, const QString &text);
     QString sectionText(int section) const;

@@ -31,21 +31,6 @@ QString webSiteUrl()
     return QStringLiteral("https://www.vantory.app/");
 }
 
-QString totalsSites()
-{
-    return tr("Totals: %1 Site(s)");
-}
-
-QString totalsActive()
-{
-    return tr("%1 Active/%2 Inactive");
-}
-
-QString totalsNotApplicable()
-{
-    return tr("NA");
-}
-
 QString backupTitle()
 {
     return tr("Select Backup Destination");

@@ -11,11 +11,6 @@ QString failedToInsertRecord();
 QString askPasswordProtect();
 QString webSiteUrl();
 
-// Totals bar and file counts.
-QString totalsSites();        // "Totals: %d Site(s)"
-QString totalsActive();       // "%d Active/%d Inactive"
-QString totalsNotApplicable(); // "NA"
-
 // Backup and restore.
 QString backupTitle();
 QString restoreTitle();

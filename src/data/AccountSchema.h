@@ -53,7 +53,6 @@ inline const QString DocumentElement = QStringLiteral("Accounts");
 inline const QString RowElement = QStringLiteral("Account");
 
 // Files of the data folder.
-inline const QString DataFolderName = QStringLiteral("Data");
 inline const QString DataFileName = QStringLiteral("main.xml");
 inline const QString ReadMappingFileName = QStringLiteral("main_ToDp.xtr");
 inline const QString WriteMappingFileName = QStringLiteral("main_ToXml.xtr");

@@ -12,6 +12,7 @@
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -129,6 +130,7 @@ private Q_SLOTS:
     void dataFolderIsCreatedUserOnly();
     void backupIsUserOnly_data();
     void backupIsUserOnly();
+    void accountModelKeepsItsContract();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow();
@@ -743,6 +745,33 @@ void TestMainWindow::backupIsUserOnly()
     QCOMPARE(readAll(target), readAll(m_dataFile));
     QCOMPARE(TestSupport::fileMode(target), QStringLiteral("600"));
 #endif
+}
+
+void TestMainWindow::accountModelKeepsItsContract()
+{
+    QVERIFY(TestSupport::writeFile(
+        m_dataFile, dataFile({accountXml(0, QStringLiteral("B"), 1, 0), accountXml(1, QStringLiteral("D"), 0, 5)})));
+    auto w = makeWindow();
+    // Checks every signal the model sends against what it reports, through every kind of change.
+    QAbstractItemModelTester tester(w->accountModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    DataSet *t = w->cdsVantory();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("C")) && t->post());
+    QCOMPARE(siteNames(*w), (QStringList{u"B"_qs, u"C"_qs, u"D"_qs}));
+    // An edit that moves the row to the other end of the order.
+    QVERIFY(t->setRecNo(1) && t->edit() && t->setValue(FieldSiteName, QStringLiteral("E")) && t->post());
+    QCOMPARE(siteNames(*w), (QStringList{u"C"_qs, u"D"_qs, u"E"_qs}));
+    QVERIFY(t->setRecNo(2) && t->deleteRecord());
+    QCOMPARE(siteNames(*w), (QStringList{u"C"_qs, u"E"_qs}));
+    w->findChild<QAction *>(QStringLiteral("aRefresh"))->trigger();
+    QCOMPARE(siteNames(*w), (QStringList{u"C"_qs, u"E"_qs}));
+    const QString backup = m_dir->filePath(QStringLiteral("backup.xml"));
+    m_services->queuePath(backup);
+    w->findChild<QAction *>(QStringLiteral("aBackup"))->trigger();
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, QStringLiteral("A")) && t->post());
+    m_services->queuePath(backup);
+    w->findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QCOMPARE(siteNames(*w), (QStringList{u"C"_qs, u"E"_qs}));
+    QVERIFY(m_services->messages.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

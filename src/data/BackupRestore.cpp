@@ -1,0 +1,30 @@
+#include "BackupRestore.h"
+
+#include "RegularFile.h"
+#include "SaveFile.h"
+#include "XmlDataProvider.h"
+
+namespace BackupRestore {
+
+Outcome backup(const QString &dataFile, const QString &target)
+{
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(dataFile, XmlDataProvider::MaxFileSize, data, reason))
+        return {Outcome::Failed, QStringLiteral("%1: %2").arg(dataFile, reason)};
+    SaveFile copy(target);
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(data) != data.size() || !copy.commit())
+        return {Outcome::Failed, copy.errorString()};
+    return {};
+}
+
+Outcome restore(XmlDataProvider &provider, const QString &source)
+{
+    QString error;
+    bool notDataFile = false;
+    if (!provider.restoreFrom(source, error, &notDataFile))
+        return {notDataFile ? Outcome::NotDataFile : Outcome::Failed, error};
+    return {};
+}
+
+} // namespace BackupRestore

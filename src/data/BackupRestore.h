@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class XmlDataProvider;
+
+// The user's Backup and Restore commands on the data file, with their errors as values.
+namespace BackupRestore {
+
+struct Outcome
+{
+    enum Kind
+    {
+        Done,
+        NotDataFile, // the chosen file is no data file: nothing was changed
+        Failed,      // reading or writing failed: the target is as it was
+    };
+    Kind kind = Done;
+    QString error; // what went wrong, naming the file, when not done
+
+    bool ok() const { return kind == Done; }
+};
+
+// Copies the data file to the file the user chose, through a temporary file, so the target is either
+// what it was or the whole copy. The copy is user-only from its first byte on, like the data file.
+// Only a regular file of a data file's size is copied: a pipe or a device named as the data file must
+// not hang the program or fill the memory.
+Outcome backup(const QString &dataFile, const QString &target);
+
+// Replaces the provider's data file with the file the user chose, once it is checked as a data file;
+// the data file as it was is kept in the Backups folder.
+Outcome restore(XmlDataProvider &provider, const QString &source);
+
+} // namespace BackupRestore
