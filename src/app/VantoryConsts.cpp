@@ -26,6 +26,31 @@ QStringList activeStatePictures()
     return {QStringLiteral("state-inactive"), QStringLiteral("state-active"), QStringLiteral("state-na")};
 }
 
+// Master password ----------------------------------------------------------------------------------
+
+QString wrongPassword()
+{
+    return tr("Incorrect password entered\nPlease check your input and try again");
+}
+
+QString passwordMismatch()
+{
+    return tr("The new password and confirmation don't match\nPlease, confirm the new password");
+}
+
+QString passwordChanged()
+{
+    return tr("Your password has been changed successfully");
+}
+
+QString passwordNotStored()
+{
+    return tr("Your password could not be saved: the settings in %1 cannot be written.\n"
+              "The master password has not been changed.");
+}
+
+// --------------------------------------------------------------------------------------------------
+
 QString failedToInsertRecord()
 {
     return tr("Failed to insert a new record");

@@ -55,6 +55,12 @@ QStringList activeStateCaptions();
 // Names of the pictures of the three states, indexed the same way.
 QStringList activeStatePictures();
 
+// Master password: the login dialog and the master password dialog.
+QString wrongPassword();     // the typed password is not the stored one
+QString passwordMismatch();  // new password and confirmation differ
+QString passwordChanged();   // stored (set, changed or removed)
+QString passwordNotStored(); // %1: where the settings are kept
+
 QString failedToInsertRecord();
 QString passwordTooLong();
 QString askPasswordProtect();
