@@ -1,8 +1,10 @@
-// Renders the main window with a sample account list, and with an empty one, to PNG files.
+// Renders the main window with a sample account list, and with an empty one, the dialogs and the
+// search window to PNG files.
 // usage: QT_QPA_PLATFORM=offscreen build/tools/screenshots OUTDIR
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
+#include "controls/LabeledEdit.h"
 #include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "editor/AccountEditForm.h"
@@ -10,6 +12,8 @@
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
 #include "security/Encode.h"
+#include "security/LoginForm.h"
+#include "security/SettingsForm.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -138,6 +142,24 @@ void renderSearch(TfrmVantory &window, const QString &out)
     search->hide();
 }
 
+// The two master password dialogs, with something typed into them.
+void renderPasswordDialogs(const QString &out)
+{
+    TfrmLogin login;
+    login.show();
+    QApplication::processEvents();
+    login.edtPassword->setText(QStringLiteral("secret"));
+    login.grab().save(out + QStringLiteral("/login.png"));
+    login.reject();
+
+    TfrmSettings settings;
+    settings.show();
+    QApplication::processEvents();
+    settings.ledNewPassword->setText(QStringLiteral("new secret"));
+    settings.grab().save(out + QStringLiteral("/master-password.png"));
+    settings.reject();
+}
+
 // Many accounts: four-digit counts in the totals bar.
 QByteArray manyAccounts()
 {
@@ -198,6 +220,7 @@ void render(const QString &dataDir, const QString &png, const QString &extras = 
         renderEditor(window, 1, extras + QStringLiteral("/editor-existing.png"));
         renderMenus(window, extras);
         renderSearch(window, extras);
+        renderPasswordDialogs(extras);
     }
 }
 

@@ -19,6 +19,7 @@
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
+#include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
@@ -674,7 +675,12 @@ void TfrmVantory::aSearchExecute()
         return;
     m_search->exec();
 }
-void TfrmVantory::aSettingsExecute() {}
+void TfrmVantory::aSettingsExecute()
+{
+    // The dialog stores what it changes itself; its result says nothing more.
+    TfrmSettings frmSettings;
+    frmSettings.exec();
+}
 void TfrmVantory::aMakeMoneyExecute() {}
 void TfrmVantory::aShareExecute() {}
 void TfrmVantory::aAboutExecute() {}

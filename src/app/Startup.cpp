@@ -3,6 +3,7 @@
 #include "MainForm.h"
 #include "VantoryConsts.h"
 #include "platform/PlatformServices.h"
+#include "security/LoginForm.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -11,12 +12,21 @@
 namespace Startup {
 
 namespace {
-LoginGate g_loginGate;
+
+// Shown without an owner: no window of the program exists yet.
+bool showLoginDialog()
+{
+    TfrmLogin frmLogin;
+    return frmLogin.exec() == TDlgTemplate::mrOk;
 }
+
+LoginGate g_loginGate = showLoginDialog;
+
+} // namespace
 
 void setLoginGate(LoginGate gate)
 {
-    g_loginGate = std::move(gate);
+    g_loginGate = gate ? std::move(gate) : LoginGate(showLoginDialog);
 }
 
 void initApplication()
@@ -30,7 +40,7 @@ bool passGate()
 {
     if (RegReadString(SettingsKeys::SectionMain, SettingsKeys::SettingPassword).isEmpty())
         return true;
-    return g_loginGate ? g_loginGate() : true;
+    return g_loginGate();
 }
 
 int run(QApplication &app)

@@ -7,7 +7,8 @@
 // The program's entry sequence: application title, the master-password gate, the main window.
 namespace Startup {
 
-// Shows the login dialog; true when the right password was given. Installed by the security module.
+// Asks for the master password; true when the right one was given. The login dialog unless another
+// gate was set; setting an empty gate puts the login dialog back.
 using LoginGate = std::function<bool()>;
 void setLoginGate(LoginGate gate);
 
@@ -15,9 +16,11 @@ void setLoginGate(LoginGate gate);
 void initApplication();
 
 // True when the program may go on: no master password is set, or the login gate let the user in.
+// Nothing is read or written here but the stored master password.
 bool passGate();
 
-// Runs the whole program on an existing application object; returns its exit code.
+// Runs the whole program on an existing application object; returns its exit code. When the gate
+// stays shut, no window is created, no data file opened and no setting written, and the code is 0.
 int run(QApplication &app);
 
 } // namespace Startup

@@ -56,6 +56,27 @@ QString cutAtZero(QString text)
     return text;
 }
 
+bool writeValue(const QString &section, const QString &name, const QVariant &value)
+{
+    QSettings store = openStore();
+    keepStoreFilePrivate(store);
+    const QString key = groupKey(section, name);
+    const QVariant previous = store.value(key);
+    store.setValue(key, value);
+    store.sync();
+    if (store.status() == QSettings::NoError)
+        return true;
+    // The settings objects of a process share what they know of a file, unwritten changes included:
+    // left alone, the value that was not stored would be what the next read in this process gives,
+    // and the next write that succeeds would store it after all. Putting back what the store held
+    // leaves nothing behind that differs from the file.
+    if (previous.isValid())
+        store.setValue(key, previous);
+    else
+        store.remove(key);
+    return false;
+}
+
 } // namespace
 
 int RegReadInteger(const QString &section, const QString &name, int defaultValue)
@@ -85,18 +106,27 @@ QString RegReadString(const QString &section, const QString &name)
     return cutAtZero(value.toString());
 }
 
+bool RegWriteIntegerChecked(const QString &section, const QString &name, int value)
+{
+    return writeValue(section, name, value);
+}
+
+bool RegWriteStringChecked(const QString &section, const QString &name, const QString &value)
+{
+    return writeValue(section, name, value);
+}
+
 void RegWriteInteger(const QString &section, const QString &name, int value)
 {
-    QSettings store = openStore();
-    keepStoreFilePrivate(store);
-    store.setValue(groupKey(section, name), value);
-    store.sync();
+    writeValue(section, name, value);
 }
 
 void RegWriteString(const QString &section, const QString &name, const QString &value)
 {
-    QSettings store = openStore();
-    keepStoreFilePrivate(store);
-    store.setValue(groupKey(section, name), value);
-    store.sync();
+    writeValue(section, name, value);
+}
+
+QString RegStoreLocation()
+{
+    return QDir::toNativeSeparators(openStore().fileName());
 }

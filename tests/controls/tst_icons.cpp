@@ -26,6 +26,7 @@ const QStringList &expectedNames()
         QStringLiteral("account-edit"),
         QStringLiteral("account-remove"),
         QStringLiteral("cancel"),
+        QStringLiteral("key"),
         QStringLiteral("logo"),
         QStringLiteral("make-money"),
         QStringLiteral("ok"),

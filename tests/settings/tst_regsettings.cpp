@@ -1,3 +1,4 @@
+#include "FolderFixtures.h"
 #include "TestSupport.h"
 #include "settings/RegSettings.h"
 
@@ -45,6 +46,8 @@ private Q_SLOTS:
     void handEditedValues_data();
     void handEditedValues();
     void unwritableStoreFailsSilently();
+    void failedWriteIsReportedAndLost_data();
+    void failedWriteIsReportedAndLost();
     void storeFileIsUserOnly_data();
     void storeFileIsUserOnly();
 };
@@ -224,6 +227,81 @@ void TestRegSettings::unwritableStoreFailsSilently()
     RegWriteInteger(u"Main"_s, u"NoPromptSetPassword"_s, 1);
     QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
     QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 0);
+}
+
+// How a store that was writable a moment ago stops taking writes, and how it is mended again.
+enum class Blocker
+{
+    FolderInPlace,  // something else stands where the file should be
+    ReadOnlyFile,   // the file's mode forbids writing
+    ReadOnlyFolder, // the folder's mode forbids replacing the file
+};
+
+void TestRegSettings::failedWriteIsReportedAndLost_data()
+{
+    QTest::addColumn<Blocker>("blocker");
+    QTest::addColumn<bool>("asInteger");
+    QTest::addColumn<bool>("hadValue");
+    QTest::newRow("folder in place, text") << Blocker::FolderInPlace << false << false;
+    QTest::newRow("read-only file, text over text") << Blocker::ReadOnlyFile << false << true;
+    QTest::newRow("read-only file, new text") << Blocker::ReadOnlyFile << false << false;
+    QTest::newRow("read-only file, number") << Blocker::ReadOnlyFile << true << true;
+    QTest::newRow("read-only folder, text over text") << Blocker::ReadOnlyFolder << false << true;
+    QTest::newRow("read-only folder, new number") << Blocker::ReadOnlyFolder << true << false;
+}
+
+void TestRegSettings::failedWriteIsReportedAndLost()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(Blocker, blocker);
+    QFETCH(bool, asInteger);
+    QFETCH(bool, hadValue);
+    const QString file = storeFileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    const QString name = asInteger ? u"NoPromptSetPassword"_s : u"pwd"_s;
+    const QString before = hadValue ? (asInteger ? u"7"_s : u"2A3B"_s) : QString();
+    // Something else in the store, so the file is not empty and the store keeps it in mind.
+    RegWriteString(u"Main"_s, u"DataPath"_s, u"/data"_s);
+    if (hadValue)
+        RegWriteString(u"Main"_s, name, before);
+    if (blocker == Blocker::FolderInPlace) {
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file));
+    }
+    const QByteArray contents = TestSupport::readFile(file);
+    const QString blocked = blocker == Blocker::ReadOnlyFolder ? folder : file;
+    const QFileDevice::Permissions mode = QFileInfo(blocked).permissions();
+    if (blocker != Blocker::FolderInPlace)
+        QVERIFY(QFile::setPermissions(blocked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+
+    // A process with the privilege to bypass file modes writes anyway: the write runs on a thread
+    // that has given it up.
+    bool stored = true;
+    TestSupport::runOnThread(
+        [&] {
+            stored = asInteger ? RegWriteIntegerChecked(u"Main"_s, name, 42)
+                               : RegWriteStringChecked(u"Main"_s, name, u"3X2Y"_s);
+        },
+        1 << 20, true);
+    QVERIFY(!stored);
+    if (blocker != Blocker::FolderInPlace)
+        QVERIFY(QFile::setPermissions(blocked, mode));
+    else
+        QVERIFY(QDir(file).removeRecursively() && TestSupport::writeFile(file, contents));
+    QCOMPARE(TestSupport::readFile(file), contents);
+
+    // The write is lost: later reads in this process give what the store holds, and the next write
+    // that succeeds does not carry the lost value along.
+    if (blocker != Blocker::FolderInPlace)
+        QCOMPARE(RegReadString(u"Main"_s, name), before);
+    QVERIFY(RegWriteStringChecked(u"Main"_s, u"Other"_s, u"x"_s));
+    QCOMPARE(RegReadString(u"Main"_s, name), blocker == Blocker::FolderInPlace ? QString() : before);
+    const QSettings reader(file, QSettings::IniFormat);
+    QCOMPARE(reader.value(u"1.0/Main/"_s + name).toString(), blocker == Blocker::FolderInPlace ? QString() : before);
+    QCOMPARE(reader.value(u"1.0/Main/Other"_s).toString(), u"x"_s);
+#endif
 }
 
 void TestRegSettings::storeFileIsUserOnly_data()

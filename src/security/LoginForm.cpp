@@ -1,0 +1,54 @@
+#include "LoginForm.h"
+
+#include "PasswordTexts.h"
+#include "controls/LabeledEdit.h"
+#include "platform/PlatformServices.h"
+#include "security/Encode.h"
+#include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
+
+#include <QVBoxLayout>
+
+using namespace PasswordTexts;
+using namespace SettingsKeys;
+
+TfrmLogin::TfrmLogin(QWidget *parent) : TDlgTemplate(parent)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(tr("Authentication"));
+    setClientSize(226, 99);
+
+    QWidget *area = clientArea();
+    auto *column = new QVBoxLayout(area);
+    column->setContentsMargins(12, 9, 12, 8);
+    column->setSpacing(0);
+
+    edtPassword = new LabeledEdit(tr("Enter the master password:"), LabeledEdit::LabelPosition::Above, area);
+    edtPassword->setObjectName(QStringLiteral("edtPassword"));
+    edtPassword->setEchoMode(QLineEdit::Password);
+    // Typed characters show as asterisks whatever the style's own masking character is.
+    edtPassword->edit()->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    column->addWidget(edtPassword);
+    column->addStretch(1);
+
+    setTabOrder(edtPassword->edit(), btnOK);
+    setTabOrder(btnOK, btnCancel);
+}
+
+void TfrmLogin::showEvent(QShowEvent *event)
+{
+    TDlgTemplate::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    edtPassword->edit()->setFocus();
+}
+
+void TfrmLogin::btnOKClick()
+{
+    // Read at every try: the stored value is the only authority, never a copy taken at start.
+    if (EncodeStr(edtPassword->text()) == RegReadString(SectionMain, SettingPassword))
+        return;
+    Platform::showMessage(QMessageBox::Warning, wrongPassword(), QMessageBox::Ok, QMessageBox::NoButton, this);
+    setResult(mrNone);
+}
