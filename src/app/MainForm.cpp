@@ -10,6 +10,9 @@
 #include "controls/XPPanel.h"
 #include "data/AccountTable.h"
 #include "editor/AccountEditForm.h"
+#include "outreach/AboutForm.h"
+#include "outreach/AffiliateForm.h"
+#include "outreach/ShareForm.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/PrivateFiles.h"
@@ -718,9 +721,24 @@ void TfrmVantory::aSearchExecute()
     m_search->exec();
 }
 void TfrmVantory::aSettingsExecute() {}
-void TfrmVantory::aMakeMoneyExecute() {}
-void TfrmVantory::aShareExecute() {}
-void TfrmVantory::aAboutExecute() {}
+
+void TfrmVantory::aMakeMoneyExecute()
+{
+    TfrmAffiliate dialog;
+    dialog.exec();
+}
+
+void TfrmVantory::aShareExecute()
+{
+    TfrmShare dialog;
+    dialog.exec();
+}
+
+void TfrmVantory::aAboutExecute()
+{
+    TfrmAbout dialog;
+    dialog.exec();
+}
 
 void TfrmVantory::dbgAccountsDblClick()
 {

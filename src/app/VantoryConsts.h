@@ -78,4 +78,16 @@ QString loadNotesText();   // file, the list of what changes, then loadNotesCopy
 QString loadNotesCopy();   // where the copy of the file lies
 QString loadNotesNoCopy(); // why no copy could be made
 
+// Outreach: the affiliate link, the tell-a-friend mail and the about window.
+// The affiliate link: "%1" is the user's ClickBank ID, the leftmost label of the host name; the
+// rest of the host is our vendor account at ClickBank and its link-redirect domain, fixed.
+QString affiliateLinkTemplate();
+// The link field holds a link that would not open at ClickBank; %1 the ID part, %2 the fixed domain.
+QString affiliateLinkRefused();
+// The recommendation mail: %1 the friend's name, %2 the link, %3 the user's name.
+QString shareBodyTemplate();
+QString shareDefaultSubject();
+// The maker's copyright notice of the about window, two lines.
+QString copyrightNotice();
+
 } // namespace VantoryConsts
