@@ -1,10 +1,15 @@
-// Renders the main window with a sample account list, and with an empty one, to PNG files.
+// Renders the program's windows to PNG files: the main window with a sample account list and with
+// an empty one, its dialogs and menus.
 // usage: QT_QPA_PLATFORM=offscreen build/tools/screenshots OUTDIR
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
 #include "data/DataSet.h"
+#include "controls/LabeledEdit.h"
 #include "editor/AccountEditForm.h"
+#include "outreach/AboutForm.h"
+#include "outreach/AffiliateForm.h"
+#include "outreach/ShareForm.h"
 #include "search/SearchForm.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
@@ -134,6 +139,34 @@ void renderSearch(TfrmVantory &window, const QString &out)
     search->hide();
 }
 
+// The three outreach windows: Make Money with a link made, Tell a Friend with its text generated,
+// and About.
+void renderOutreach(const QString &out)
+{
+    TfrmAffiliate affiliate;
+    affiliate.show();
+    affiliate.ledClickBankID->setText(QStringLiteral("jdoe"));
+    affiliate.btnGetAffiliateLinkClick();
+    QApplication::processEvents();
+    affiliate.grab().save(out + QStringLiteral("/affiliate.png"));
+    affiliate.hide();
+
+    TfrmShare share;
+    share.show();
+    share.ledYourName->setText(QStringLiteral("Bob"));
+    share.ledFriendsName->setText(QStringLiteral("Ann"));
+    share.ledEmailAddress->setText(QStringLiteral("ann@example.com"));
+    QApplication::processEvents();
+    share.grab().save(out + QStringLiteral("/share.png"));
+    share.hide();
+
+    TfrmAbout about;
+    about.show();
+    QApplication::processEvents();
+    about.grab().save(out + QStringLiteral("/about.png"));
+    about.hide();
+}
+
 // Many accounts: four-digit counts in the totals bar.
 QByteArray manyAccounts()
 {
@@ -211,6 +244,7 @@ int main(int argc, char **argv)
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
     render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
+    renderOutreach(out);
     renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());
     writeFile(tmp.filePath(QStringLiteral("many/main.xml")), manyAccounts());
     renderSmallest(tmp.filePath(QStringLiteral("many")), out, QStringLiteral("-many"));

@@ -53,6 +53,12 @@ TfrmAffiliate::TfrmAffiliate(QWidget *parent) : TDlgTemplate(parent)
     QFont linkFont = edtAffiliateLink->font();
     linkFont.setUnderline(true);
     edtAffiliateLink->setFont(linkFont);
+    // Wide enough for the link of a ten-character ID in whatever font; the dialog grows with it.
+    // The link of a longer ID scrolls.
+    const QMargins margins = edtAffiliateLink->textMargins();
+    edtAffiliateLink->setMinimumWidth(
+        QFontMetrics(linkFont).horizontalAdvance(Outreach::affiliateLink(QStringLiteral("abcdefghij"))) +
+        margins.left() + margins.right() + 6);
     edtAffiliateLink->setCursor(Qt::PointingHandCursor);
     edtAffiliateLink->installEventFilter(this);
 
