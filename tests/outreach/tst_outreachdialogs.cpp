@@ -535,7 +535,9 @@ void TestOutreachDialogs::commandsOpenTheirDialogs()
 
     QString opened;
     QPoint offCentre;
-    QTimer::singleShot(0, this, [&] {
+    // The timer dies with this scope, so it can never run on the locals after the test.
+    QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal)
             return;
