@@ -1,5 +1,5 @@
-// Renders the main window with a sample account list, and with an empty one, the dialogs and the
-// search window to PNG files.
+// Renders the program's windows to PNG files: the main window with a sample account list and with
+// an empty one, its dialogs, its menus and the search window.
 // usage: QT_QPA_PLATFORM=offscreen build/tools/screenshots OUTDIR
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -8,6 +8,9 @@
 #include "data/AccountSchema.h"
 #include "data/DataSet.h"
 #include "editor/AccountEditForm.h"
+#include "outreach/AboutForm.h"
+#include "outreach/AffiliateForm.h"
+#include "outreach/ShareForm.h"
 #include "search/SearchForm.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
@@ -160,6 +163,34 @@ void renderPasswordDialogs(const QString &out)
     settings.reject();
 }
 
+// The three outreach windows: Make Money with a link made, Tell a Friend with its text generated,
+// and About.
+void renderOutreach(const QString &out)
+{
+    TfrmAffiliate affiliate;
+    affiliate.show();
+    affiliate.ledClickBankID->setText(QStringLiteral("jdoe"));
+    affiliate.btnGetAffiliateLinkClick();
+    QApplication::processEvents();
+    affiliate.grab().save(out + QStringLiteral("/affiliate.png"));
+    affiliate.hide();
+
+    TfrmShare share;
+    share.show();
+    share.ledYourName->setText(QStringLiteral("Bob"));
+    share.ledFriendsName->setText(QStringLiteral("Ann"));
+    share.ledEmailAddress->setText(QStringLiteral("ann@example.com"));
+    QApplication::processEvents();
+    share.grab().save(out + QStringLiteral("/share.png"));
+    share.hide();
+
+    TfrmAbout about;
+    about.show();
+    QApplication::processEvents();
+    about.grab().save(out + QStringLiteral("/about.png"));
+    about.hide();
+}
+
 // Many accounts: four-digit counts in the totals bar.
 QByteArray manyAccounts()
 {
@@ -238,6 +269,7 @@ int main(int argc, char **argv)
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
     render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
+    renderOutreach(out);
     renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());
     writeFile(tmp.filePath(QStringLiteral("many/main.xml")), manyAccounts());
     renderSmallest(tmp.filePath(QStringLiteral("many")), out, QStringLiteral("-many"));

@@ -16,11 +16,15 @@
 #include "data/PrivateFiles.h"
 #include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
+#include "outreach/AboutForm.h"
+#include "outreach/AffiliateForm.h"
+#include "outreach/ShareForm.h"
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
 #include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
+#include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -76,7 +80,7 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     , m_provider(std::move(provider))
 {
     setObjectName(QStringLiteral("frmVantory"));
-    setWindowTitle(appTitle());
+    setWindowTitle(ProgramInfo::Name);
     m_table->setObjectName(QStringLiteral("cdsVantory"));
     AccountTable::define(*m_table);
     m_table->setProvider(m_provider.get());
@@ -261,7 +265,7 @@ void TfrmVantory::createToolBar()
     m_logo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_logo->setMinimumWidth(133);
     m_logo->setPixmap(Icons::pixmap(QStringLiteral("logo"), QSize(133, 25), devicePixelRatioF()));
-    m_logo->setToolTip(webSiteUrl());
+    m_logo->setToolTip(ProgramInfo::WebSite);
     m_logo->installEventFilter(this);
     m_toolBar->addWidget(m_logo);
 }
@@ -681,9 +685,24 @@ void TfrmVantory::aSettingsExecute()
     TfrmSettings frmSettings;
     frmSettings.exec();
 }
-void TfrmVantory::aMakeMoneyExecute() {}
-void TfrmVantory::aShareExecute() {}
-void TfrmVantory::aAboutExecute() {}
+
+void TfrmVantory::aMakeMoneyExecute()
+{
+    TfrmAffiliate dialog;
+    dialog.exec();
+}
+
+void TfrmVantory::aShareExecute()
+{
+    TfrmShare dialog;
+    dialog.exec();
+}
+
+void TfrmVantory::aAboutExecute()
+{
+    TfrmAbout dialog;
+    dialog.exec();
+}
 
 void TfrmVantory::dbgAccountsDblClick()
 {
@@ -694,5 +713,5 @@ void TfrmVantory::dbgAccountsDblClick()
 
 void TfrmVantory::imgLogoClick()
 {
-    Platform::Services::instance().openUrl(QUrl(webSiteUrl()));
+    Platform::Services::instance().openUrl(QUrl(ProgramInfo::WebSite));
 }

@@ -4,6 +4,7 @@
 #include "VantoryConsts.h"
 #include "platform/PlatformServices.h"
 #include "security/LoginForm.h"
+#include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -31,9 +32,9 @@ void setLoginGate(LoginGate gate)
 
 void initApplication()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vantory"));
-    QGuiApplication::setApplicationDisplayName(VantoryConsts::appTitle());
+    QCoreApplication::setOrganizationName(ProgramInfo::Organization);
+    QCoreApplication::setApplicationName(ProgramInfo::Name);
+    QGuiApplication::setApplicationDisplayName(ProgramInfo::Name);
 }
 
 bool passGate()

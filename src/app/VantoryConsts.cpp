@@ -11,11 +11,6 @@ QString tr(const char *text)
 }
 } // namespace
 
-QString appTitle()
-{
-    return QStringLiteral("Vantory");
-}
-
 QString failedToInsertRecord()
 {
     return tr("Failed to insert a new record");
@@ -24,11 +19,6 @@ QString failedToInsertRecord()
 QString askPasswordProtect()
 {
     return tr("Do you want to password protect your account settings?");
-}
-
-QString webSiteUrl()
-{
-    return QStringLiteral("https://www.vantory.app/");
 }
 
 QString backupTitle()
@@ -75,5 +65,7 @@ QString loadNotesNoCopy()
 {
     return tr("No copy of the file could be made (%1). Copy it yourself before you change any account.");
 }
+
+// Outreach texts.
 
 } // namespace VantoryConsts

@@ -6,10 +6,8 @@
 // the time of use so that a translation loaded at start applies.
 namespace VantoryConsts {
 
-QString appTitle();
 QString failedToInsertRecord();
 QString askPasswordProtect();
-QString webSiteUrl();
 
 // Backup and restore.
 QString backupTitle();

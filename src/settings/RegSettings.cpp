@@ -1,4 +1,5 @@
 #include "RegSettings.h"
+#include "ProgramInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,8 +23,7 @@ QString groupKey(const QString &section, const QString &name)
 // and nothing here may hide that.
 QSettings openStore()
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
-                     QStringLiteral("Vantory"));
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, ProgramInfo::Organization, ProgramInfo::Name);
 }
 
 // The store holds the master password (scrambled only): its file is the user's alone. Made so before

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Who the program is: its name, its maker (the two name its settings), and its web site.
+namespace ProgramInfo {
+
+inline const QString Name = QStringLiteral("Vantory");
+inline const QString Organization = QStringLiteral("Orvane");
+inline const QString WebSite = QStringLiteral("https://www.vantory.app/");
+
+} // namespace ProgramInfo
