@@ -832,8 +832,12 @@ bool DataSet::applyUpdates(int maxErrors)
         return true;
     if (!m_provider)
         return fail(tr("Missing data provider or data packet"));
+    QList<RowValues> rows;
+    rows.reserve(qsizetype(m_rows.size()));
+    for (const auto &row : m_rows)
+        rows.append(storedValues(row->values));
     QString error;
-    if (!m_provider->applyChanges(m_changes, error))
+    if (!m_provider->applyChanges(m_changes, rows, error))
         return fail(error);
     m_changes.clear();
     return true;

@@ -79,8 +79,12 @@ public:
     virtual ~DataProvider();
     // All rows of the storage, stored fields in the table's field order.
     virtual bool load(QList<RowValues> &rows, QString &error) = 0;
-    // Applies the changes and rewrites the storage; all or nothing.
-    virtual bool applyChanges(const QList<PendingChange> &changes, QString &error) = 0;
+    // Writes the table's pending changes; all or nothing. The provider gets the changes one by one
+    // and every row of the table as it now is (stored fields, in the order the rows were loaded and
+    // added): a storage written whole, like our data file, writes the rows, one written change by
+    // change would follow the log.
+    virtual bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows,
+                              QString &error) = 0;
 };
 
 class DataSet : public QObject

@@ -210,7 +210,6 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
     if (!QFileInfo::exists(m_fileName)) {
         // First start: an empty list; the file appears at the first save.
         rows.clear();
-        m_cache.clear();
         m_encoding = "UTF-8";
         return true;
     }
@@ -251,7 +250,6 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
         }
     }
     m_encoding = encoding;
-    m_cache = rows;
     if (read.notes.size() > MaxLoadNotes) {
         const qsizetype more = read.notes.size() - MaxLoadNotes;
         read.notes.resize(MaxLoadNotes);
@@ -436,27 +434,13 @@ bool XmlDataProvider::writeContents(QFileDevice &file, const QByteArray &data)
     return file.write(data) == data.size();
 }
 
-bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString &error)
+bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows,
+                                   QString &error)
 {
+    Q_UNUSED(changes);
     if (m_fileName.isEmpty()) {
         error = tr("XMLDataFile must be specified");
         return false;
-    }
-    QList<RowValues> copy = m_cache;
-    for (const PendingChange &change : changes) {
-        if (change.kind == PendingChange::Insert) {
-            copy.append(change.newValues);
-            continue;
-        }
-        const qsizetype at = copy.indexOf(change.oldValues);
-        if (at < 0) {
-            error = tr("Record not found or changed by another user");
-            return false;
-        }
-        if (change.kind == PendingChange::Modify)
-            copy[at] = change.newValues;
-        else
-            copy.removeAt(at);
     }
 
     if (!ensureMappingFile(m_writeMapping, false, error) || !ensureMappingFile(m_readMapping, true, error))
@@ -470,14 +454,13 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, QString 
     const DataFileBackups::Result kept = backups().beforeWrite();
 
     SaveFile file(m_fileName);
-    const QByteArray data = serialize(copy, mapping, m_encoding);
+    const QByteArray data = serialize(rows, mapping, m_encoding);
     // The save file is created user-only: the accounts are never readable by others, not even for a
     // moment.
     if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
         error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
         return false;
     }
-    m_cache = std::move(copy);
     m_backups.written();
     if (!kept.error.isEmpty())
         m_writeWarning = tr("The accounts were saved, but no copy of the data file as it was before could be "

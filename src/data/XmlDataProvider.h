@@ -44,7 +44,8 @@ public:
     // A missing data file loads as an empty table; it and any missing mapping file are created at the
     // first write.
     bool load(QList<RowValues> &rows, QString &error) override;
-    bool applyChanges(const QList<PendingChange> &changes, QString &error) override;
+    // Rewrites the data file from the rows; the changes are not needed to write a whole file.
+    bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows, QString &error) override;
 
     // Parses a data file without touching the provider's state (used to check a file before it
     // replaces the data file).
@@ -101,7 +102,6 @@ private:
     QString m_fileName;
     QString m_readMapping;
     QString m_writeMapping;
-    QList<RowValues> m_cache;
     QByteArray m_encoding = "UTF-8";
     QStringList m_loadNotes;
     DataFileBackups m_backups;

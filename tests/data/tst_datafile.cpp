@@ -2,7 +2,10 @@
 #include "TestSupport.h"
 #include "data/AccountSchema.h"
 #include "data/AccountTable.h"
+#include "data/CommonUtil.h"
+#include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
+#include "ProviderChanges.h"
 
 #include <QDir>
 #include <QFileDevice>
@@ -46,7 +49,7 @@ QList<RowValues> roundTrip(const QList<RowValues> &rows, const Folder &folder, Q
     QList<PendingChange> changes;
     for (const RowValues &r : rows)
         changes.append({PendingChange::Insert, {}, r});
-    if (!writer.applyChanges(changes, error))
+    if (!applyToFile(writer, changes, error))
         qWarning() << error;
     XmlDataProvider reader(AccountTable::storedFieldDefs());
     folder.point(reader);
@@ -79,7 +82,7 @@ private Q_SLOTS:
     void mappingWithUnknownVersionIsRefused();
     void missingMappingFilesAreRecreated();
     void quickAndFullReaderAgree();
-    void modifyAndDeleteFindRowsByOldValues();
+    void savesWriteTheTableRowsInTheirOrder();
 };
 
 void TestDataFile::missingDataFileLoadsEmptyAndIsCreatedAtFirstWrite()
@@ -92,7 +95,7 @@ void TestDataFile::missingDataFileLoadsEmptyAndIsCreatedAtFirstWrite()
     QVERIFY2(p.load(rows, error), qPrintable(error));
     QVERIFY(rows.isEmpty());
     QVERIFY(!QFile::exists(folder.data()));
-    QVERIFY(p.applyChanges({{PendingChange::Insert, {}, sample(0, QStringLiteral("x"))}}, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, sample(0, QStringLiteral("x"))}}, error));
     QVERIFY(QFile::exists(folder.data()));
     QVERIFY(QFile::exists(folder.readMapping()));
     QVERIFY(QFile::exists(folder.writeMapping()));
@@ -141,7 +144,7 @@ void TestDataFile::fileInAnotherEncodingKeepsIt()
     // A name the encoding cannot hold is written as a character reference, never replaced by "?".
     RowValues changed = rows[0];
     changed[1] = QStringLiteral("Café € 日本");
-    QVERIFY2(p.applyChanges({{PendingChange::Modify, rows[0], changed}}, error), qPrintable(error));
+    QVERIFY2(applyToFile(p, {{PendingChange::Modify, rows[0], changed}}, error), qPrintable(error));
     const QByteArray bytes = readAll(folder.data());
     QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"));
     QVERIFY(bytes.contains("Caf\xE9 &#8364; &#26085;&#26412;"));
@@ -209,7 +212,7 @@ void TestDataFile::brokenWriteLeavesOriginalWholeAndNoTemporary()
     QList<RowValues> rows;
     QString error;
     QVERIFY(p.load(rows, error));
-    QVERIFY(!p.applyChanges({{PendingChange::Insert, {}, sample(1, QStringLiteral("lost"))}}, error));
+    QVERIFY(!applyToFile(p, {{PendingChange::Insert, {}, sample(1, QStringLiteral("lost"))}}, error));
     QVERIFY(error.contains(folder.data()));
     QCOMPARE(readAll(folder.data()), before);
     QCOMPARE(QDir(folder.dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
@@ -241,7 +244,7 @@ void TestDataFile::missingMappingFilesAreRecreated()
     QString error;
     QVERIFY2(p.load(rows, error), qPrintable(error));
     QCOMPARE(rows, QList<RowValues>{a});
-    QVERIFY(p.applyChanges({{PendingChange::Delete, a, {}}}, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Delete, a, {}}}, error));
     QVERIFY(QFile::exists(folder.readMapping()));
     QVERIFY(QFile::exists(folder.writeMapping()));
 }
@@ -272,25 +275,38 @@ void TestDataFile::quickAndFullReaderAgree()
     }
 }
 
-void TestDataFile::modifyAndDeleteFindRowsByOldValues()
+void TestDataFile::savesWriteTheTableRowsInTheirOrder()
 {
+    // The file holds the accounts in the order they were loaded and added, whatever order the list
+    // shows them in: a save writes the table's own rows, changed, removed and added ones included.
     Folder folder;
-    const RowValues a = sample(0, QStringLiteral("a")), b = sample(1, QStringLiteral("b"));
-    roundTrip({a, b}, folder);
+    roundTrip({sample(0, QStringLiteral("c")), sample(1, QStringLiteral("a")), sample(2, QStringLiteral("b"))},
+              folder);
     XmlDataProvider p(AccountTable::storedFieldDefs());
     folder.point(p);
+    DataSet table;
+    AccountTable::define(table);
+    table.setProvider(&p);
+    table.afterPost = [](DataSet &t) { QVERIFY(t.applyUpdates(0)); };
+    table.afterDelete = [](DataSet &t) { QVERIFY(t.applyUpdates(0)); };
+    QVERIFY2(table.open(), qPrintable(table.lastError()));
+    QVERIFY(SortDataSet(table, FieldSiteName));
+    QVERIFY(table.setRecNo(1)); // "a", second in the file, moves to the end of the list
+    QVERIFY(table.edit() && table.setValue(FieldSiteName, QStringLiteral("z")) && table.post());
+    QVERIFY(table.setRecNo(1)); // now "b"
+    QVERIFY(table.deleteRecord());
+    QVERIFY(table.insert() && table.setValue(FieldAccountID, 7) && table.setValue(FieldSiteName, QStringLiteral("d")) &&
+            table.post());
+
+    XmlDataProvider reader(AccountTable::storedFieldDefs());
+    folder.point(reader);
     QList<RowValues> rows;
     QString error;
-    QVERIFY(p.load(rows, error));
-    RowValues b2 = b;
-    b2[1] = QStringLiteral("b2");
-    QVERIFY(p.applyChanges({{PendingChange::Modify, b, b2}, {PendingChange::Delete, a, {}}}, error));
-    QVERIFY(p.load(rows, error));
-    QCOMPARE(rows, QList<RowValues>{b2});
-    // A change whose record is gone fails as a whole and writes nothing.
-    const QByteArray before = readAll(folder.data());
-    QVERIFY(!p.applyChanges({{PendingChange::Insert, {}, a}, {PendingChange::Delete, b, {}}}, error));
-    QCOMPARE(readAll(folder.data()), before);
+    QVERIFY2(reader.load(rows, error), qPrintable(error));
+    QStringList names;
+    for (const RowValues &row : rows)
+        names << row[AccountTable::SiteName].toString();
+    QCOMPARE(names, (QStringList{u"c"_qs, u"z"_qs, u"d"_qs}));
 }
 
 QTEST_GUILESS_MAIN(TestDataFile)

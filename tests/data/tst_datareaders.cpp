@@ -4,6 +4,7 @@
 #include "data/AccountTable.h"
 #include "data/XmlDataProvider.h"
 #include "data/XmlDataReader.h"
+#include "ProviderChanges.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -351,7 +352,7 @@ void TestDataReaders::quickReaderTakesWhatThisProgramWrites()
     QVERIFY(p.load(rows, error));
     const QString awkward = u"Ölçü & <Co> \"x\" 'y' \U0001F600 \r\n\t ]]> &#13;"_qs;
     const RowValues row = {5, awkward, awkward, awkward, awkward.left(40), QString(), 1e300, QDate(1, 1, 1), -3};
-    QVERIFY2(p.applyChanges({{PendingChange::Insert, {}, row}, {PendingChange::Insert, {}, RowValues(9)}}, error),
+    QVERIFY2(applyToFile(p, {{PendingChange::Insert, {}, row}, {PendingChange::Insert, {}, RowValues(9)}}, error),
              qPrintable(error));
     XmlDataRead quick;
     QVERIFY(XmlDataReader::readQuick(TestSupport::readFile(folder.data()), kFields, builtinLayout(), quick));
@@ -443,7 +444,7 @@ void TestDataReaders::loadNotesAreClearedAndTellTheTruth()
     QString error;
     QVERIFY(p.load(rows, error));
     QCOMPARE(p.loadNotes().size(), 2);
-    QVERIFY(p.applyChanges({{PendingChange::Insert, {}, RowValues{2, u"b"_qs}}}, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, RowValues{2, u"b"_qs}}}, error));
     QVERIFY(p.load(rows, error));
     QVERIFY(p.loadNotes().isEmpty());
     QCOMPARE(rows[0][AccountTable::SiteName].toString(), u"last"_qs);

@@ -3,6 +3,7 @@
 #include "data/AccountTable.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
+#include "ProviderChanges.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -54,7 +55,7 @@ struct DataFolder
         QString error;
         const bool ok =
             p.load(rows, error) &&
-            p.applyChanges({{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error);
+            applyToFile(p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error);
         if (!ok)
             qWarning() << error;
         return ok;
@@ -212,7 +213,7 @@ void TestDataSafety::copyAtLoadCountsAsTheRunsCopy()
     QCOMPARE(TestSupport::readFile(kept.copy), kOriginal);
     // The same bytes once more (a reload): the same copy.
     QCOMPARE(run->backups().copyNow().copy, kept.copy);
-    QVERIFY(run->applyChanges({{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}, error));
+    QVERIFY(applyToFile(*run, {{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}, error));
     QCOMPARE(folder.copies().size(), 1);
     // A file changed since (by another program) is copied anew.
     QVERIFY(TestSupport::writeFile(folder.data(), QByteArray(kOriginal).replace("Kept", "Changed")));
@@ -317,8 +318,9 @@ void TestDataSafety::leftoversStayWhenTheSaveFails()
     QList<RowValues> rows;
     QString error;
     QVERIFY(run->load(rows, error));
-    // A change whose record is not in the file fails before anything is written.
-    QVERIFY(!run->applyChanges({{PendingChange::Delete, account(5, QStringLiteral("gone")), {}}}, error));
+    // A data file without its owner's write permission is never replaced: the save fails.
+    QVERIFY(QFile::setPermissions(folder.data(), QFileDevice::ReadOwner));
+    QVERIFY(!applyToFile(*run, {{PendingChange::Insert, {}, account(5, QStringLiteral("new"))}}, error));
     QVERIFY(QFile::exists(leftover));
 }
 

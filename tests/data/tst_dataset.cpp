@@ -21,21 +21,29 @@ public:
         out = rows;
         return true;
     }
-    bool applyChanges(const QList<PendingChange> &changes, QString &error) override
+    bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &tableRows,
+                      QString &error) override
     {
         if (failWrites) {
             error = QStringLiteral("disk full");
             return false;
         }
         written.append(changes);
+        // The rows the table hands over are what its changes make of the rows it last wrote.
+        QList<RowValues> replayed = rows;
         for (const PendingChange &c : changes) {
             if (c.kind == PendingChange::Insert)
-                rows.append(c.newValues);
+                replayed.append(c.newValues);
             else if (c.kind == PendingChange::Modify)
-                rows[rows.indexOf(c.oldValues)] = c.newValues;
+                replayed[replayed.indexOf(c.oldValues)] = c.newValues;
             else
-                rows.removeAt(rows.indexOf(c.oldValues));
+                replayed.removeAt(replayed.indexOf(c.oldValues));
         }
+        if (replayed != tableRows) {
+            error = QStringLiteral("the rows do not match the changes");
+            return false;
+        }
+        rows = tableRows;
         return true;
     }
 };

@@ -6,6 +6,7 @@
 #include "data/AccountTable.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
+#include "ProviderChanges.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -66,7 +67,7 @@ bool saveNextGeneration(XmlDataProvider &p, int generation, QString &error)
     QList<PendingChange> changes;
     for (int i = 0; i < Accounts; ++i)
         changes.append({PendingChange::Modify, account(i, generation), account(i, generation + 1)});
-    return p.applyChanges(changes, error);
+    return applyToFile(p, changes, error);
 }
 
 QStringList leftovers(const QTemporaryDir &dir)
@@ -105,7 +106,7 @@ void TestKilledSaves::everyKillLeavesOneWholeState()
         QList<PendingChange> changes;
         for (int i = 0; i < Accounts; ++i)
             changes.append({PendingChange::Insert, {}, account(i, 0)});
-        QVERIFY2(p->applyChanges(changes, error), qPrintable(error));
+        QVERIFY2(applyToFile(*p, changes, error), qPrintable(error));
     }
     int caughtWithLeftover = 0;
     int generation = 0;

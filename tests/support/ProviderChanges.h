@@ -1,0 +1,29 @@
+#pragma once
+
+#include "data/XmlDataProvider.h"
+
+// Writes changes to what a provider's data file holds now, as a table would: loads the rows, plays
+// the changes on them (a changed or removed row is found by its values) and writes the rows. False
+// with the error when a step fails or a changed row is not in the file; nothing is written then.
+inline bool applyToFile(XmlDataProvider &provider, const QList<PendingChange> &changes, QString &error)
+{
+    QList<RowValues> rows;
+    if (!provider.load(rows, error))
+        return false;
+    for (const PendingChange &change : changes) {
+        if (change.kind == PendingChange::Insert) {
+            rows.append(change.newValues);
+            continue;
+        }
+        const qsizetype at = rows.indexOf(change.oldValues);
+        if (at < 0) {
+            error = QStringLiteral("no such row in the file");
+            return false;
+        }
+        if (change.kind == PendingChange::Modify)
+            rows[at] = change.newValues;
+        else
+            rows.removeAt(at);
+    }
+    return provider.applyChanges(changes, rows, error);
+}
