@@ -12,9 +12,8 @@ namespace Platform {
 namespace {
 std::atomic<qint64> g_sessions{0};
 std::atomic<int> g_peakOpen{0};
+std::atomic<qint64> g_filesRead{0};
 
-// Subfolders waiting to be listed by the warmers; older ones are dropped beyond this.
-constexpr size_t kMaxWarmQueue = 256;
 constexpr int kWarmers = 8;
 // A folder that takes longer than this (and a little more per entry) to list came from the disk.
 constexpr qint64 kSlowListingNs = 1000000;
@@ -27,11 +26,19 @@ ReadAheadSettings &readAheadSettings()
     return settings;
 }
 
+void resetReadAheadStats()
+{
+    g_sessions.store(0);
+    g_peakOpen.store(0);
+    g_filesRead.store(0);
+}
+
 ReadAheadStats readAheadStats()
 {
     ReadAheadStats stats;
     stats.sessions = g_sessions.load();
     stats.peakOpen = g_peakOpen.load();
+    stats.filesRead = g_filesRead.load();
     return stats;
 }
 
@@ -136,6 +143,11 @@ void ReadAheadBudget::fileOpened()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     notePeak(++m_open);
+}
+
+void ReadAheadBudget::countFileRead()
+{
+    g_filesRead.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ReadAheadBudget::fileClosed()
@@ -305,10 +317,12 @@ bool FolderScout::enter(std::vector<Frame> &frames, std::shared_ptr<SharedFolder
     }
     FolderRef shared = std::move(folder);
     frame.folder = shared;
+    // The warmers go down from the target's subfolders on their own.
+    if (level == 1)
+        queueWarm(path, names, frame.subfolders, target, level + 1);
     if (!behind) {
         if (const auto &afterListing = readAheadSettings().afterListing)
-            afterListing(path);
-        queueWarm(path, names, frame.subfolders, target, level + 1);
+            afterListing(path, true);
         if (m_hook)
             m_hook(ListedFolder{shared, path, target, level, entries, names});
     }
@@ -324,13 +338,10 @@ void FolderScout::queueWarm(const QString &parent, const QByteArray &names, cons
     const QChar separator = nativeSeparator();
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        // In front, the first subfolder first: the warmers go down the tree in the walk's order,
-        // ahead of the scout, several folders at once.
+        // In front, the first subfolder first.
         for (size_t k = subfolders.size(); k-- > 0;)
             m_warm.push_front(
                 Warm{parent + decodeEntryName(names.constData() + subfolders[k]) + separator, target, level});
-        while (m_warm.size() > kMaxWarmQueue)
-            m_warm.pop_back();
     }
     m_changed.notify_all();
 }
@@ -341,25 +352,29 @@ void FolderScout::warmer()
     std::vector<quint32> subfolders;
     for (;;) {
         Warm job;
-        bool goFurther = false;
         {
+            // No further ahead of the walk than twice the scout's lead.
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_stop.load() || !m_warm.empty(); });
+            m_changed.wait(lock, [this] {
+                return m_stop.load() || (!m_warm.empty() && m_warmed - m_walked.load(std::memory_order_relaxed) <
+                                                                2 * qint64(m_folderLead));
+            });
             if (m_stop.load())
                 return;
             job = std::move(m_warm.front());
             m_warm.pop_front();
-            goFurther = ++m_warmed - m_walked.load(std::memory_order_relaxed) < 2 * qint64(m_folderLead);
+            ++m_warmed;
         }
         if (!m_budget.tryAcquire())
             continue;
         // Listed to its end: the walk and the scout find it in memory when they come. Its
-        // subfolders are listed next, unless the warmers are far enough ahead.
+        // subfolders are listed next, before the folders after it: the warmers go down the tree
+        // in the walk's order, several folders at once.
         auto folder = std::make_shared<SharedFolder>(m_budget);
         if (!folder->listing.open(job.path))
             continue;
         const Target &rules = m_targets[size_t(job.target)];
-        goFurther = goFurther && goesDown(rules, job.level);
+        const bool goFurther = goesDown(rules, job.level);
         names.clear();
         subfolders.clear();
         DirListing &listing = folder->listing;

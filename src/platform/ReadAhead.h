@@ -19,9 +19,9 @@
 // A walk reads one folder and one file at a time; on a disk that is not in the page cache each of
 // those reads waits for the disk, which could serve many requests at once. A FolderScout walks the
 // same folders in the same order a little ahead of the walk, on a thread of its own, and lists
-// them; a few more threads list the subfolders it has found before it gets there. The walk then
-// finds its folders in memory. What the scout lists is handed to a hook, which may start reading
-// the files the walk will want (the content search does).
+// them; ahead of it a few warmer threads list the folders below, several at once, in the walk's
+// order. The walk then finds its folders in memory. What the scout lists is handed to a hook, which
+// may start reading the files the walk will want (the content search does).
 //
 // The walk itself is unchanged: it reports what it lists, in its own order; the scout only makes
 // the walk's reads cheaper, and whatever it gets wrong (a folder changed meanwhile, a handler that
@@ -51,8 +51,9 @@ struct ReadAheadSettings
     ReadAheadMode mode = ReadAheadMode::Auto;
     // Called once a folder has been listed, by whoever lists it first (the walk or its scout), and
     // before any file in it is read: lets tests change the folder between the listing and the read.
-    // May run on any thread. The folder is spelt as the walk's folder events spell it.
-    std::function<void(const QString &folder)> afterListing;
+    // May run on any thread. The folder is spelt as the walk's folder events spell it; ahead: it
+    // was listed by the read-ahead, not by the walk.
+    std::function<void(const QString &folder, bool ahead)> afterListing;
 };
 // Process-wide; set it while no walk runs.
 ReadAheadSettings &readAheadSettings();
@@ -63,8 +64,10 @@ struct ReadAheadStats
 {
     qint64 sessions = 0;
     int peakOpen = 0;
+    qint64 filesRead = 0; // by the readers of a content search
 };
 ReadAheadStats readAheadStats();
+void resetReadAheadStats();
 
 // Whether a walk should start reading ahead: it asks on every folder it lists and every file it
 // reads, and gets true once (in Auto mode when one of them had to wait for the disk).
@@ -98,6 +101,7 @@ public:
     void release();
     void fileOpened();
     void fileClosed();
+    static void countFileRead();
     void wake();
 
 private:

@@ -218,9 +218,10 @@ private:
             {
                 Platform::ReadOnlyFile file;
                 m_budget->fileOpened();
-                if (file.openChecked(folder->listing, job->key.name, job->listedRegular))
+                if (file.openChecked(folder->listing, job->key.name, job->listedRegular)) {
                     answer = searcher.contains(file) ? Found : NotFound;
-                else if (Platform::isOutOfHandlesError(file.error()))
+                    Platform::ReadAheadBudget::countFileRead();
+                } else if (Platform::isOutOfHandlesError(file.error()))
                     answer = Unknown; // the walk tries again itself
                 file.close();
                 m_budget->fileClosed();
@@ -506,7 +507,7 @@ void SearchWalk::enterFolder(size_t index)
     if (m_cold.folderListed(listingTime, qsizetype(lvl.entries.size())))
         startReadAhead();
     if (const auto &afterListing = Platform::readAheadSettings().afterListing)
-        afterListing(m_path);
+        afterListing(m_path, false);
     lvl.doSubfolders = doSubfolders;
     if (!doFiles)
         return;
