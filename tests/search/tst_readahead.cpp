@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -65,6 +64,7 @@ private:
     // Runs one search; gives "folder|name" of each match in order.
     QStringList search(Platform::ReadAheadMode mode, bool threaded, TEventDelivery delivery,
                        const std::function<void(const QString &, bool)> &afterListing = {});
+    static bool makeTree(const QString &root);
     // Changes the files of one folder once, whoever lists it first.
     void change(const QString &folder);
 
@@ -84,21 +84,28 @@ void TestReadAhead::initTestCase()
         QSKIP("too low a limit of open files to read ahead");
     QVERIFY(m_dir.isValid());
     m_root = m_dir.path() + u'/';
+    QVERIFY(makeTree(m_root));
+}
+
+bool TestReadAhead::makeTree(const QString &root)
+{
     // 3 x 4 folders of 12 files, every third holding the phrase (one of them past the first chunk
     // of a read), with names for two masks.
     const QByteArray filler(70000, 'x');
     for (int a = 0; a < 3; ++a) {
         for (int b = 0; b < 4; ++b) {
-            const QString folder = m_root + u"a%1/b%2/"_s.arg(a).arg(b);
+            const QString folder = root + u"a%1/b%2/"_s.arg(a).arg(b);
             for (int f = 0; f < 12; ++f) {
                 const QString ext = f % 2 ? u".txt"_s : u".dat"_s;
                 QByteArray body = "nothing to see";
                 if (f % 3 == 0)
                     body = f == 9 ? filler + "the Kestrel is here" : QByteArray("a kestrel");
-                QVERIFY(TestSupport::writeFile(folder + u"file%1"_s.arg(f, 2, 10, QChar(u'0')) + ext, body));
+                if (!TestSupport::writeFile(folder + u"file%1"_s.arg(f, 2, 10, QChar(u'0')) + ext, body))
+                    return false;
             }
         }
     }
+    return true;
 }
 
 void TestReadAhead::change(const QString &folder)
@@ -158,15 +165,9 @@ void TestReadAhead::sameMatchesInTheSameOrder()
 {
     QFETCH(bool, threaded);
     QFETCH(int, delivery);
-    // The tree is changed again for each run: copies of it, made from the pristine one.
+    // Each run changes a tree of its own.
     QTemporaryDir work(TestSupport::fastTempTemplate());
     const QString pristine = m_root;
-    const auto copyTree = [&](const QString &to) {
-        QDir().mkpath(to);
-        QProcess cp;
-        cp.start(u"cp"_s, {u"-a"_s, pristine + u"."_s, to});
-        return cp.waitForFinished() && cp.exitCode() == 0;
-    };
     const auto changer = [this](const QString &folder, bool byReadAhead) {
         change(folder);
         // The walk lags a little behind its read-ahead, so that the readers answer for most files
@@ -176,13 +177,13 @@ void TestReadAhead::sameMatchesInTheSameOrder()
     };
 
     m_root = work.path() + u"/reference/"_s;
-    QVERIFY(copyTree(m_root));
+    QVERIFY(makeTree(m_root));
     m_changed.clear();
     const QStringList reference = search(Platform::ReadAheadMode::Never, threaded, TEventDelivery(delivery), changer);
     QCOMPARE(Platform::readAheadStats().sessions, 0);
 
     m_root = work.path() + u"/ahead/"_s;
-    QVERIFY(copyTree(m_root));
+    QVERIFY(makeTree(m_root));
     m_changed.clear();
     const QStringList ahead = search(Platform::ReadAheadMode::Always, threaded, TEventDelivery(delivery), changer);
     const Platform::ReadAheadStats stats = Platform::readAheadStats();
