@@ -105,6 +105,7 @@ private:
         ++m_entered;
         if (m_scout)
             m_scout->walkEnteredFolder();
+        m_cold.beginListing();
         const auto start = std::chrono::steady_clock::now();
         qsizetype entries = 0;
         while (listing.next()) {

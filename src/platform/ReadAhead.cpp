@@ -73,13 +73,33 @@ bool ColdDetector::fire()
     return true;
 }
 
+namespace {
+// The times the calling thread has gone to sleep of its own accord (to wait for the disk, among
+// others), as opposed to being put aside for another thread.
+long voluntarySleeps()
+{
+#if defined(Q_OS_LINUX) && defined(RUSAGE_THREAD)
+    struct rusage usage;
+    if (getrusage(RUSAGE_THREAD, &usage) == 0)
+        return usage.ru_nvcsw;
+#endif
+    return 0;
+}
+} // namespace
+
+void ColdDetector::beginListing()
+{
+    if (m_enabled && !m_started)
+        m_sleepsBefore = voluntarySleeps();
+}
+
 bool ColdDetector::folderListed(qint64 nanoseconds, qsizetype entries)
 {
     if (!m_enabled || m_started)
         return false;
     if (readAheadSettings().mode == ReadAheadMode::Always)
         return fire();
-    if (nanoseconds > kSlowListingNs + kSlowListingPerEntryNs * entries)
+    if (nanoseconds > kSlowListingNs + kSlowListingPerEntryNs * entries && voluntarySleeps() > m_sleepsBefore)
         return fire();
     return false;
 }

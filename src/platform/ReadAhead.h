@@ -75,7 +75,10 @@ class ColdDetector
 {
 public:
     ColdDetector();
-    // True the first time the walk should start its read-ahead.
+    // Around the listing of each folder. True the first time the walk should start its read-ahead:
+    // the listing was slow and the walk slept meanwhile (waited for the disk, rather than for a
+    // core, which a busy machine makes a walk in memory wait for too).
+    void beginListing();
     bool folderListed(qint64 nanoseconds, qsizetype entries);
     bool fileNotInMemory();
     // Whether a file's first bytes should be checked for being in memory (one file in eight).
@@ -87,6 +90,7 @@ private:
     bool m_enabled = false;
     bool m_started = false;
     unsigned m_files = 0;
+    long m_sleepsBefore = 0;
 };
 
 // Files and folders open for the read-ahead of one walk. Folders take a token (waiting for one

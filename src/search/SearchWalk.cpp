@@ -500,6 +500,7 @@ void SearchWalk::enterFolder(size_t index)
     Platform::DirListing *listing = m_chain.deepest(); // just entered: open
     if (!listing)
         return;
+    m_cold.beginListing();
     const auto listingStart = std::chrono::steady_clock::now();
     readEntries(lvl, *listing);
     const qint64 listingTime = std::chrono::duration_cast<std::chrono::nanoseconds>(
