@@ -1,9 +1,11 @@
-// findfiles [--threaded] [--mask MASKS] [--phrase TEXT] [--case] FOLDER...
+// findfiles [--threaded] [--mask MASKS] [--phrase TEXT] [--case] [--read-ahead auto|always|never] FOLDER...
 //
 // Runs one search of TFindFile with default criteria but for: Location = the folders (";"-joined),
 // FileName = MASKS (default "*.*"), Subfolders on, IgnoreCase on (off with --case), Phrase = TEXT.
 // Prints the full path of every match, one a line. --threaded runs the walk on the worker thread
 // with a Qt event loop on the main thread handling every hand-off; otherwise it runs in-line.
+// --read-ahead: when the walk reads ahead (default auto: once it finds the disk slow).
+#include "platform/ReadAhead.h"
 #include "search/FindFile.h"
 
 #include <QCoreApplication>
@@ -16,7 +18,8 @@ namespace {
 
 void usage()
 {
-    fprintf(stderr, "usage: findfiles [--threaded] [--mask MASKS] [--phrase TEXT] [--case] FOLDER...\n");
+    fprintf(stderr, "usage: findfiles [--threaded] [--mask MASKS] [--phrase TEXT] [--case] "
+                    "[--read-ahead auto|always|never] FOLDER...\n");
 }
 
 // Writes folder + name per match; the folder's bytes are encoded once per folder.
@@ -63,6 +66,19 @@ int main(int argc, char **argv)
             mask = QString::fromLocal8Bit(argv[++i]);
         } else if (strcmp(a, "--phrase") == 0 && i + 1 < argc) {
             phrase = QString::fromLocal8Bit(argv[++i]);
+        } else if (strcmp(a, "--read-ahead") == 0 && i + 1 < argc) {
+            const char *mode = argv[++i];
+            Platform::ReadAheadMode &setting = Platform::readAheadSettings().mode;
+            if (strcmp(mode, "always") == 0)
+                setting = Platform::ReadAheadMode::Always;
+            else if (strcmp(mode, "never") == 0)
+                setting = Platform::ReadAheadMode::Never;
+            else if (strcmp(mode, "auto") == 0)
+                setting = Platform::ReadAheadMode::Auto;
+            else {
+                usage();
+                return 2;
+            }
         } else if (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0) {
             usage();
             return 0;

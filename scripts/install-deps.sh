@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev libxkbcommon-dev"
 if [ "${VANTORY_BENCH_DEPS:-0}" = 1 ]; then
-    PACKAGES="$PACKAGES hyperfine python3"
+    PACKAGES="$PACKAGES hyperfine python3 ripgrep"
 fi
 
 missing=""

@@ -4,12 +4,15 @@
 #include "DataSet.h"
 #include "platform/DirListing.h"
 #include "platform/FolderChain.h"
+#include "platform/ReadAhead.h"
 
 #include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 // ---- Folder file counter -------------------------------------------------------------------------
@@ -19,15 +22,23 @@ namespace {
 // Counts depth first without recursion: a folder's files are counted as it is read, its subfolders'
 // names kept, and then the subfolders are entered one after another. The folders from the top down
 // are held by a FolderChain, which keeps the number of open folders bounded at any depth.
+// On a disk that is not in memory, a FolderScout lists the coming folders ahead of the count (see
+// ReadAhead.h), once a folder has been slow to list.
 class FileCounter
 {
 public:
     FileCounter(qint32 limit, Platform::WalkReport *report) : m_limit(limit), m_report(report) {}
+    ~FileCounter()
+    {
+        if (m_scout)
+            m_scout->stop(); // before the budget it counts against goes
+    }
 
     qint32 count(const QString &folder)
     {
         if (folder.isEmpty())
             return 0;
+        m_folder = folder;
         if (!m_chain.start(folder)) {
             if (!Platform::isMissingError(m_chain.error()))
                 unreadable(folder, m_chain.error());
@@ -92,7 +103,14 @@ private:
         here.names.clear();
         here.next = 0;
         Platform::DirListing &listing = *m_chain.deepest(); // open: just entered
+        ++m_entered;
+        if (m_scout)
+            m_scout->walkEnteredFolder();
+        m_cold.beginListing();
+        const auto start = std::chrono::steady_clock::now();
+        qsizetype entries = 0;
         while (listing.next()) {
+            ++entries;
             if (listing.isDirectory()) {
                 const QByteArrayView name = listing.nameBytes();
                 here.names.append(name.data(), name.size());
@@ -103,7 +121,24 @@ private:
         }
         if (listing.error() != 0)
             unreadable(m_chain.path(), listing.error());
+        const qint64 took =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+        if (m_cold.folderListed(took, entries))
+            startReadAhead();
         return true;
+    }
+
+    void startReadAhead()
+    {
+        const int budget = Platform::readAheadFileBudget();
+        Platform::FolderScout::Target target;
+        target.path = m_folder;
+        if (!Platform::endsWithSeparator(target.path))
+            target.path += Platform::nativeSeparator();
+        m_budget = std::make_unique<Platform::ReadAheadBudget>(budget, 0);
+        m_scout = std::make_unique<Platform::FolderScout>(std::vector<Platform::FolderScout::Target>{target}, *m_budget,
+                                                          128, std::max(1, budget / 3));
+        m_scout->start(m_entered);
     }
 
     void unreadable(const QString &path, int code)
@@ -117,6 +152,11 @@ private:
     Platform::FolderChain m_chain;
     std::vector<Subfolders> m_subfolders; // per level, kept for the next folder at that level
     qint64 m_count = 0;
+    QString m_folder;
+    qint64 m_entered = 0; // folders listed so far
+    Platform::ColdDetector m_cold;
+    std::unique_ptr<Platform::ReadAheadBudget> m_budget;
+    std::unique_ptr<Platform::FolderScout> m_scout;
 };
 
 } // namespace

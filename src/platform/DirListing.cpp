@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/statfs.h>
@@ -569,6 +570,33 @@ bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool kn
     return finishOpen();
 }
 
+bool ReadOnlyFile::openChecked(const DirListing &folder, QByteArrayView name, bool listedRegular)
+{
+    close();
+    if (folder.m_fd < 0 || name.isEmpty())
+        return false;
+    const CName cname(name);
+    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (listedRegular)
+        flags |= O_NOFOLLOW;
+    m_fd = openat(folder.m_fd, cname.get(), flags);
+    return finishOpen();
+}
+
+bool ReadOnlyFile::needsDisk() const
+{
+#if defined(Q_OS_LINUX) && defined(RWF_NOWAIT)
+    if (m_fd < 0)
+        return false;
+    // A read that may not wait: it fails with EAGAIN when the bytes are still on the disk.
+    char byte;
+    struct iovec io = {&byte, 1};
+    return preadv2(m_fd, &io, 1, 0, RWF_NOWAIT) < 0 && errno == EAGAIN;
+#else
+    return false;
+#endif
+}
+
 qint64 ReadOnlyFile::read(char *data, qint64 count)
 {
     qint64 done = 0;
@@ -917,6 +945,17 @@ bool ReadOnlyFile::openAt(const DirListing &folder, QByteArrayView name, bool)
         return false;
     }
     return open(folder.m_path + QString::fromUtf8(name));
+}
+
+bool ReadOnlyFile::openChecked(const DirListing &folder, QByteArrayView name, bool)
+{
+    // Opened by path, which never follows a link silently and checks the type on the handle.
+    return openAt(folder, name, false);
+}
+
+bool ReadOnlyFile::needsDisk() const
+{
+    return false;
 }
 
 qint64 ReadOnlyFile::read(char *data, qint64 count)

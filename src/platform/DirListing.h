@@ -219,7 +219,14 @@ public:
     // Opens the entry called name of the open folder (openat on POSIX). knownRegular: the listing
     // said it is a regular file, so the type check (and the size, see size()) are skipped on POSIX.
     bool openAt(const DirListing &folder, QByteArrayView name, bool knownRegular = false);
+    // As openAt without knownRegular, for a read made later than the listing, maybe on another
+    // thread: the type is always checked on the open file, and when the listing said "regular
+    // file", a link put in its place since is not followed.
+    bool openChecked(const DirListing &folder, QByteArrayView name, bool listedRegular);
     void close();
+    // True when the file's first bytes are not in memory, so that reading them waits for the disk
+    // (Linux); false when they are or when it cannot be told.
+    bool needsDisk() const;
     // Closes the file through closer (which may do so later); the object is closed at once.
     void close(FileCloser &closer);
     bool isOpen() const;

@@ -160,6 +160,8 @@ bool PhraseSearcher::contains(Platform::ReadOnlyFile &file)
     size_t carry = 0;
     qint64 rest = size >= 0 ? size : std::numeric_limits<qint64>::max();
     while (rest > 0) {
+        if (m_cancel && m_cancel->load(std::memory_order_relaxed))
+            return false;
         const qint64 n = qMin(kChunkSize, rest);
         const qint64 got = file.read(reinterpret_cast<char *>(buffer + carry), n);
         ++m_stats.reads;
@@ -196,7 +198,8 @@ bool PhraseSearcher::containsFile(const QString &path)
     return contains(file);
 }
 
-bool PhraseSearcher::containsAt(const Platform::DirListing &folder, QByteArrayView name, bool knownRegular)
+bool PhraseSearcher::containsAt(const Platform::DirListing &folder, QByteArrayView name, bool knownRegular,
+                                bool *neededDisk)
 {
     if (m_phrase.isEmpty())
         return true;
@@ -210,6 +213,8 @@ bool PhraseSearcher::containsAt(const Platform::DirListing &folder, QByteArrayVi
         if (!file.openAt(folder, name, knownRegular))
             return false;
     }
+    if (neededDisk)
+        *neededDisk = file.needsDisk();
     const bool found = contains(file);
     file.close(*m_closer);
     return found;

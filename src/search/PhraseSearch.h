@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 namespace Platform {
@@ -39,11 +40,15 @@ public:
 
     bool containsFile(const QString &path);
     // knownRegular: the listing's type says regular file (see ReadOnlyFile::openAt).
-    bool containsAt(const Platform::DirListing &folder, QByteArrayView name, bool knownRegular = false);
+    // neededDisk: when given, set to whether the file's first bytes had to come from the disk.
+    bool containsAt(const Platform::DirListing &folder, QByteArrayView name, bool knownRegular = false,
+                    bool *neededDisk = nullptr);
     // Closes the files that the tests opened and left to be closed in a batch.
     void flush();
     // The test on an opened file, read from its current position (the start).
     bool contains(Platform::ReadOnlyFile &file);
+    // A raised flag ends a test under way between two chunks, with false.
+    void setCancel(const std::atomic<bool> *cancel) { m_cancel = cancel; }
 
     // Statistics of the reads since the last reset, for tests.
     struct ReadStats
@@ -63,6 +68,7 @@ private:
     QByteArray m_orMask;  // per phrase byte: 0x20 for a letter when folding by ASCII, else 0
     const unsigned char *m_lowerTable = nullptr;
     bool m_fold = false;
+    const std::atomic<bool> *m_cancel = nullptr;
     std::unique_ptr<Platform::FileCloser> m_closer;
     std::unique_ptr<unsigned char[]> m_buffer;
     size_t m_capacity = 0;

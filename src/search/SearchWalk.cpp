@@ -1,8 +1,259 @@
 #include "SearchWalk.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
 
 namespace SearchDetail {
+
+// The read-ahead of one search: a FolderScout that lists the coming folders, and for a content
+// search the readers that test the coming files. The scout predicts the files the walk will test
+// (those its masks list, of a type that can be read); the readers test them in that order, as
+// many at once as there are readers; the walk takes each answer when it gets to the file. The
+// answers are keyed by folder identity and name, so a folder changed meanwhile or a prediction
+// the walk does not follow only costs a read in vain: the walk tests what it finds no answer for.
+class ReadAheadSession
+{
+public:
+    enum Answer { Unknown, Found, NotFound };
+
+    ReadAheadSession(const TTargetSearch &targets, const PhraseSearcher *phrase, bool needContent)
+    {
+        const int budget = Platform::readAheadFileBudget();
+        const int readers = needContent ? std::clamp(budget / 4, 1, 16) : 0;
+        const int folders = budget - readers;
+        m_budget = std::make_unique<Platform::ReadAheadBudget>(folders, readers);
+        std::vector<Platform::FolderScout::Target> scoutTargets;
+        const TTargetFolderList &list = targets.Folders;
+        for (int i = list.Count() - 1; i >= 0; --i) {
+            const TTargetFolder &folder = *list.Folders(i);
+            Platform::FolderScout::Target t;
+            t.path = folder.Path;
+            t.subfolders = folder.Subfolders;
+            t.maxLevel = folder.MaxLevel;
+            t.exactNamesOnly = true;
+            scoutTargets.push_back(t);
+            std::vector<NameMask> masks;
+            for (const QString &mask : folder.Masks)
+                masks.emplace_back(mask);
+            m_masks.push_back(std::move(masks));
+            m_minLevels.push_back(folder.MinLevel);
+        }
+        Platform::FolderScout::FolderHook hook;
+        if (needContent && phrase) {
+            m_phrase = phrase->phrase();
+            m_fold = targets.Content.IgnoreCase();
+            hook = [this](const Platform::FolderScout::ListedFolder &folder) { predict(folder); };
+        }
+        // The scout holds a folder open per level it is down: a third of the folders at most.
+        m_scout = std::make_unique<Platform::FolderScout>(std::move(scoutTargets), *m_budget, kFolderLead,
+                                                          std::max(1, folders / 3), std::move(hook));
+        m_readerCount = readers;
+    }
+
+    ~ReadAheadSession()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop.store(true);
+        }
+        m_work.notify_all();
+        m_room.notify_all();
+        m_done.notify_all();
+        m_scout->stop();
+        for (std::thread &t : m_readers)
+            t.join();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_todo.clear();
+        m_order.clear();
+        m_byKey.clear();
+    }
+
+    void start(qint64 walkedSoFar)
+    {
+        for (int i = 0; i < m_readerCount; ++i)
+            m_readers.emplace_back([this] { read(); });
+        m_scout->start(walkedSoFar);
+    }
+
+    void walkEnteredFolder() { m_scout->walkEnteredFolder(); }
+
+    // The answer of the content test of name in the folder id, when it was read ahead. Jobs the
+    // walk has passed without asking are dropped. Waits for a reader under way; a job not begun yet
+    // is left to the walk. Unknown when the walk is to test the file itself.
+    template<typename StopPending>
+    Answer take(const Platform::FolderId &id, QByteArrayView name, StopPending stopPending)
+    {
+        if (!id.valid)
+            return Unknown;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto it = m_byKey.find(Key{id.device, id.inode, name.toByteArray()});
+        if (it == m_byKey.end())
+            return Unknown;
+        const std::shared_ptr<Job> job = it->second;
+        while (!m_order.empty()) {
+            const std::shared_ptr<Job> front = std::move(m_order.front());
+            m_order.pop_front();
+            m_byKey.erase(front->key);
+            if (front == job)
+                break;
+            if (front->state == Job::Queued)
+                front->state = Job::Dropped;
+        }
+        m_room.notify_one();
+        if (job->state == Job::Queued) {
+            job->state = Job::Dropped;
+            return Unknown;
+        }
+        while (job->state != Job::Done) {
+            if (stopPending())
+                return NotFound; // nothing more is reported
+            m_done.wait_for(lock, std::chrono::milliseconds(5));
+        }
+        return job->answer;
+    }
+
+private:
+    static constexpr int kFolderLead = 128;
+    static constexpr size_t kWindow = 64; // files read ahead of the walk at most
+
+    struct Key
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        QByteArray name;
+        friend bool operator==(const Key &a, const Key &b)
+        {
+            return a.device == b.device && a.inode == b.inode && a.name == b.name;
+        }
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const noexcept
+        {
+            return size_t(qHash(k.name) ^ (k.inode * 0x9E3779B97F4A7C15ULL) ^ k.device);
+        }
+    };
+    struct Job
+    {
+        enum State { Queued, Running, Done, Dropped };
+        Key key;
+        Platform::FolderRef folder;
+        bool listedRegular = false;
+        State state = Queued;
+        Answer answer = Unknown;
+    };
+
+    // On the scout: the files of a folder just listed that the walk will test, in the walk's order
+    // (masks from the last to the first, entries in listing order, each file once).
+    void predict(const Platform::FolderScout::ListedFolder &folder)
+    {
+        const std::vector<NameMask> &masks = m_masks[size_t(folder.target)];
+        if (masks.empty() || folder.level < m_minLevels[size_t(folder.target)])
+            return;
+        const Platform::FolderId id = folder.folder->listing.folderId();
+        if (!id.valid)
+            return;
+        std::vector<char> picked(folder.entries.size(), 0);
+        for (size_t m = masks.size(); m-- > 0;) {
+            for (size_t i = 0; i < folder.entries.size(); ++i) {
+                const Platform::FolderScout::Entry &e = folder.entries[i];
+                if (picked[i] || e.isDirectory || !(e.isRegular || e.isLink))
+                    continue;
+                const QByteArrayView name(folder.names.constData() + e.nameOffset, e.nameLength);
+                if (!masks[m].matches(name) || !Platform::isExactName(name))
+                    continue;
+                picked[i] = 1;
+                if (!submit(id, folder.folder, name, e.isRegular))
+                    return;
+            }
+        }
+    }
+
+    bool submit(const Platform::FolderId &id, const Platform::FolderRef &folder, QByteArrayView name, bool regular)
+    {
+        auto job = std::make_shared<Job>();
+        job->key = Key{id.device, id.inode, name.toByteArray()};
+        job->folder = folder;
+        job->listedRegular = regular;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_room.wait(lock, [this] { return m_stop.load() || m_order.size() < kWindow; });
+            if (m_stop.load())
+                return false;
+            if (!m_byKey.emplace(job->key, job).second)
+                return true; // the same folder twice (named by two targets): the walk reads it again
+            m_order.push_back(job);
+            m_todo.push_back(job);
+        }
+        m_work.notify_one();
+        return true;
+    }
+
+    void read()
+    {
+        PhraseSearcher searcher;
+        searcher.setPhrase(m_phrase, m_fold, codePageLowerTable());
+        searcher.setCancel(&m_stop);
+        for (;;) {
+            std::shared_ptr<Job> job;
+            Platform::FolderRef folder;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_work.wait(lock, [this] { return m_stop.load() || !m_todo.empty(); });
+                if (m_stop.load())
+                    return;
+                job = std::move(m_todo.front());
+                m_todo.pop_front();
+                folder = std::move(job->folder);
+                if (job->state != Job::Queued)
+                    continue; // passed by the walk, or taken by it
+                job->state = Job::Running;
+            }
+            Answer answer = NotFound;
+            {
+                Platform::ReadOnlyFile file;
+                m_budget->fileOpened();
+                if (file.openChecked(folder->listing, job->key.name, job->listedRegular)) {
+                    answer = searcher.contains(file) ? Found : NotFound;
+                    Platform::ReadAheadBudget::countFileRead();
+                } else if (Platform::isOutOfHandlesError(file.error()))
+                    answer = Unknown; // the walk tries again itself
+                file.close();
+                m_budget->fileClosed();
+            }
+            folder.reset();
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                job->answer = answer;
+                job->state = Job::Done;
+            }
+            m_done.notify_all();
+        }
+    }
+
+    std::unique_ptr<Platform::ReadAheadBudget> m_budget;
+    std::unique_ptr<Platform::FolderScout> m_scout;
+    std::vector<std::vector<NameMask>> m_masks; // per target, in the scout's order
+    std::vector<int> m_minLevels;
+    QByteArray m_phrase;
+    bool m_fold = false;
+    int m_readerCount = 0;
+    std::vector<std::thread> m_readers;
+
+    std::mutex m_mutex;
+    std::condition_variable m_work; // a job to read, or the end
+    std::condition_variable m_room; // the window has room, or the end
+    std::condition_variable m_done; // a job is done
+    std::atomic<bool> m_stop{false};
+    std::deque<std::shared_ptr<Job>> m_order; // the jobs the walk has not passed, in its order
+    std::deque<std::shared_ptr<Job>> m_todo;  // the jobs no reader has taken yet
+    std::unordered_map<Key, std::shared_ptr<Job>, KeyHash> m_byKey;
+};
 
 SearchWalk::SearchWalk(const TTargetSearch &targets, WalkEvents &events, std::atomic<quint16> &depth,
                        Platform::WalkReport &report)
@@ -36,6 +287,7 @@ void SearchWalk::run()
         SearchWalk *walk;
         ~Reset()
         {
+            walk->m_readAhead.reset(); // its threads end, its files are closed
             walk->m_chain.clear();
             walk->publishDepth(0);
         }
@@ -178,7 +430,36 @@ void SearchWalk::readEntries(Level &lvl, Platform::DirListing &listing)
         m_report.addUnreadable(m_path, listing.error());
 }
 
-bool SearchWalk::accept(Platform::DirListing &listing, const Entry &entry, const TSearchRec &record)
+void SearchWalk::startReadAhead()
+{
+    m_readAhead = std::make_unique<ReadAheadSession>(m_targets, m_needContent ? &m_phrase : nullptr, m_needContent);
+    m_readAhead->start(m_foldersEntered);
+}
+
+bool SearchWalk::containsPhrase(Platform::DirListing &listing, Entry &entry, QByteArrayView name)
+{
+    if (entry.content >= 0)
+        return entry.content != 0; // the entry matched an earlier mask too
+    ReadAheadSession::Answer answer = ReadAheadSession::Unknown;
+    if (m_readAhead)
+        answer = m_readAhead->take(listing.folderId(), name, [this] { return m_events.stopPending(); });
+    if (answer == ReadAheadSession::Unknown) {
+        if (m_cold.wantsFileCheck()) {
+            bool neededDisk = false;
+            answer = m_phrase.containsAt(listing, name, entry.isRegular, &neededDisk) ? ReadAheadSession::Found
+                                                                                     : ReadAheadSession::NotFound;
+            if (neededDisk && m_cold.fileNotInMemory())
+                startReadAhead();
+        } else {
+            answer = m_phrase.containsAt(listing, name, entry.isRegular) ? ReadAheadSession::Found
+                                                                        : ReadAheadSession::NotFound;
+        }
+    }
+    entry.content = answer == ReadAheadSession::Found ? 1 : 0;
+    return entry.content != 0;
+}
+
+bool SearchWalk::accept(Platform::DirListing &listing, Entry &entry, const TSearchRec &record)
 {
     // The order of AcceptFile: attributes, size, times, exclusions, contents.
     const quint32 attributes = m_needFullAttributes ? record.Attr() : record.ListingAttr();
@@ -191,7 +472,7 @@ bool SearchWalk::accept(Platform::DirListing &listing, const Entry &entry, const
         return false;
     if (m_needExclusion && m_targets.Folders.IsExcluded(m_path, record.Name()))
         return false;
-    if (m_needContent && !m_phrase.containsAt(listing, record.NameBytes(), entry.isRegular))
+    if (m_needContent && !containsPhrase(listing, entry, record.NameBytes()))
         return false;
     return true;
 }
@@ -205,6 +486,9 @@ void SearchWalk::enterFolder(size_t index)
     lvl.names.clear();
     lvl.next = 0;
     lvl.doSubfolders = false;
+    ++m_foldersEntered;
+    if (m_readAhead)
+        m_readAhead->walkEnteredFolder();
     const TFolderIgnore answer = m_events.folderChange(m_path);
     const TTargetFolder &target = *m_active;
     const bool doFiles =
@@ -216,7 +500,15 @@ void SearchWalk::enterFolder(size_t index)
     Platform::DirListing *listing = m_chain.deepest(); // just entered: open
     if (!listing)
         return;
+    m_cold.beginListing();
+    const auto listingStart = std::chrono::steady_clock::now();
     readEntries(lvl, *listing);
+    const qint64 listingTime = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - listingStart).count();
+    if (m_cold.folderListed(listingTime, qsizetype(lvl.entries.size())))
+        startReadAhead();
+    if (const auto &afterListing = Platform::readAheadSettings().afterListing)
+        afterListing(m_path, false);
     lvl.doSubfolders = doSubfolders;
     if (!doFiles)
         return;

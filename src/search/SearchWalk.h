@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/FolderChain.h"
+#include "platform/ReadAhead.h"
 #include "search/FindFile.h"
 #include "search/NameMask.h"
 #include "search/PhraseSearch.h"
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <vector>
 
 // The walk (SearchTargets / SearchFolder), shared by the in-line search and the worker.
@@ -26,7 +28,14 @@
 // reported: an entry whose name has no exact spelling is left out (a folder with all it holds) and
 // counted, a folder that cannot be opened or read is counted with the first one's reason, and the
 // walk goes on past both.
+// On a disk whose files are not in memory yet, the walk reads ahead (ReadAheadSession): a scout
+// lists the coming folders before the walk gets there, and a few readers run the content test on
+// the coming files, as many at once as the disk takes. The walk takes their answers in its own
+// order; what was not read ahead it reads itself. Each entry's content test is made once, however
+// many masks it matches.
 namespace SearchDetail {
+
+class ReadAheadSession;
 
 class WalkEvents
 {
@@ -64,6 +73,7 @@ private:
         bool infoKnown = false;
         qint8 exactName = -1; // the decoded name leads to the entry (Platform::isExactName); -1: not asked yet
         bool skipCounted = false;
+        qint8 content = -1; // the content test's answer; -1: not made yet
         Platform::EntryInfo info;
     };
     // A folder on the way down from the target folder.
@@ -80,7 +90,9 @@ private:
     void enterFolder(size_t index);
     void leaveFolder();
     void readEntries(Level &level, Platform::DirListing &listing);
-    bool accept(Platform::DirListing &listing, const Entry &entry, const TSearchRec &record);
+    bool accept(Platform::DirListing &listing, Entry &entry, const TSearchRec &record);
+    bool containsPhrase(Platform::DirListing &listing, Entry &entry, QByteArrayView name);
+    void startReadAhead();
     // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
     // or entered, not of every entry listed.
     bool hasExactName(const Level &level, Entry &entry);
@@ -103,6 +115,9 @@ private:
     bool m_needExclusion = false;
     bool m_needContent = false;
     QChar m_delimiter;
+    Platform::ColdDetector m_cold;
+    std::unique_ptr<ReadAheadSession> m_readAhead;
+    qint64 m_foldersEntered = 0;
 };
 
 } // namespace SearchDetail
