@@ -18,6 +18,16 @@ bool isAsciiDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+// Whether a number in C notation lies within the range of Extended.
+bool fitsTheType(const std::string &number)
+{
+    std::istringstream in(number);
+    in.imbue(std::locale::classic());
+    Extended value = 0;
+    in >> value;
+    return !in.fail();
+}
+
 } // namespace
 
 QString format(Extended value, int digits, QChar separator)
@@ -42,7 +52,18 @@ QString format(Extended value, int digits, QChar separator)
 
     QString result;
     if (exponent >= MaxDigits) {
-        // The integer part needs more than 18 digits: exponent form.
+        // The integer part needs more than 18 digits: exponent form. Rounded up, the largest values
+        // of the type would be written above it, as a text that reads as no number at all; they are
+        // written rounded toward zero instead.
+        if (!fitsTheType(s)) {
+            for (qsizetype i = mantissa.size() - 1; i >= 0; --i) {
+                if (mantissa[i] != u'0') {
+                    mantissa[i] = QChar(mantissa[i].unicode() - 1);
+                    break;
+                }
+                mantissa[i] = u'9';
+            }
+        }
         while (mantissa.size() > 1 && mantissa.endsWith(u'0'))
             mantissa.chop(1);
         result = mantissa.left(1);
