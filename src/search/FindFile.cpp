@@ -65,7 +65,8 @@ QStringView drivePart(QStringView path, PathStyle style)
             if (delimiters < 2)
                 ++i;
         }
-        if (style.isDelimiter(path[i]))
+        // The loop stops on the last character, or past the end of a path of the two delimiters alone.
+        if (i < path.size() && style.isDelimiter(path[i]))
             --i;
         return path.left(i + 1);
     }

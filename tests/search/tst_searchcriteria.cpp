@@ -596,6 +596,9 @@ void TestSearchCriteria::matchesPathMask_data()
     w("share: first characters compared", "\\\\srv\\share\\temp\\", "f.tmp", "\\\\other\\x\\temp\\*.tmp", true);
     w("share path longer than folder without its share",
       "\\\\srv\\share\\temp\\", "f", "\\share\\temp\\", false);
+    w("mask of two delimiters and a name", "\\\\srv\\share\\", "x", "\\\\x", true);
+    w("mask of two delimiters, other name", "\\\\srv\\share\\", "f", "\\\\x", false);
+    w("folder of two delimiters", "\\\\", "f", "\\\\a\\", false);
     w("forward slashes as delimiters", "C:\\a\\temp\\", "x.tmp", "/temp/*.tmp", true);
     // POSIX: "/" delimits, no drives, case counts in paths (not in name masks).
     p("posix: /temp/*.tmp in /a/temp/", "/a/temp/", "x.TMP", "/temp/*.tmp", true);
