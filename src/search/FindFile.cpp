@@ -44,9 +44,12 @@ bool matchesWildcardView(QStringView text, QStringView mask)
     }
     if (t < text.size())
         return false;
-    while (m < mask.size() && (mask[m] == u'*' || mask[m] == u'?'))
+    // The text is used up: a "?" left may match nothing, and the first "*" still ends the test, so
+    // that a mask with text after its first "*" behaves as if it ended there whatever the length
+    // of the text ("x*z" takes "x" as it takes "xy").
+    while (m < mask.size() && mask[m] == u'?')
         ++m;
-    return m == mask.size();
+    return m == mask.size() || mask[m] == u'*';
 }
 
 // The drive part of a path: "X:" or the "\\server\share" prefix (Windows style only).

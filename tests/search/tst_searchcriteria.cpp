@@ -504,6 +504,11 @@ void TestSearchCriteria::matchesWildcard_data()
     row("abc", "???", true);
     row("abcd", "???", false);
     row("a.txt", "*.htm", true);   // "*" first: the rest never looked at
+    // The first "*" ends the test also where the text ends just before it.
+    row("", "*z", true);
+    row("x", "x*z", true);
+    row("x", "x?*z", true);
+    row("x", "x?z", false);
     row("Ä", "ä", false);          // only a-z are folded
     row("[", "{", false);          // ASCII upper-casing does not touch brackets
 }
@@ -548,6 +553,7 @@ void TestSearchCriteria::matchesFileMask_data()
     row("abc.txt", "a?.txt", false);
     row("report.htm", "*report*.htm", true);
     row("x.htm", "*report*.htm", true);  // MatchesWildcard stops at the first "*"
+    row(".hidden", "*z", true);          // an empty base, as every other, ends at the "*"
 }
 
 void TestSearchCriteria::matchesFileMask()
