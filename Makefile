@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize test-asan test-tsan bench clean
+.PHONY: all deps configure build run test test-sanitize test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -44,6 +44,30 @@ test-tsan: deps
 bench: build
 	@VANTORY_BENCH_DEPS=1 scripts/install-deps.sh
 	bench/run-all.sh $(BUILD_DIR)
+
+# The fuzzers (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer), one after the other,
+# FUZZ_SECONDS each. Each starts from its seed corpus in fuzz/corpus/<target>/ and keeps what it finds
+# new in $(FUZZ_DIR)/corpus/<target>/; an input that crashes a fuzzer is left in
+# $(FUZZ_DIR)/crashes/<target>/ and fails the make. Scratch files go to memory where there is one.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= data_file decode_str float_text name_mask phrase_search
+FUZZ_DIR ?= $(BUILD_DIR)-fuzz
+FUZZ_FLAGS ?=
+FUZZ_NICE ?= nice -n 10
+FUZZ_TMPDIR ?= $(shell [ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || echo $${TMPDIR:-/tmp})
+
+fuzz:
+	@VANTORY_FUZZ_DEPS=1 scripts/install-deps.sh
+	@cmake -S . -B $(FUZZ_DIR) -DVANTORY_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+		-DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVANTORY_BUILD_TESTS=OFF -DVANTORY_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_DIR)/corpus/$$t $(FUZZ_DIR)/crashes/$$t && \
+		echo "fuzz: $$t, $(FUZZ_SECONDS) s" && \
+		TMPDIR=$(FUZZ_TMPDIR) $(FUZZ_NICE) $(FUZZ_DIR)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) \
+			-artifact_prefix=$(FUZZ_DIR)/crashes/$$t/ $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t \
+			|| { echo "fuzz: $$t failed; the input is in $(FUZZ_DIR)/crashes/$$t/" >&2; exit 1; }; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)

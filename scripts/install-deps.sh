@@ -7,6 +7,10 @@ PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plu
 if [ "${VANTORY_BENCH_DEPS:-0}" = 1 ]; then
     PACKAGES="$PACKAGES hyperfine python3 ripgrep"
 fi
+# The fuzzers (make fuzz): clang and its runtime libraries, the fuzzer's among them.
+if [ "${VANTORY_FUZZ_DEPS:-0}" = 1 ]; then
+    PACKAGES="$PACKAGES clang libclang-rt-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do

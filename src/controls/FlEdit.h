@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FloatText.h"
+
 #include <QLineEdit>
 
 // A single-line field for one number between a minimum and a maximum, shown
@@ -20,8 +22,8 @@ class TCustomFloatEdit : public QLineEdit
     Q_PROPERTY(bool autoSelect READ autoSelect WRITE setAutoSelect)
 
 public:
-    using Extended = long double;
-    static constexpr int MaxDigits = 18;
+    using Extended = FloatText::Extended;
+    static constexpr int MaxDigits = FloatText::MaxDigits;
 
     explicit TCustomFloatEdit(QWidget *parent = nullptr);
     ~TCustomFloatEdit() override;
@@ -75,11 +77,8 @@ public:
     QString formatValue(Extended value) const { return formatNumber(value, m_digits, m_decimalSeparator); }
     bool parseText(const QString &text, Extended *value) const { return parseNumber(text, m_decimalSeparator, value); }
 
-    // Fixed-point with exactly `digits` decimals, the given separator, no thousands separator,
-    // rounded to 18 significant digits; exponent form when the integer part needs more than 18.
+    // The field's number text: FloatText::format and FloatText::parse.
     static QString formatNumber(Extended value, int digits, QChar separator);
-    // Optional blanks, optional sign, digits with at most one separator, optional exponent
-    // (E or e, optional sign, digits), optional blanks. Nothing else parses, the empty text included.
     static bool parseNumber(const QString &text, QChar separator, Extended *value);
 
 public Q_SLOTS:

@@ -44,9 +44,12 @@ bool matchesWildcardView(QStringView text, QStringView mask)
     }
     if (t < text.size())
         return false;
-    while (m < mask.size() && (mask[m] == u'*' || mask[m] == u'?'))
+    // The text is used up: a "?" left may match nothing, and the first "*" still ends the test, so
+    // that a mask with text after its first "*" behaves as if it ended there whatever the length
+    // of the text ("x*z" takes "x" as it takes "xy").
+    while (m < mask.size() && mask[m] == u'?')
         ++m;
-    return m == mask.size();
+    return m == mask.size() || mask[m] == u'*';
 }
 
 // The drive part of a path: "X:" or the "\\server\share" prefix (Windows style only).
@@ -65,7 +68,8 @@ QStringView drivePart(QStringView path, PathStyle style)
             if (delimiters < 2)
                 ++i;
         }
-        if (style.isDelimiter(path[i]))
+        // The loop stops on the last character, or past the end of a path of the two delimiters alone.
+        if (i < path.size() && style.isDelimiter(path[i]))
             --i;
         return path.left(i + 1);
     }

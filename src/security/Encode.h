@@ -8,8 +8,9 @@
 // the data file and the settings; it is not encryption: the key is built into the program.
 //
 // Each source byte becomes a pair: "2" or "3" for the high bit of the scrambled byte, then a character
-// from 0x41 to 0xC0 for its low seven bits. The output never holds a NUL, a control character or a
-// blank, so it survives any text field. Scrambling is deterministic and one-to-one: comparing scrambled
+// from 0x41 to 0xC0 for its low seven bits. The output never holds a NUL, an ASCII control character
+// or a space, so it survives any text field (it may hold DEL, C1 controls and the no-break space,
+// which XML and the settings carry as they are). Scrambling is deterministic and one-to-one: comparing scrambled
 // texts is comparing the texts. Both directions are pure and may be called from any thread.
 
 // Scrambles bytes of any length; the result is exactly twice as long.

@@ -12,6 +12,9 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 using Extended = TCustomFloatEdit::Extended;
 
 namespace {
@@ -113,6 +116,9 @@ private Q_SLOTS:
     void formatting();
     void parsing_data();
     void parsing();
+    void writtenValuesReadBack_data();
+    void writtenValuesReadBack();
+    void largestValueStaysInTheField();
 
     void initialState();
     void keyFilter_data();
@@ -232,6 +238,45 @@ void TestFloatEdit::parsing()
     QCOMPARE(TCustomFloatEdit::parseNumber(text, u'.', &result), parses);
     if (parses)
         QCOMPARE(double(result), value);
+}
+
+// Every value the field can hold is written as a text that reads back as that value, within the
+// rounding of what is shown, the extremes of the type included.
+void TestFloatEdit::writtenValuesReadBack_data()
+{
+    QTest::addColumn<Extended>("value");
+    QTest::addColumn<int>("digits");
+    using limits = std::numeric_limits<Extended>;
+    QTest::newRow("largest") << limits::max() << 2;
+    QTest::newRow("lowest") << limits::lowest() << 0;
+    QTest::newRow("largest, all decimals") << limits::max() << 18;
+    QTest::newRow("just below the largest") << std::nextafter(limits::max(), Extended(0)) << 2;
+    QTest::newRow("largest double") << Extended(std::numeric_limits<double>::max()) << 2;
+    QTest::newRow("smallest") << limits::denorm_min() << 18;
+    QTest::newRow("exponent form") << Extended(1.5e20) << 2;
+    QTest::newRow("18 nines") << Extended(999999999999999999.0L) << 0;
+}
+
+void TestFloatEdit::writtenValuesReadBack()
+{
+    QFETCH(Extended, value);
+    QFETCH(int, digits);
+    const QString text = TCustomFloatEdit::formatNumber(value, digits, u'.');
+    Extended back = 0;
+    QVERIFY2(TCustomFloatEdit::parseNumber(text, u'.', &back), qPrintable(text));
+    const Extended bound = 0.5L * std::pow(10.0L, Extended(-digits)) + std::fabs(value) * 1e-17L;
+    QVERIFY2(std::fabs(back - value) <= bound, qPrintable(text));
+    QCOMPARE(TCustomFloatEdit::formatNumber(back, digits, u'.'), text);
+}
+
+// A field whose maximum is the largest number of the type keeps that number when it is set, instead
+// of showing a text that reads as no number (and so as the minimum).
+void TestFloatEdit::largestValueStaysInTheField()
+{
+    TFloatEdit edit;
+    QVERIFY(edit.setMaxValue(std::numeric_limits<Extended>::max()));
+    edit.setValue(std::numeric_limits<Extended>::max());
+    QVERIFY2(edit.value() > 1e4931L, qPrintable(edit.text()));
 }
 
 void TestFloatEdit::initialState()

@@ -504,6 +504,11 @@ void TestSearchCriteria::matchesWildcard_data()
     row("abc", "???", true);
     row("abcd", "???", false);
     row("a.txt", "*.htm", true);   // "*" first: the rest never looked at
+    // The first "*" ends the test also where the text ends just before it.
+    row("", "*z", true);
+    row("x", "x*z", true);
+    row("x", "x?*z", true);
+    row("x", "x?z", false);
     row("Ä", "ä", false);          // only a-z are folded
     row("[", "{", false);          // ASCII upper-casing does not touch brackets
 }
@@ -548,6 +553,7 @@ void TestSearchCriteria::matchesFileMask_data()
     row("abc.txt", "a?.txt", false);
     row("report.htm", "*report*.htm", true);
     row("x.htm", "*report*.htm", true);  // MatchesWildcard stops at the first "*"
+    row(".hidden", "*z", true);          // an empty base, as every other, ends at the "*"
 }
 
 void TestSearchCriteria::matchesFileMask()
@@ -596,6 +602,9 @@ void TestSearchCriteria::matchesPathMask_data()
     w("share: first characters compared", "\\\\srv\\share\\temp\\", "f.tmp", "\\\\other\\x\\temp\\*.tmp", true);
     w("share path longer than folder without its share",
       "\\\\srv\\share\\temp\\", "f", "\\share\\temp\\", false);
+    w("mask of two delimiters and a name", "\\\\srv\\share\\", "x", "\\\\x", true);
+    w("mask of two delimiters, other name", "\\\\srv\\share\\", "f", "\\\\x", false);
+    w("folder of two delimiters", "\\\\", "f", "\\\\a\\", false);
     w("forward slashes as delimiters", "C:\\a\\temp\\", "x.tmp", "/temp/*.tmp", true);
     // POSIX: "/" delimits, no drives, case counts in paths (not in name masks).
     p("posix: /temp/*.tmp in /a/temp/", "/a/temp/", "x.TMP", "/temp/*.tmp", true);
