@@ -125,7 +125,7 @@ void checkSaveAndLoadAgain(const QByteArray &data, const XmlDataLayout &layout)
     if (loaded != read.rows)
         fail("the provider loads other accounts than the reader gives",
              "provider:\n" + describe(loaded) + "reader:\n" + describe(read.rows));
-    if (!s.saver->applyChanges({}, error))
+    if (!s.saver->applyChanges({}, loaded, error))
         fail("the accounts of a file that loads cannot be saved", error.toUtf8());
 
     QList<RowValues> again;
