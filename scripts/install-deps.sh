@@ -7,6 +7,10 @@ PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plu
 if [ "${VANTORY_BENCH_DEPS:-0}" = 1 ]; then
     PACKAGES="$PACKAGES hyperfine python3"
 fi
+# dpkg-shlibdeps finds the libraries the Debian package depends on.
+if [ "${VANTORY_PACKAGE_DEPS:-0}" = 1 ]; then
+    PACKAGES="$PACKAGES dpkg-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do
