@@ -60,11 +60,13 @@ check-package: package
 	scripts/check-package.sh $(BUILD_DIR)
 
 # Every window and dialog rendered from generated sample data, at scale 1 into docs/screenshots/
-# and at scale 2 into docs/screenshots/2x/.
+# and at scale 2 into docs/screenshots/2x/. The offscreen screen is made as large as a desktop's
+# (its own is 800 x 600), since message boxes take their width from the screen.
+SHOT_PLATFORM = offscreen:configfile=tools/screenshots-screen.json
 screenshots: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target screenshots
-	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 $(BUILD_DIR)/tools/screenshots docs/screenshots
-	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 $(BUILD_DIR)/tools/screenshots docs/screenshots/2x
+	QT_QPA_PLATFORM=$(SHOT_PLATFORM) QT_SCALE_FACTOR=1 $(BUILD_DIR)/tools/screenshots docs/screenshots
+	QT_QPA_PLATFORM=$(SHOT_PLATFORM) QT_SCALE_FACTOR=2 $(BUILD_DIR)/tools/screenshots docs/screenshots/2x
 
 clean:
 	rm -rf $(BUILD_DIR)
