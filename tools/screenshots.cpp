@@ -28,17 +28,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QStatusBar>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QTableView>
+#include <QPainter>
 #include <QTimer>
 
 using namespace VantoryConsts;
@@ -67,10 +67,10 @@ QString sampleFileName(int f)
 
 QByteArray sampleAccounts(const QString &saves)
 {
-    const char *names[] = {"Article Vault",   "Brindle PLR",    "Content Quarry", "Daily eBooks",    "Evergreen Niche",
-                           "Fresh Templates", "Graphics Depot", "Hidden Gems",    "Instant Courses", "Jumpstart Kits",
-                           "Keyword Mine",    "Lucid Reports",  "Master Resell",  "Niche Toolbox",   "Omni Scripts",
-                           "Premium Audio",   "Quillmere",      "Resale Rights",  "Software Shelf",  "Turnkey Sites"};
+    const char *names[] = {"Article Vault",   "Brindle PLR",     "Content Quarry", "Daily eBooks",   "Evergreen Niche",
+                           "Fresh Templates", "Graphics Depot",  "Hidden Gems",    "Instant Courses", "Jumpstart Kits",
+                           "Keyword Mine",    "Lucid Reports",   "Master Resell",  "Niche Toolbox",  "Omni Scripts",
+                           "Premium Audio",   "Quillmere",       "Resale Rights",  "Software Shelf", "Turnkey Sites"};
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
     for (int i = 0; i < 20; ++i) {
         const QString folder = saves + u'/' + QString::fromLatin1(names[i]);
@@ -80,8 +80,8 @@ QByteArray sampleAccounts(const QString &saves)
         QString slug = QString::fromLatin1(names[i]).toLower();
         slug.remove(u' ');
         xml += QStringLiteral("  <Account><accountID>%1</accountID><siteName>%2</siteName>"
-                              "<siteUrl>https://www.%9.example/members</siteUrl><savePath>%3</savePath><monthlyFee>%4</"
-                              "monthlyFee><username>member%1</username><password>%8</password>"
+                              "<siteUrl>https://www.%9.example/members</siteUrl>"
+                              "<savePath>%3</savePath><monthlyFee>%4</monthlyFee><username>member%1</username><password>%8</password>"
                               "<addedDate>2025-%5-%6</addedDate><active>%7</active></Account>\n")
                    .arg(i)
                    .arg(QString::fromLatin1(names[i]))
