@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize test-asan test-tsan bench fuzz clean
+.PHONY: all deps configure build run test test-sanitize test-asan test-tsan bench fuzz install package check-package screenshots clean
 
 all: build
 
@@ -68,6 +68,29 @@ fuzz:
 			-artifact_prefix=$(FUZZ_DIR)/crashes/$$t/ $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t \
 			|| { echo "fuzz: $$t failed; the input is in $(FUZZ_DIR)/crashes/$$t/" >&2; exit 1; }; \
 	done
+
+# Installs under PREFIX (DESTDIR, when set, is put in front of it, as for a package build).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package, build/vantory_<version>_<arch>.deb, installed under /usr.
+package: build
+	@VANTORY_PACKAGE_DEPS=1 scripts/install-deps.sh
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# Installs that package into a fresh minimal Debian 12 root and starts it there (slow; as root).
+check-package: package
+	scripts/check-package.sh $(BUILD_DIR)
+
+# Every window and dialog rendered from generated sample data, at scale 1 into docs/screenshots/
+# and at scale 2 into docs/screenshots/2x/. The offscreen screen is made as large as a desktop's
+# (its own is 800 x 600), since message boxes take their width from the screen.
+SHOT_PLATFORM = offscreen:configfile=tools/screenshots-screen.json
+screenshots: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target screenshots
+	QT_QPA_PLATFORM=$(SHOT_PLATFORM) QT_SCALE_FACTOR=1 $(BUILD_DIR)/tools/screenshots docs/screenshots
+	QT_QPA_PLATFORM=$(SHOT_PLATFORM) QT_SCALE_FACTOR=2 $(BUILD_DIR)/tools/screenshots docs/screenshots/2x
 
 clean:
 	rm -rf $(BUILD_DIR)

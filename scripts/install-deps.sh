@@ -11,6 +11,10 @@ fi
 if [ "${VANTORY_FUZZ_DEPS:-0}" = 1 ]; then
     PACKAGES="$PACKAGES clang libclang-rt-dev"
 fi
+# dpkg-shlibdeps finds the libraries the Debian package depends on.
+if [ "${VANTORY_PACKAGE_DEPS:-0}" = 1 ]; then
+    PACKAGES="$PACKAGES dpkg-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do

@@ -1,6 +1,8 @@
 // Renders the program's windows to PNG files: the main window with a sample account list and with
-// an empty one, its dialogs, its menus and the search window.
-// usage: QT_QPA_PLATFORM=offscreen build/tools/screenshots OUTDIR
+// an empty one, its dialogs, its menus and the search window. The sample accounts and the files in
+// their download folders are made in a temporary folder; the user's own settings are never touched.
+// usage: QT_QPA_PLATFORM=offscreen [QT_SCALE_FACTOR=2] build/tools/screenshots OUTDIR
+// (`make screenshots` renders at scale 1 into docs/screenshots and at scale 2 into docs/screenshots/2x.)
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/VantoryConsts.h"
@@ -11,6 +13,8 @@
 #include "outreach/AboutForm.h"
 #include "outreach/AffiliateForm.h"
 #include "outreach/ShareForm.h"
+#include "search/CopyProgressDialog.h"
+#include "search/FlatCopy.h"
 #include "search/SearchForm.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
@@ -28,11 +32,12 @@
 #include <QStatusBar>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QPainter>
 #include <QTimer>
 
@@ -50,6 +55,16 @@ void writeFile(const QString &path, const QByteArray &data)
         f.write(data);
 }
 
+// The files of a download folder: articles, e-books, reports, templates and pictures of different
+// sizes, so the search window shows names, icons and sizes as a user's folders would.
+QString sampleFileName(int f)
+{
+    static const char *kinds[] = {"article", "ebook", "report", "template", "graphics"};
+    static const char *suffixes[] = {".txt", ".pdf", ".doc", ".html", ".png"};
+    return QString::fromLatin1(kinds[f % 5]) + u'-' + QString::number(f / 5 + 1).rightJustified(3, u'0') +
+           QString::fromLatin1(suffixes[f % 5]);
+}
+
 QByteArray sampleAccounts(const QString &saves)
 {
     const char *names[] = {"Article Vault",   "Brindle PLR",     "Content Quarry", "Daily eBooks",   "Evergreen Niche",
@@ -58,11 +73,14 @@ QByteArray sampleAccounts(const QString &saves)
                            "Premium Audio",   "Quillmere",       "Resale Rights",  "Software Shelf", "Turnkey Sites"};
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
     for (int i = 0; i < 20; ++i) {
-        const QString folder = saves + QStringLiteral("/site%1").arg(i);
+        const QString folder = saves + u'/' + QString::fromLatin1(names[i]);
         const int files = i == 2 ? 1001 : (i * 37) % 250;
         for (int f = 0; f < files; ++f)
-            writeFile(folder + QStringLiteral("/file%1.txt").arg(f), "x");
+            writeFile(folder + u'/' + sampleFileName(f), QByteArray(1 + (f * 7919 + i * 131) % 20000, 'x'));
+        QString slug = QString::fromLatin1(names[i]).toLower();
+        slug.remove(u' ');
         xml += QStringLiteral("  <Account><accountID>%1</accountID><siteName>%2</siteName>"
+                              "<siteUrl>https://www.%9.example/members</siteUrl>"
                               "<savePath>%3</savePath><monthlyFee>%4</monthlyFee><username>member%1</username><password>%8</password>"
                               "<addedDate>2025-%5-%6</addedDate><active>%7</active></Account>\n")
                    .arg(i)
@@ -72,7 +90,7 @@ QByteArray sampleAccounts(const QString &saves)
                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
                    .arg(1 + (i * 7) % 28, 2, 10, QLatin1Char('0'))
                    .arg(i % 5 == 1 ? 0 : (i % 7 == 4 ? 2 : 1))
-                   .arg(EncodeStr(QStringLiteral("secret%1").arg(i)))
+                   .arg(EncodeStr(QStringLiteral("secret%1").arg(i)), slug)
                    .toUtf8();
     }
     return xml + "</Accounts>\n";
@@ -116,12 +134,12 @@ void renderSearch(TfrmVantory &window, const QString &out)
     bool grabbed = false;
     const auto during = QObject::connect(search->findChild<QStatusBar *>(QStringLiteral("stSearch")),
                                          &QStatusBar::messageChanged, search, [&](const QString &text) {
-                                             if (!grabbed && search->isSearching() && text.contains(u"site3")) {
+                                             if (!grabbed && search->isSearching() && text.contains(u"Daily eBooks")) {
                                                  grabbed = true;
                                                  search->grab().save(out + QStringLiteral("/search-running.png"));
                                              }
                                          });
-    search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("file1"));
+    search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("report"));
     search->btnFindClick();
     QObject::disconnect(during);
     SearchResultList *list = search->resultList();
@@ -161,6 +179,33 @@ void renderPasswordDialogs(const QString &out)
     settings.ledNewPassword->setText(QStringLiteral("new secret"));
     settings.grab().save(out + QStringLiteral("/master-password.png"));
     settings.reject();
+}
+
+// The question of the first start, as the program asks it, and the progress of a Save Selection
+// copy.
+void renderPrompts(const QString &out, const QString &saves)
+{
+    QMessageBox question(QMessageBox::Question, QGuiApplication::applicationDisplayName(), askPasswordProtect(),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::Yes);
+    question.show();
+    QApplication::processEvents();
+    question.grab().save(out + QStringLiteral("/password-question.png"));
+    question.hide();
+
+    // The dialog shows only while a copy takes long; drawn here with the copy done, as it is the
+    // moment before it closes.
+    FlatCopy job({saves + QStringLiteral("/Brindle PLR/ebook-001.pdf"),
+                  saves + QStringLiteral("/Content Quarry/report-002.doc")},
+                 saves + QStringLiteral("/Copies"));
+    QDir().mkpath(job.destination());
+    job.run();
+    CopyProgressDialog progress(job);
+    progress.refresh();
+    progress.show();
+    QApplication::processEvents();
+    progress.grab().save(out + QStringLiteral("/copy-progress.png"));
+    progress.hide();
 }
 
 // The three outreach windows: Make Money with a link made, Tell a Friend with its text generated,
@@ -261,15 +306,25 @@ int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true); // never touch the user's own settings
     VantoryApplication app(argc, argv);
+    // The same numbers, dates and money in the pictures whatever the machine's language.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     Startup::initApplication();
     RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(out);
-    QTemporaryDir tmp;
-    writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("saves"))));
+    // The sample lives in a folder of a fixed name, so the paths in the pictures are the same at every run.
+    struct SampleFolder
+    {
+        QDir dir{QDir::temp().filePath(QStringLiteral("vantory-sample"))};
+        SampleFolder() { dir.removeRecursively(); }
+        ~SampleFolder() { dir.removeRecursively(); }
+        QString filePath(const QString &name) const { return dir.filePath(name); }
+    } tmp;
+    writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("PLR"))));
     render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
     renderOutreach(out);
+    renderPrompts(out, tmp.filePath(QStringLiteral("PLR")));
     renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());
     writeFile(tmp.filePath(QStringLiteral("many/main.xml")), manyAccounts());
     renderSmallest(tmp.filePath(QStringLiteral("many")), out, QStringLiteral("-many"));

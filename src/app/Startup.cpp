@@ -2,8 +2,10 @@
 
 #include "MainForm.h"
 #include "VantoryConsts.h"
+#include "controls/Icons.h"
 #include "platform/PlatformServices.h"
 #include "security/LoginForm.h"
+#include "settings/DataFolder.h"
 #include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
@@ -35,6 +37,9 @@ void initApplication()
     QCoreApplication::setOrganizationName(ProgramInfo::Organization);
     QCoreApplication::setApplicationName(ProgramInfo::Name);
     QGuiApplication::setApplicationDisplayName(ProgramInfo::Name);
+    // The desktop entry and the icon it names are installed under this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantory"));
+    QGuiApplication::setWindowIcon(Icons::icon(QStringLiteral("vantory")));
 }
 
 bool passGate()
@@ -49,6 +54,7 @@ int run(QApplication &app)
     initApplication();
     if (!passGate())
         return 0;
+    DataFolder::provide();
     TfrmVantory frmVantory;
     frmVantory.show();
     return app.exec();

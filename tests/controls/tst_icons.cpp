@@ -37,6 +37,7 @@ const QStringList &expectedNames()
         QStringLiteral("state-active"),
         QStringLiteral("state-inactive"),
         QStringLiteral("state-na"),
+        QStringLiteral("vantory"),
     };
     return names;
 }
