@@ -465,6 +465,8 @@ void ReadOnlyFile::close()
         ::close(m_fd);
     m_fd = -1;
     m_size = 0;
+    m_read = 0;
+    m_left = -1;
 }
 
 bool ReadOnlyFile::isOpen() const
@@ -478,6 +480,8 @@ void ReadOnlyFile::close(FileCloser &closer)
         closer.add(m_fd);
     m_fd = -1;
     m_size = 0;
+    m_read = 0;
+    m_left = -1;
 }
 
 FileCloser::~FileCloser()
@@ -599,21 +603,51 @@ bool ReadOnlyFile::needsDisk() const
 
 qint64 ReadOnlyFile::read(char *data, qint64 count)
 {
+    if (m_left >= 0)
+        count = std::min(count, m_left);
     qint64 done = 0;
     while (done < count) {
         const ssize_t n = ::read(m_fd, data + done, size_t(count - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            m_error = errno;
             return -1;
         }
         if (n == 0)
             break;
         done += n;
-        if (m_size < 0)
-            break; // size not asked for: a short read of a regular file is its end
+        if (m_size < 0) {
+            // Size not asked for: a short read of a regular file is its end. A full one may be
+            // the first of a larger file, or the listing's word is out of date: what was a file
+            // when the folder was read may since have been replaced by a link to a device that
+            // never ends or a pipe that someone keeps writing. The type and size are asked now,
+            // once, and the size bounds what is read, so a file that grows meanwhile ends too.
+            if (done == count && !takeSize(m_read))
+                return -1;
+            break;
+        }
     }
+    m_read += done;
+    if (m_left >= 0)
+        m_left = std::max<qint64>(0, m_left - done);
     return done;
+}
+
+bool ReadOnlyFile::takeSize(qint64 readBefore)
+{
+    struct stat st;
+    if (fstat(m_fd, &st) != 0) {
+        m_error = errno;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    m_size = qint64(st.st_size);
+    m_left = std::max<qint64>(0, m_size - readBefore); // what the current read took is subtracted after it
+    return true;
 }
 
 bool DirListing::isDirectory()

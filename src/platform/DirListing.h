@@ -231,7 +231,9 @@ public:
     void close(FileCloser &closer);
     bool isOpen() const;
     // The size in bytes (64 bits), taken when the file was opened; -1 when it was not asked for
-    // (openAt with knownRegular on POSIX): read until read() gives less than asked.
+    // (openAt with knownRegular on POSIX): read until read() gives less than asked. Such a file's
+    // type and size are asked after its first full read; no more than that size is read then, and
+    // something other than a regular file (the entry replaced since it was listed) is a read error.
     qint64 size() const { return m_size; }
     // Reads up to count bytes; fewer only at the end of the file. -1 on an error.
     qint64 read(char *data, qint64 count);
@@ -245,7 +247,11 @@ private:
 #ifdef Q_OS_WIN
     void *m_handle = nullptr;
 #else
+    // Of a file opened without its size: asks for it after the first full read (see read()).
+    bool takeSize(qint64 readBefore);
     int m_fd = -1;
+    qint64 m_read = 0;  // bytes read so far
+    qint64 m_left = -1; // bytes still to read once the size is known that way; -1: not bounded
 #endif
 };
 

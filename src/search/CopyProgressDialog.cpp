@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -87,7 +88,14 @@ FlatCopy::Result CopyProgressDialog::run(FlatCopy &job, QWidget *parent, int sho
     CopyProgressDialog dialog(job, parent);
     QEventLoop loop;
     bool done = false;
-    std::unique_ptr<QThread> worker(QThread::create([&job] { job.run(); }));
+    // Set by the worker as its last step: what it wrote (the result above all) is then ordered
+    // before what this thread reads after the wait by our own atomic, which a race checker sees,
+    // not only by the thread library's wait, which it may not.
+    std::atomic<bool> ended{false};
+    std::unique_ptr<QThread> worker(QThread::create([&job, &ended] {
+        job.run();
+        ended.store(true, std::memory_order_release);
+    }));
     // Queued to this thread: done is set here, by the loop that then quits, never by the worker.
     connect(worker.get(), &QThread::finished, &loop, [&] {
         done = true;
@@ -111,6 +119,8 @@ FlatCopy::Result CopyProgressDialog::run(FlatCopy &job, QWidget *parent, int sho
         loop.exec();
     }
     worker->wait();
+    while (!ended.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
     return job.result();
 }
 

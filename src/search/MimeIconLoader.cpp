@@ -11,6 +11,10 @@
 #include <QSvgRenderer>
 #include <QThread>
 
+#include <deque>
+#include <mutex>
+#include <utility>
+
 // The icon theme rules we follow: a theme is a folder of that name under one or more search
 // folders; its index.theme lists its subfolders (with the size and the kind of icon each holds) and
 // the themes it inherits from; "hicolor" ends every chain. We look only at the subfolders for file
@@ -150,6 +154,65 @@ QList<QImage> MimeIconLoader::Themes::find(const QStringList &iconNames)
     return {};
 }
 
+struct MimeIconLoader::Queues
+{
+    struct Request
+    {
+        QString mimeType;
+        QStringList iconNames;
+    };
+    struct Result
+    {
+        QString mimeType;
+        QList<QImage> images;
+    };
+    std::mutex mutex;
+    std::deque<Request> requests;
+    std::deque<Result> results;
+    bool resultsAnnounced = false; // a wake-up for the GUI thread is on its way
+};
+
+// Runs on the loader's thread: takes the requests one by one and hands each result back.
+class MimeIconLoader::Lookups : public QObject
+{
+    Q_OBJECT
+
+public:
+    Lookups(MimeIconLoader *loader, Themes *themes, Queues *queues)
+        : m_loader(loader), m_themes(themes), m_queues(queues)
+    {
+    }
+
+public Q_SLOTS:
+    void run()
+    {
+        for (;;) {
+            Queues::Request request;
+            {
+                const std::lock_guard lock(m_queues->mutex);
+                if (m_queues->requests.empty())
+                    return;
+                request = std::move(m_queues->requests.front());
+                m_queues->requests.pop_front();
+            }
+            QList<QImage> images = m_themes->find(request.iconNames);
+            bool wake = false;
+            {
+                const std::lock_guard lock(m_queues->mutex);
+                m_queues->results.push_back({std::move(request.mimeType), std::move(images)});
+                wake = !std::exchange(m_queues->resultsAnnounced, true);
+            }
+            if (wake)
+                QMetaObject::invokeMethod(m_loader, "takeResults", Qt::QueuedConnection);
+        }
+    }
+
+private:
+    MimeIconLoader *m_loader;
+    Themes *m_themes;
+    Queues *m_queues;
+};
+
 MimeIconLoader::MimeIconLoader(QObject *parent)
     : MimeIconLoader(QIcon::themeSearchPaths(),
                      QIcon::themeName().isEmpty() ? QIcon::fallbackThemeName() : QIcon::themeName(), parent)
@@ -163,13 +226,18 @@ MimeIconLoader::MimeIconLoader(const QStringList &searchPaths, const QString &th
 
 MimeIconLoader::~MimeIconLoader()
 {
-    // A lookup under way ends first; those still queued are dropped with the worker.
+    // A lookup under way ends first; those still queued are dropped.
     if (m_thread) {
+        {
+            const std::lock_guard lock(m_queues->mutex);
+            m_queues->requests.clear();
+        }
         m_thread->quit();
         m_thread->wait();
     }
     delete m_worker;
     delete m_themes;
+    delete m_queues;
 }
 
 QIcon MimeIconLoader::icon(const QMimeType &type)
@@ -184,31 +252,42 @@ QIcon MimeIconLoader::icon(const QMimeType &type)
         m_themes = new Themes;
         m_themes->searchPaths = m_searchPaths;
         m_themes->themeName = m_themeName;
+        m_queues = new Queues;
         m_thread = new QThread(this);
         m_thread->setObjectName(QStringLiteral("MimeIconLoader"));
-        m_worker = new QObject;
+        m_worker = new Lookups(this, m_themes, m_queues);
         m_worker->moveToThread(m_thread);
         m_thread->start(QThread::LowPriority);
     }
     QStringList iconNames{type.iconName(), type.genericIconName()};
     iconNames.removeAll(QString());
     iconNames.removeDuplicates();
-    Themes *themes = m_themes;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [this, themes, name, iconNames] {
-            const QList<QImage> images = themes->find(iconNames);
-            QMetaObject::invokeMethod(
-                this, [this, name, images] { received(name, images); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    bool wake = false;
+    {
+        const std::lock_guard lock(m_queues->mutex);
+        wake = m_queues->requests.empty();
+        m_queues->requests.push_back({name, iconNames});
+    }
+    // The worker takes every queued request when it wakes; one wake-up serves them all.
+    if (wake)
+        QMetaObject::invokeMethod(m_worker, "run", Qt::QueuedConnection);
     return {};
 }
 
-void MimeIconLoader::received(const QString &mimeType, const QList<QImage> &images)
+void MimeIconLoader::takeResults()
 {
-    QIcon &icon = m_icons[mimeType];
-    for (const QImage &image : images)
-        icon.addPixmap(QPixmap::fromImage(image));
-    Q_EMIT iconLoaded(mimeType);
+    std::deque<Queues::Result> results;
+    {
+        const std::lock_guard lock(m_queues->mutex);
+        results.swap(m_queues->results);
+        m_queues->resultsAnnounced = false;
+    }
+    for (const Queues::Result &result : results) {
+        QIcon &icon = m_icons[result.mimeType];
+        for (const QImage &image : result.images)
+            icon.addPixmap(QPixmap::fromImage(image));
+        Q_EMIT iconLoaded(result.mimeType);
+    }
 }
+
+#include "MimeIconLoader.moc"

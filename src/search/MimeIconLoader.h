@@ -11,6 +11,10 @@ class QThread;
 // Icons of file types, looked up in the icon theme on a thread of their own: finding an icon means
 // reading theme indexes and testing for files in many folders, which must not hold up painting.
 // Each type is looked up once; the list asks again after iconLoaded().
+//
+// Requests and results change threads through queues of our own behind one mutex; the events
+// posted to the other thread only wake it and carry no data. So everything handed over is ordered
+// by a lock that any race checker sees, and none of it lives inside the library's event queue.
 class MimeIconLoader : public QObject
 {
     Q_OBJECT
@@ -29,14 +33,19 @@ Q_SIGNALS:
     // The lookup for the type has ended (icon() may still be null: the theme had none).
     void iconLoaded(const QString &mimeType);
 
-private:
-    void received(const QString &mimeType, const QList<QImage> &images);
+private Q_SLOTS:
+    // On the GUI thread: takes the lookups that have ended.
+    void takeResults();
 
+private:
     QStringList m_searchPaths;
     QString m_themeName;
     QHash<QString, QIcon> m_icons; // null while looked up, or when the theme has none
     QThread *m_thread = nullptr;
-    QObject *m_worker = nullptr; // lives on m_thread; runs the lookups
+    class Lookups;
+    Lookups *m_worker = nullptr; // lives on m_thread; runs the lookups
     struct Themes;
     Themes *m_themes = nullptr; // used by the lookups on m_thread only
+    struct Queues;
+    Queues *m_queues = nullptr; // the requests and results that the two threads hand each other
 };

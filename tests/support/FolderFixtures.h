@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -47,6 +48,31 @@ bool removeTree(const QString &folder);
 // honourPermissions, the thread gives up the privilege to bypass file permissions first (which a
 // test running as root has), so that a folder without read permission cannot be read on it.
 void runOnThread(const std::function<void()> &work, unsigned stackSize, bool honourPermissions = false);
+
+// While it lives, the calling thread (and every thread it starts meanwhile, which inherits it) has
+// given up the privilege to bypass file permissions, as runOnThread's honourPermissions does: a
+// file or folder without read permission cannot be read then, also by a test running as root.
+// isValid() is false where the privilege could not be given up (then it is not held either, unless
+// the process runs as root).
+class HonourPermissions
+{
+public:
+    HonourPermissions();
+    ~HonourPermissions();
+    HonourPermissions(const HonourPermissions &) = delete;
+    HonourPermissions &operator=(const HonourPermissions &) = delete;
+    bool isValid() const { return m_valid; }
+
+private:
+    quint32 m_saved = 0;
+    bool m_valid = false;
+};
+
+// The paths of the list that lead to nothing (a link counts as there, wherever it leads), in the
+// order given. Paths may be of any length and depth: each is followed folder by folder from the
+// one the last path ended in, with one folder open at a time, so a sorted list of paths deep down
+// one tree costs about one step per folder.
+QStringList missingPaths(const QStringList &paths);
 
 // Lowers the process's limit of open files (the soft limit) while it lives.
 class OpenFileLimit
