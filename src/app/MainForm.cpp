@@ -312,7 +312,7 @@ void TfrmVantory::createListArea()
     listLayout->setSpacing(0);
 
     auto *grid = new TExtDBGrid(m_listPanel);
-    grid->setBackgroundBitmap(TExtDBGrid::stripedTile());
+    grid->setStripedBackground();
     m_grid = grid;
     m_grid->setObjectName(QStringLiteral("dbgAccounts"));
     m_grid->setFrameShape(QFrame::NoFrame);

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <algorithm>
+
 DataSetSource::~DataSetSource() = default;
 
 TExtDBGrid::TExtDBGrid(QWidget *parent) : QTableView(parent)
@@ -16,6 +18,7 @@ TExtDBGrid::~TExtDBGrid() = default;
 
 void TExtDBGrid::setBackgroundBitmap(const QPixmap &bitmap)
 {
+    m_striped = false;
     m_background = bitmap;
     // With a tile the paint event covers the whole viewport: the separate background fill would
     // only paint the area twice.
@@ -103,18 +106,31 @@ void TExtDBGrid::scrollContentsBy(int dx, int dy)
         viewport()->update();
 }
 
-QImage TExtDBGrid::stripedTile()
+QImage TExtDBGrid::stripedTile(qreal devicePixelRatio)
 {
-    QImage tile(32, 32, QImage::Format_RGB32);
-    for (int y = 0; y < tile.height(); ++y) {
-        for (int x = 0; x < tile.width(); ++x)
-            tile.setPixel(x, y, (x + y) % 4 == 3 ? qRgb(0xE0, 0xE0, 0xE0) : qRgb(0xFF, 0xFF, 0xFF));
+    const qreal ratio = std::max(devicePixelRatio, 1.0);
+    const int side = qRound(32 * ratio);
+    QImage tile(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const bool grey = int((x + y) / ratio) % 4 == 3;
+            tile.setPixel(x, y, grey ? qRgb(0xE0, 0xE0, 0xE0) : qRgb(0xFF, 0xFF, 0xFF));
+        }
     }
+    tile.setDevicePixelRatio(ratio);
     return tile;
+}
+
+void TExtDBGrid::setStripedBackground()
+{
+    setBackgroundBitmap(stripedTile(devicePixelRatioF()));
+    m_striped = true;
 }
 
 void TExtDBGrid::paintEvent(QPaintEvent *event)
 {
+    if (m_striped && !qFuzzyCompare(m_background.devicePixelRatio(), std::max(devicePixelRatioF(), 1.0)))
+        setStripedBackground();
     if (!m_background.isNull()) {
         QPainter painter(viewport());
         painter.drawTiledPixmap(viewport()->rect(), m_background, QPoint(0, 0));

@@ -48,7 +48,12 @@ public:
     bool isDataSetOpen() const;
 
     // The account list's 32 x 32 tile: white with light grey (#E0E0E0) pixels where (x + y) mod 4 = 3.
-    static QImage stripedTile();
+    // At a pixel ratio above 1 the tile has that many more pixels and its stripes are drawn at the
+    // screen's own pixels, so they stay fine lines rather than steps of blown-up pixels.
+    static QImage stripedTile(qreal devicePixelRatio = 1.0);
+    // The striped tile as the background, drawn anew whenever the grid moves to a screen of another
+    // pixel ratio.
+    void setStripedBackground();
 
 public Q_SLOTS:
     // Applies the scroll-bar rule now.
@@ -62,5 +67,6 @@ protected:
 
 private:
     QPixmap m_background;
+    bool m_striped = false;
     QList<QMetaObject::Connection> m_modelConnections;
 };

@@ -89,6 +89,16 @@ void TestExtDBGrid::tilePixels()
     QVERIFY(whiteAt(tile, 31, 31)); // 62 mod 4 = 2
     QVERIFY(greyAt(tile, 31, 28));  // 59 mod 4 = 3
     QVERIFY(whiteAt(tile, 30, 31)); // 61 mod 4 = 1
+
+    // At twice the pixels the stripes are two screen pixels wide along a row and one step apart,
+    // a fine diagonal line rather than a staircase of 2 x 2 blocks.
+    const QImage sharp = TExtDBGrid::stripedTile(2.0);
+    QCOMPARE(sharp.size(), QSize(64, 64));
+    QCOMPARE(sharp.devicePixelRatio(), 2.0);
+    QVERIFY(greyAt(sharp, 6, 0) && greyAt(sharp, 7, 0));
+    QVERIFY(whiteAt(sharp, 5, 0) && whiteAt(sharp, 8, 0));
+    QVERIFY(greyAt(sharp, 5, 1) && greyAt(sharp, 6, 1)); // a blown-up tile would be white at (5, 1)
+    QVERIFY(whiteAt(sharp, 7, 1));
 }
 
 void TestExtDBGrid::scrollBarRule()
