@@ -13,6 +13,7 @@
 #include "data/BackupRestore.h"
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
+#include "data/FolderCountService.h"
 #include "data/PrivateFiles.h"
 #include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
@@ -38,6 +39,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
@@ -74,11 +76,11 @@ TfrmVantory::TfrmVantory(QWidget *parent)
 {
 }
 
-TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent)
-    : QMainWindow(parent)
-    , m_table(std::make_unique<DataSet>())
-    , m_provider(std::move(provider))
+TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent, FolderCounter countFolder)
+    : QMainWindow(parent), m_table(std::make_unique<DataSet>()), m_provider(std::move(provider)),
+      m_counts(new FolderCountService(std::move(countFolder), this))
 {
+    connect(m_counts, &FolderCountService::counted, this, &TfrmVantory::countsArrived);
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(ProgramInfo::Name);
     m_table->setObjectName(QStringLiteral("cdsVantory"));
@@ -117,8 +119,9 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
 
 TfrmVantory::~TfrmVantory()
 {
-    // The search window walks the table: it goes first.
+    // The search window walks the table: it goes first. No count arrives any more.
     delete std::exchange(m_search, nullptr);
+    delete std::exchange(m_counts, nullptr);
     // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
     // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
     // and the filters are gone before it, and the grid (with the model that watches the table) goes
@@ -431,6 +434,7 @@ void TfrmVantory::closeEvent(QCloseEvent *event)
         return;
     }
     tellWriteWarning();
+    m_counts->cancel();
     event->accept();
 }
 
@@ -490,7 +494,48 @@ void TfrmVantory::cdsVantoryNewRecord()
 
 void TfrmVantory::cdsVantoryCalcFields()
 {
-    AccountTable::calcFields(*m_table, &CountFiles);
+    // A folder is counted on the counting thread; the row shows its count once known. A record being
+    // saved has its folder counted again, showing the count it had meanwhile.
+    AccountTable::calcFields(*m_table, [this](const QString &folder, qint32 limit) -> qint32 {
+        if (folder.isEmpty())
+            return 0;
+        const QPair<qint64, QString> key(m_table->value(FieldAccountID).toLongLong(), folder);
+        const auto known = m_knownCounts.constFind(key);
+        const bool saving = m_table->state() == DataSet::Edit || m_table->state() == DataSet::Insert;
+        if (known != m_knownCounts.constEnd() && (m_applyingCounts || !saving))
+            return *known;
+        if (!m_applyingCounts && m_counts)
+            m_counts->request(key.first, folder, limit);
+        return known != m_knownCounts.constEnd() ? *known : AccountTable::FileCountPending;
+    });
+}
+
+void TfrmVantory::countsArrived(const QList<FolderCount> &counts)
+{
+    QSet<QPair<qint64, QString>> keys;
+    for (const FolderCount &c : counts) {
+        const QPair<qint64, QString> key(c.accountId, c.folder);
+        m_knownCounts.insert(key, c.count);
+        keys.insert(key);
+    }
+    m_applyingCounts = true;
+    m_table->recalcRows([&keys](const RowValues &row) {
+        return keys.contains(
+            {row.value(AccountTable::AccountID).toLongLong(), row.value(AccountTable::SavePath).toString()});
+    });
+    m_applyingCounts = false;
+    UpdateTotals();
+}
+
+void TfrmVantory::recount()
+{
+    m_counts->cancel();
+    m_knownCounts.clear();
+}
+
+bool TfrmVantory::isCounting() const
+{
+    return m_counts && m_counts->isBusy();
 }
 
 void TfrmVantory::cdsVantoryNeedApplyChanges()
@@ -603,6 +648,7 @@ void TfrmVantory::dbgAccountsTitleClick(int column)
 
 void TfrmVantory::aRefreshExecute()
 {
+    recount();
     RefreshDataSet(*m_table);
     ResetRowHeight();
 }
@@ -634,6 +680,7 @@ void TfrmVantory::aRestoreExecute()
         return;
     }
     tellWriteWarning();
+    recount();
     m_table->close();
     ResetRowHeight();
     if (!m_table->open())

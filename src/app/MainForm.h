@@ -2,13 +2,17 @@
 
 #include "GridEditors.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class AccountModel;
 class DataSet;
+class FolderCountService;
+struct FolderCount;
 class QAction;
 class QComboBox;
 class QDateEdit;
@@ -33,8 +37,13 @@ class TfrmVantory : public QMainWindow, public GridEditorHost
 
 public:
     explicit TfrmVantory(QWidget *parent = nullptr);
-    // With a storage provider of the caller's (the window points it at the data folder).
-    explicit TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent = nullptr);
+    // Counts the files of a save folder, capped at a limit; run on the counting thread.
+    using FolderCounter = std::function<qint32(const QString &folder, qint32 limit)>;
+
+    // With a storage provider of the caller's (the window points it at the data folder), and the
+    // counter of save folders (CountFiles unless given).
+    explicit TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent = nullptr,
+                         FolderCounter countFolder = {});
     ~TfrmVantory() override;
 
     DataSet *cdsVantory() const { return m_table.get(); }
@@ -46,6 +55,11 @@ public:
     GridEditors *gridEditors() const { return m_editors; }
     // The search window, created hidden with this window and shown by the Search command.
     TfrmSearch *frmSearch() const { return m_search; }
+
+    // The counts of the save folders, made on a thread of their own.
+    FolderCountService *folderCounts() const { return m_counts; }
+    // Whether save folders are still being counted.
+    bool isCounting() const;
 
     // The data folder, ending in a separator.
     QString GetDataPath();
@@ -101,6 +115,9 @@ private:
     void cdsVantoryNeedApplyChanges();
     void dbgAccountsMouseUp();
     void tellLoadNotes();
+    void countsArrived(const QList<FolderCount> &counts);
+    // Forgets the counts and cancels the counting: the next open counts every folder again.
+    void recount();
     void tellWriteWarning();
 
     void createActions();
@@ -141,6 +158,9 @@ private:
     QMenu *m_popup = nullptr;
     GridEditors *m_editors = nullptr;
     std::unique_ptr<SearchAccountCursor> m_searchAccounts;
+    FolderCountService *m_counts = nullptr;
+    QHash<QPair<qint64, QString>, qint32> m_knownCounts; // by account and folder
+    bool m_applyingCounts = false;
     TfrmSearch *m_search = nullptr;
 
     QString m_dataPath;

@@ -111,7 +111,8 @@ void calcFields(DataSet &table, const FileCounter &countFiles)
 {
     // Runs for every row on every load: positions, not names.
     const QString savePath = table.value(SavePath).toString();
-    table.setCalcValue(TotalFiles, countFiles ? countFiles(savePath, FileCountLimit) : 0);
+    const qint32 count = countFiles ? countFiles(savePath, FileCountLimit) : 0;
+    table.setCalcValue(TotalFiles, count == FileCountPending ? QVariant() : QVariant(count));
     const int active = table.value(Active).toInt();
     table.setCalcValue(IsActive, active == StateActive ? QVariant(1) : QVariant());
     table.setCalcValue(IsInactive, active == StateInactive ? QVariant(1) : QVariant());

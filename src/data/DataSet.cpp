@@ -581,6 +581,79 @@ bool DataSet::deleteRecord()
     return true;
 }
 
+int DataSet::recalcRows(const std::function<bool(const RowValues &)> &which)
+{
+    if (m_state == Inactive || !onCalcFields)
+        return 0;
+    std::vector<Row *> changed;
+    for (const auto &owned : m_rows) {
+        Row *row = owned.get();
+        if (!which(row->values))
+            continue;
+        const RowValues before = row->values;
+        computeRow(row, row->values);
+        if (row->values != before) {
+            row->keys.clear();
+            changed.push_back(row);
+        }
+    }
+    if (changed.empty())
+        return 0;
+    Row *current = currentRow();
+    // The record being edited shows its own copy: it gets the new values too.
+    if (m_state == Edit && current && std::find(changed.begin(), changed.end(), current) != changed.end())
+        computeRow(nullptr, m_buffer);
+    m_aggregatesValid = false;
+
+    Index *active = activeIndex();
+    for (Index &index : m_indexes) {
+        if (&index == active)
+            continue;
+        index.order.clear(); // built again when first used
+    }
+    if (active) {
+        // A few rows are moved one by one; many at once are sorted again in one go.
+        if (changed.size() > 64) {
+            buildIndex(*active);
+        } else {
+            for (Row *row : changed) {
+                active->order.erase(std::find(active->order.begin(), active->order.end(), row));
+                active->order.insert(active->order.begin() + insertPosition(*active, row), row);
+            }
+        }
+    }
+    if (!active || active->order == m_order) {
+        for (Row *row : changed) {
+            if (row->position >= 0 && row->position < int(m_order.size()) && m_order[size_t(row->position)] == row)
+                Q_EMIT rowChanged(row->position);
+        }
+        return int(changed.size());
+    }
+    Q_EMIT aboutToReorder();
+    m_order = active->order;
+    renumber();
+    if (current)
+        m_current = current->position;
+    Q_EMIT reordered();
+    return int(changed.size());
+}
+
+quint64 DataSet::serialAt(int recNo) const
+{
+    if (recNo < 1 || recNo > int(m_order.size()))
+        return 0;
+    return m_order[size_t(recNo - 1)]->serial;
+}
+
+int DataSet::recNoOfSerial(quint64 serial) const
+{
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        if (m_order[i]->serial == serial)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
 QVariant DataSet::aggregate(const QString &name) const
 {
     if (m_state == Inactive)

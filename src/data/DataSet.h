@@ -157,6 +157,17 @@ public:
     void cancel();
     bool deleteRecord();
 
+    // Runs the computed-field hook again for every row the test picks (given its values) and puts the
+    // rows whose values changed where the active order wants them now: a value computed later (a
+    // folder count that arrives after the rows were read) updates the aggregates and the sort order
+    // as if it had been there from the start. Returns the number of rows whose values changed.
+    int recalcRows(const std::function<bool(const RowValues &)> &which);
+
+    // The identity of the row at a 1-based position of the active order (0 for none), and the
+    // position of a row by its identity (0 when it is not in the active order).
+    quint64 serialAt(int recNo) const;
+    int recNoOfSerial(quint64 serial) const;
+
     // Aggregates over all rows; null when no row has a value.
     QVariant aggregate(const QString &name) const;
     void refreshAggregates() { m_aggregatesValid = false; }
@@ -187,6 +198,10 @@ Q_SIGNALS:
     void rowAboutToMove(int from, int to);
     void rowMoved(int from, int to);
     void rowChanged(int pos);
+    // Rows change places all at once (recalcRows): positions before aboutToReorder are stale after
+    // reordered; a row's serial finds it again.
+    void aboutToReorder();
+    void reordered();
     void currentChanged();
     void stateChanged();
 

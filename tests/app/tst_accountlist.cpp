@@ -1,0 +1,278 @@
+#include "ScriptedServices.h"
+#include "TestSupport.h"
+#include "app/AccountModel.h"
+#include "app/MainForm.h"
+#include "app/TotalsBar.h"
+#include "data/AccountSchema.h"
+#include "data/AccountTable.h"
+#include "data/CommonUtil.h"
+#include "data/DataSet.h"
+#include "data/XmlDataProvider.h"
+#include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QMutex>
+#include <QSemaphore>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <stdexcept>
+
+using namespace AccountSchema;
+using namespace SettingsKeys;
+
+namespace {
+
+struct Account
+{
+    QString name;
+    QString url;
+    QString username;
+    QString folder;
+};
+
+QByteArray dataFile(const QList<Account> &accounts)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n";
+    int id = 0;
+    for (const Account &a : accounts) {
+        QString row = QStringLiteral("<Account><accountID>%1</accountID><siteName>%2</siteName>")
+                          .arg(id++)
+                          .arg(a.name.toHtmlEscaped());
+        if (!a.url.isEmpty())
+            row += QStringLiteral("<siteUrl>%1</siteUrl>").arg(a.url.toHtmlEscaped());
+        if (!a.username.isEmpty())
+            row += QStringLiteral("<username>%1</username>").arg(a.username.toHtmlEscaped());
+        if (!a.folder.isEmpty())
+            row += QStringLiteral("<savePath>%1</savePath>").arg(a.folder.toHtmlEscaped());
+        row +=
+            QStringLiteral("<monthlyFee>1</monthlyFee><addedDate>2024-03-05</addedDate><active>1</active></Account>\n");
+        xml += row.toUtf8();
+    }
+    return xml + "</Accounts>\n";
+}
+
+// A stand-in for the folder counter: each count waits until the test lets one through, and gives
+// the number the test set for the folder when the count began.
+class GatedCounter
+{
+public:
+    qint32 operator()(const QString &folder, qint32)
+    {
+        qint32 result = 0;
+        bool fails = false;
+        {
+            QMutexLocker lock(&m_mutex);
+            result = m_counts.value(folder);
+            fails = m_failing.contains(folder);
+        }
+        m_started.release();
+        m_gate.acquire();
+        ++m_done;
+        if (fails)
+            throw std::runtime_error("unreadable");
+        return result;
+    }
+
+    void set(const QString &folder, qint32 count)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_counts.insert(folder, count);
+    }
+    void fail(const QString &folder)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_failing.insert(folder);
+    }
+    void let(int n = 1) { m_gate.release(n); }
+    // Waits until a count has begun (it then waits at the gate).
+    bool waitStarted() { return m_started.tryAcquire(1, 10000); }
+    int done() const { return m_done.load(); }
+
+private:
+    QMutex m_mutex;
+    QHash<QString, qint32> m_counts;
+    QSet<QString> m_failing;
+    QSemaphore m_gate;
+    QSemaphore m_started;
+    std::atomic<int> m_done{0};
+};
+
+} // namespace
+
+class TestAccountList : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void countsArriveOneByOne();
+    void sortByTotalFilesFollowsTheCounts();
+    void refreshDropsTheCountsInProgress();
+    void closeStopsTheCounting();
+    void failedCountLeavesTheOthers();
+
+private:
+    std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
+    QString cell(int row, int column) const;
+    QStringList column(int column) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedServices> m_services;
+    std::unique_ptr<GatedCounter> m_counter;
+    std::unique_ptr<TfrmVantory> m_window;
+};
+
+void TestAccountList::init()
+{
+    TestSupport::clearSettings();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_services = std::make_unique<ScriptedServices>();
+    m_counter = std::make_unique<GatedCounter>();
+    RegWriteString(SectionMain, SettingDataPath, m_dir->path());
+    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
+}
+
+void TestAccountList::cleanup()
+{
+    // Whatever the test left waiting is let through, so the counting thread can end.
+    m_counter->let(1000);
+    m_window.reset();
+    QString why;
+    QVERIFY2(m_services->allConsumed(&why), qPrintable(why));
+    m_counter.reset();
+    m_services.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<TfrmVantory> TestAccountList::makeWindow(const QList<Account> &accounts)
+{
+    TestSupport::writeFile(m_dir->filePath(DataFileName), dataFile(accounts));
+    GatedCounter *counter = m_counter.get();
+    return std::make_unique<TfrmVantory>(
+        std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()), nullptr,
+        [counter](const QString &folder, qint32 limit) { return (*counter)(folder, limit); });
+}
+
+QString TestAccountList::cell(int row, int column) const
+{
+    return m_window->accountModel()->index(row, column).data().toString();
+}
+
+QStringList TestAccountList::column(int c) const
+{
+    QStringList texts;
+    for (int r = 0; r < m_window->accountModel()->rowCount(); ++r)
+        texts << cell(r, c);
+    return texts;
+}
+
+void TestAccountList::countsArriveOneByOne()
+{
+    m_counter->set(u"/saves/a"_qs, 5);
+    m_counter->set(u"/saves/b"_qs, FileCountCap);
+    m_window =
+        makeWindow({{u"A"_qs, {}, {}, u"/saves/a"_qs}, {u"B"_qs, {}, {}, u"/saves/b"_qs}, {u"C"_qs, {}, {}, {}}});
+    // The list is there at once; the counts are still to come, an account without a folder has none.
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"A"_qs, u"B"_qs, u"C"_qs}));
+    QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"\u2026"_qs, u"\u2026"_qs, u"(0)  "_qs}));
+    QCOMPARE(m_window->hdrTotals()->sectionText(2), u"(0)  "_qs);
+    QVERIFY(m_window->isCounting());
+
+    m_counter->let();
+    QTRY_COMPARE(cell(0, AccountModel::ColumnTotalFiles), u"(5)  "_qs);
+    QCOMPARE(cell(1, AccountModel::ColumnTotalFiles), u"\u2026"_qs);
+    QCOMPARE(m_window->hdrTotals()->sectionText(2), u"(5)  "_qs);
+
+    m_counter->let();
+    QTRY_VERIFY(!m_window->isCounting());
+    QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"(5)  "_qs, u"> 1,000  "_qs, u"(0)  "_qs}));
+    // Over the cap: the totals say so, as they did when the counts were made before the list showed.
+    QCOMPARE(m_window->hdrTotals()->sectionText(2), u"> 1,000  "_qs);
+    QCOMPARE(m_counter->done(), 2);
+}
+
+void TestAccountList::sortByTotalFilesFollowsTheCounts()
+{
+    const QList<int> counts = {30, 10, 20, 40};
+    QList<Account> accounts;
+    for (int i = 0; i < counts.size(); ++i) {
+        const QString folder = QStringLiteral("/saves/%1").arg(i);
+        m_counter->set(folder, counts[i]);
+        accounts.append({QStringLiteral("S%1").arg(i), {}, {}, folder});
+    }
+    m_window = makeWindow(accounts);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->dbgAccountsTitleClick(AccountModel::ColumnTotalFiles);
+    m_window->dbgAccounts()->setCurrentIndex(m_window->accountModel()->index(1, 0)); // S1
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), u"S1"_qs);
+
+    m_counter->let(2); // S0 (30) and S1 (10): counted rows come first, smallest first
+    QTRY_COMPARE(column(AccountModel::ColumnSite), (QStringList{u"S1"_qs, u"S0"_qs, u"S2"_qs, u"S3"_qs}));
+    // The current account stays current as its row moves.
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), u"S1"_qs);
+    QCOMPARE(m_window->dbgAccounts()->currentIndex().row(), m_window->cdsVantory()->recNo() - 1);
+
+    m_counter->let(2);
+    QTRY_VERIFY(!m_window->isCounting());
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"S1"_qs, u"S2"_qs, u"S0"_qs, u"S3"_qs}));
+    QCOMPARE(m_window->hdrTotals()->sectionText(2), u"(100)  "_qs);
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), u"S1"_qs);
+    // The other direction, once all are there.
+    m_window->dbgAccountsTitleClick(AccountModel::ColumnTotalFiles);
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"S3"_qs, u"S0"_qs, u"S2"_qs, u"S1"_qs}));
+}
+
+void TestAccountList::refreshDropsTheCountsInProgress()
+{
+    m_counter->set(u"/saves/a"_qs, 100);
+    m_counter->set(u"/saves/b"_qs, 200);
+    m_window = makeWindow({{u"A"_qs, {}, {}, u"/saves/a"_qs}, {u"B"_qs, {}, {}, u"/saves/b"_qs}});
+    QVERIFY(m_counter->waitStarted()); // A's count of the first round is under way
+    m_counter->set(u"/saves/a"_qs, 7);
+    m_counter->set(u"/saves/b"_qs, 8);
+    m_window->findChild<QAction *>(u"aRefresh"_qs)->trigger();
+    QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"\u2026"_qs, u"\u2026"_qs}));
+    m_counter->let(10);
+    QTRY_VERIFY(!m_window->isCounting());
+    // The first round's count of A (100) never shows, nor joins the totals.
+    QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"(7)  "_qs, u"(8)  "_qs}));
+    QCOMPARE(m_window->hdrTotals()->sectionText(2), u"(15)  "_qs);
+}
+
+void TestAccountList::closeStopsTheCounting()
+{
+    m_counter->set(u"/saves/a"_qs, 3);
+    m_window = makeWindow({{u"A"_qs, {}, {}, u"/saves/a"_qs}, {u"B"_qs, {}, {}, u"/saves/b"_qs}});
+    m_window->show();
+    QVERIFY(m_counter->waitStarted());
+    QVERIFY(m_window->close());
+    m_counter->let(); // A's count ends after the close
+    QTRY_COMPARE(m_counter->done(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(cell(0, AccountModel::ColumnTotalFiles), u"\u2026"_qs);
+    m_counter->let(10);
+    m_window.reset(); // waits for the counting thread
+    // B was never counted.
+    QCOMPARE(m_counter->done(), 1);
+}
+
+void TestAccountList::failedCountLeavesTheOthers()
+{
+    m_counter->set(u"/saves/c"_qs, 4);
+    m_counter->fail(u"/saves/a"_qs);
+    m_window = makeWindow({{u"A"_qs, {}, {}, u"/saves/a"_qs}, {u"B"_qs, {}, {}, u"/saves/c"_qs}});
+    m_counter->let(2);
+    QTRY_VERIFY(!m_window->isCounting());
+    QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"(0)  "_qs, u"(4)  "_qs}));
+}
+
+QTEST_MAIN(TestAccountList)
+#include "tst_accountlist.moc"
