@@ -616,7 +616,16 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
     if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
         dbgAccountsMouseUp();
     } else if (m_grid && watched == m_grid && event->type() == QEvent::KeyPress) {
-        if (m_editors && m_editors->dbgAccountsKeyDown(static_cast<QKeyEvent *>(event)))
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Enter on a row opens its account, as a double click does. (Enter inside the date picker
+        // or the state list goes to them, not to the grid.)
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) &&
+            !(m_editors && m_editors->FForwardingKey()) && m_grid->currentIndex().isValid()) {
+            aAccountEdit->trigger();
+            return true;
+        }
+        if (m_editors && m_editors->dbgAccountsKeyDown(key))
             return true;
     } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
         // The grid gets its final width from the window's layout, after the window's own resize.

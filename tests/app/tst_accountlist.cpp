@@ -1,6 +1,7 @@
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "app/AccountModel.h"
+#include "app/GridEditors.h"
 #include "app/MainForm.h"
 #include "app/TotalsBar.h"
 #include "data/AccountSchema.h"
@@ -8,10 +9,13 @@
 #include "data/CommonUtil.h"
 #include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
+#include "editor/AccountEditForm.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QMutex>
 #include <QSemaphore>
@@ -117,6 +121,9 @@ private Q_SLOTS:
     void refreshDropsTheCountsInProgress();
     void closeStopsTheCounting();
     void failedCountLeavesTheOthers();
+    void enterOpensTheAccount_data();
+    void enterOpensTheAccount();
+    void enterInTheStateListStaysThere();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -272,6 +279,62 @@ void TestAccountList::failedCountLeavesTheOthers()
     m_counter->let(2);
     QTRY_VERIFY(!m_window->isCounting());
     QCOMPARE(column(AccountModel::ColumnTotalFiles), (QStringList{u"(0)  "_qs, u"(4)  "_qs}));
+}
+
+// Which account editor opened (-2: none) when a key is pressed; the editor is closed at once.
+static int editorOpenedBy(const std::function<void()> &press)
+{
+    int opened = -2;
+    QTimer::singleShot(0, [&opened] {
+        if (auto *dialog = qobject_cast<TfrmAccountEdit *>(QApplication::activeModalWidget())) {
+            opened = dialog->AccountId;
+            dialog->reject();
+        }
+    });
+    press();
+    QCoreApplication::processEvents();
+    return opened;
+}
+
+void TestAccountList::enterOpensTheAccount_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("key");
+    QTest::newRow("site, Return") << int(AccountModel::ColumnSite) << int(Qt::Key_Return);
+    QTest::newRow("site, keypad Enter") << int(AccountModel::ColumnSite) << int(Qt::Key_Enter);
+    QTest::newRow("total files") << int(AccountModel::ColumnTotalFiles) << int(Qt::Key_Return);
+    QTest::newRow("date added") << int(AccountModel::ColumnDateAdded) << int(Qt::Key_Return);
+    QTest::newRow("state") << int(AccountModel::ColumnActive) << int(Qt::Key_Return);
+    QTest::newRow("fee") << int(AccountModel::ColumnMonthlyFee) << int(Qt::Key_Return);
+}
+
+void TestAccountList::enterOpensTheAccount()
+{
+    QFETCH(int, column);
+    QFETCH(int, key);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}, {u"B"_qs, {}, {}, {}}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTableView *grid = m_window->dbgAccounts();
+    grid->setFocus();
+    grid->setCurrentIndex(m_window->accountModel()->index(1, column));
+    QCOMPARE(editorOpenedBy([&] { QTest::keyClick(grid, Qt::Key(key)); }), 1);
+}
+
+void TestAccountList::enterInTheStateListStaysThere()
+{
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTableView *grid = m_window->dbgAccounts();
+    grid->setFocus();
+    grid->setCurrentIndex(m_window->accountModel()->index(0, AccountModel::ColumnActive));
+    QComboBox *states = m_window->gridEditors()->cbGridActive();
+    QTRY_VERIFY(states->isVisible());
+    states->setFocus();
+    // Enter in the list gives the focus back to the grid and opens nothing.
+    QCOMPARE(editorOpenedBy([&] { QTest::keyClick(states, Qt::Key_Return); }), -2);
+    QTRY_VERIFY(grid->hasFocus());
 }
 
 QTEST_MAIN(TestAccountList)
