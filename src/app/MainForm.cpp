@@ -23,6 +23,7 @@
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
+#include "security/Encode.h"
 #include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
 #include "settings/ProgramInfo.h"
@@ -31,6 +32,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
@@ -43,6 +45,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -108,7 +111,12 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
         if (!m_table->isActive())
             UpdateTotals();
     });
+    // The commands on the current account follow what it holds.
+    for (auto signal : {&DataSet::reset, &DataSet::currentChanged, &DataSet::stateChanged})
+        connect(m_table.get(), signal, this, &TfrmVantory::aAccountCommandsUpdate);
+    connect(m_table.get(), &DataSet::rowChanged, this, &TfrmVantory::aAccountCommandsUpdate);
     aAccountDeleteUpdate();
+    aAccountCommandsUpdate();
     setMinimumSize(MinimumWidth, MinimumHeight);
     fitToolBar();
     resize(627, 327);
@@ -181,6 +189,17 @@ void TfrmVantory::createActions()
                            &TfrmVantory::aSettingsExecute);
     aExit = makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
                        &TfrmVantory::aExitExecute);
+    aOpenSite = makeAction(QStringLiteral("aOpenSite"), tr("Open Site"), tr("Open the site in the browser"), {},
+                           QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmVantory::aOpenSiteExecute);
+    aCopyUsername =
+        makeAction(QStringLiteral("aCopyUsername"), tr("Copy Username"), tr("Copy the username to the clipboard"), {},
+                   QKeySequence(Qt::CTRL | Qt::Key_B), &TfrmVantory::aCopyUsernameExecute);
+    aCopyPassword = makeAction(QStringLiteral("aCopyPassword"), tr("Copy Password"),
+                               tr("Copy the password to the clipboard for 30 seconds"), {},
+                               QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmVantory::aCopyPasswordExecute);
+    aOpenFolder = makeAction(QStringLiteral("aOpenFolder"), tr("Open Save Folder"),
+                             tr("Open the save folder in the file manager"), {},
+                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &TfrmVantory::aOpenFolderExecute);
 }
 
 QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner)
@@ -209,6 +228,8 @@ void TfrmVantory::createMenus()
     QMenu *accounts = bar->addMenu(tr("&Accounts"));
     accounts->setObjectName(QStringLiteral("mnuAccounts"));
     accounts->addActions({aAccountAdd, aAccountEdit, aAccountDelete});
+    accounts->addSeparator();
+    accounts->addActions({aOpenSite, aCopyUsername, aCopyPassword, aOpenFolder});
     accounts->addSeparator();
     accounts->addActions({aSearch, aRefresh});
     accounts->addSeparator();
@@ -244,6 +265,11 @@ void TfrmVantory::createMenus()
     m_popup->addSeparator();
     popupItem(aAccountAdd);
     popupItem(aAccountDelete);
+    m_popup->addSeparator();
+    popupItem(aOpenSite);
+    popupItem(aCopyUsername);
+    popupItem(aCopyPassword);
+    popupItem(aOpenFolder);
 }
 
 void TfrmVantory::createToolBar()
@@ -726,6 +752,64 @@ void TfrmVantory::aAccountDeleteExecute()
 void TfrmVantory::aAccountDeleteUpdate()
 {
     aAccountDelete->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
+}
+
+void TfrmVantory::aAccountCommandsUpdate()
+{
+    const bool current = m_table->isActive() && m_table->recNo() > 0;
+    const auto has = [&](const QString &field) {
+        return current && !m_table->value(field).toString().trimmed().isEmpty();
+    };
+    aOpenSite->setEnabled(has(FieldSiteUrl));
+    aCopyUsername->setEnabled(has(FieldUsername));
+    aCopyPassword->setEnabled(has(FieldPassword));
+    aOpenFolder->setEnabled(has(FieldSavePath));
+}
+
+void TfrmVantory::aOpenSiteExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aOpenSite->isEnabled())
+        return;
+    const QString text = m_table->value(FieldSiteUrl).toString().trimmed();
+    // A site written without its scheme ("example.com/members") is a web address all the same.
+    const QUrl url = QUrl::fromUserInput(text);
+    if (!url.isValid() || !Platform::Services::instance().openUrl(url))
+        Platform::showError(tr("Cannot open %1").arg(text), this);
+}
+
+void TfrmVantory::aCopyUsernameExecute()
+{
+    aAccountCommandsUpdate();
+    if (aCopyUsername->isEnabled())
+        QGuiApplication::clipboard()->setText(m_table->value(FieldUsername).toString());
+}
+
+void TfrmVantory::aCopyPasswordExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aCopyPassword->isEnabled())
+        return;
+    // The password is unscrambled for the clipboard only, and taken off it again after a while
+    // unless something else was copied meanwhile.
+    const QString password = DecodeStr(m_table->value(FieldPassword).toString());
+    QGuiApplication::clipboard()->setText(password);
+    const quint64 copy = ++m_passwordCopies;
+    QTimer::singleShot(m_passwordClipboardMs, this, [this, password, copy] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (copy == m_passwordCopies && clipboard->text() == password)
+            clipboard->clear();
+    });
+}
+
+void TfrmVantory::aOpenFolderExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aOpenFolder->isEnabled())
+        return;
+    const QString folder = m_table->value(FieldSavePath).toString();
+    if (!Platform::Services::instance().openUrl(QUrl::fromLocalFile(folder)))
+        Platform::showError(tr("Cannot open %1").arg(QDir::toNativeSeparators(folder)), this);
 }
 
 void TfrmVantory::aSearchExecute()

@@ -61,6 +61,9 @@ public:
     // Whether save folders are still being counted.
     bool isCounting() const;
 
+    // How long a copied password stays on the clipboard, in milliseconds.
+    void setPasswordClipboardTime(int ms) { m_passwordClipboardMs = ms; }
+
     // The data folder, ending in a separator.
     QString GetDataPath();
     int sortedColumn() const { return m_sortedColumn; }
@@ -94,6 +97,12 @@ public Q_SLOTS:
     void aMakeMoneyExecute();
     void aShareExecute();
     void aAboutExecute();
+    void aOpenSiteExecute();
+    void aCopyUsernameExecute();
+    void aCopyPasswordExecute();
+    void aOpenFolderExecute();
+    // Enables the commands on the current account by what it holds.
+    void aAccountCommandsUpdate();
     void dbgAccountsTitleClick(int column);
     void dbgAccountsDblClick();
     void imgLogoClick();
@@ -146,6 +155,10 @@ private:
     QAction *aRefresh = nullptr;
     QAction *aSettings = nullptr;
     QAction *aExit = nullptr;
+    QAction *aOpenSite = nullptr;
+    QAction *aCopyUsername = nullptr;
+    QAction *aCopyPassword = nullptr;
+    QAction *aOpenFolder = nullptr;
 
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
@@ -161,6 +174,8 @@ private:
     FolderCountService *m_counts = nullptr;
     QHash<QPair<qint64, QString>, qint32> m_knownCounts; // by account and folder
     bool m_applyingCounts = false;
+    int m_passwordClipboardMs = 30000;
+    quint64 m_passwordCopies = 0; // the last copy is the one whose time runs
     TfrmSearch *m_search = nullptr;
 
     QString m_dataPath;

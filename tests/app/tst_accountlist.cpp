@@ -10,11 +10,13 @@
 #include "data/DataSet.h"
 #include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
+#include "security/Encode.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QMutex>
@@ -37,6 +39,7 @@ struct Account
     QString url;
     QString username;
     QString folder;
+    QString password = {}; // as typed
 };
 
 QByteArray dataFile(const QList<Account> &accounts)
@@ -51,6 +54,8 @@ QByteArray dataFile(const QList<Account> &accounts)
             row += QStringLiteral("<siteUrl>%1</siteUrl>").arg(a.url.toHtmlEscaped());
         if (!a.username.isEmpty())
             row += QStringLiteral("<username>%1</username>").arg(a.username.toHtmlEscaped());
+        if (!a.password.isEmpty())
+            row += QStringLiteral("<password>%1</password>").arg(EncodeStr(a.password).toHtmlEscaped());
         if (!a.folder.isEmpty())
             row += QStringLiteral("<savePath>%1</savePath>").arg(a.folder.toHtmlEscaped());
         row +=
@@ -124,6 +129,11 @@ private Q_SLOTS:
     void enterOpensTheAccount_data();
     void enterOpensTheAccount();
     void enterInTheStateListStaysThere();
+    void accountCommandsFollowWhatTheAccountHolds_data();
+    void accountCommandsFollowWhatTheAccountHolds();
+    void shortcutsReachTheCommandsFromTheGrid();
+    void copiedPasswordIsClearedAfterItsTime();
+    void copiedPasswordIsKeptWhenSomethingElseWasCopied();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -335,6 +345,119 @@ void TestAccountList::enterInTheStateListStaysThere()
     // Enter in the list gives the focus back to the grid and opens nothing.
     QCOMPARE(editorOpenedBy([&] { QTest::keyClick(states, Qt::Key_Return); }), -2);
     QTRY_VERIFY(grid->hasFocus());
+}
+
+void TestAccountList::accountCommandsFollowWhatTheAccountHolds_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QUrl>("opened");    // by a command that opens something
+    QTest::addColumn<QString>("copied"); // by a command that copies
+    const QString folder = QStringLiteral("/data/saves/Site One");
+    QTest::newRow("open site") << u"aOpenSite"_qs << u"https://example.com/members"_qs << QString() << QString()
+                               << QString() << QUrl(u"https://example.com/members"_qs) << QString();
+    QTest::newRow("open site without a scheme") << u"aOpenSite"_qs << u"example.com/login"_qs << QString() << QString()
+                                                << QString() << QUrl(u"http://example.com/login"_qs) << QString();
+    QTest::newRow("copy username") << u"aCopyUsername"_qs << QString() << u"jo\u00EBl"_qs << QString() << QString()
+                                   << QUrl() << u"jo\u00EBl"_qs;
+    QTest::newRow("copy password") << u"aCopyPassword"_qs << QString() << QString() << u"s3cr\u00E9t!"_qs << QString()
+                                   << QUrl() << u"s3cr\u00E9t!"_qs;
+    QTest::newRow("open folder") << u"aOpenFolder"_qs << QString() << QString() << QString() << folder
+                                 << QUrl::fromLocalFile(folder) << QString();
+}
+
+void TestAccountList::accountCommandsFollowWhatTheAccountHolds()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, url);
+    QFETCH(QString, username);
+    QFETCH(QString, password);
+    QFETCH(QString, folder);
+    QFETCH(QUrl, opened);
+    QFETCH(QString, copied);
+    m_counter->let(10);
+    // "A" holds the one value the command needs, "B" holds every other one.
+    Account other{u"B"_qs, u"https://other.example"_qs, u"other"_qs, u"/other"_qs, u"pw"_qs};
+    if (!url.isEmpty())
+        other.url.clear();
+    if (!username.isEmpty())
+        other.username.clear();
+    if (!password.isEmpty())
+        other.password.clear();
+    if (!folder.isEmpty())
+        other.folder.clear();
+    m_window = makeWindow({{u"A"_qs, url, username, folder, password}, other});
+    auto *action = m_window->findChild<QAction *>(command);
+    QVERIFY(action);
+    QVERIFY(m_window->cdsVantory()->setRecNo(2));
+    QVERIFY(!action->isEnabled());
+    // The pop-up menu's item follows the command.
+    auto *item = m_window->findChild<QAction *>(command + u"Item"_qs);
+    QVERIFY(item);
+    QVERIFY(!item->isEnabled());
+    QVERIFY(m_window->cdsVantory()->setRecNo(1));
+    QVERIFY(action->isEnabled());
+    QVERIFY(item->isEnabled());
+
+    QGuiApplication::clipboard()->setText(u"before"_qs);
+    item->trigger();
+    QCOMPARE(m_services->urls, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{opened});
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied.isEmpty() ? u"before"_qs : copied);
+
+    // An account whose value is removed loses the command at once.
+    DataSet *t = m_window->cdsVantory();
+    const QString field = command == u"aOpenSite"_qs       ? FieldSiteUrl
+                          : command == u"aCopyUsername"_qs ? FieldUsername
+                          : command == u"aCopyPassword"_qs ? FieldPassword
+                                                           : FieldSavePath;
+    QVERIFY(t->edit() && t->setValue(field, QString()) && t->post());
+    QVERIFY(!action->isEnabled());
+}
+
+void TestAccountList::shortcutsReachTheCommandsFromTheGrid()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"A"_qs, u"https://a.example"_qs, u"ann"_qs, u"/saves/a"_qs, u"pw1"_qs}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTableView *grid = m_window->dbgAccounts();
+    grid->setFocus();
+    grid->setCurrentIndex(m_window->accountModel()->index(0, AccountModel::ColumnSite));
+    QTest::keyClick(grid, Qt::Key_U, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_services->urls, (QList<QUrl>{QUrl(u"https://a.example"_qs), QUrl::fromLocalFile(u"/saves/a"_qs)}));
+    QTest::keyClick(grid, Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"ann"_qs);
+    // Ctrl+C is the password's, not the grid's copy of the cell.
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"pw1"_qs);
+}
+
+void TestAccountList::copiedPasswordIsClearedAfterItsTime()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}, u"pw1"_qs}});
+    m_window->setPasswordClipboardTime(20);
+    m_window->findChild<QAction *>(u"aCopyPassword"_qs)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"pw1"_qs);
+    QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString());
+}
+
+void TestAccountList::copiedPasswordIsKeptWhenSomethingElseWasCopied()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}, u"pw1"_qs}});
+    m_window->setPasswordClipboardTime(20);
+    m_window->findChild<QAction *>(u"aCopyPassword"_qs)->trigger();
+    QGuiApplication::clipboard()->setText(u"something else"_qs);
+    // A timer started after the password's, as long, runs out after it.
+    bool after = false;
+    QTimer::singleShot(20, this, [&after] { after = true; });
+    QTRY_VERIFY(after);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"something else"_qs);
 }
 
 QTEST_MAIN(TestAccountList)
