@@ -38,6 +38,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -340,6 +341,20 @@ void TfrmVantory::createListArea()
     listLayout->setContentsMargins(1, 1, 1, 1);
     listLayout->setSpacing(0);
 
+    // The filter box: typing narrows the list, Escape clears it, Ctrl+K comes back to it.
+    m_filter = new QLineEdit(m_listPanel);
+    m_filter->setObjectName(QStringLiteral("edtFilter"));
+    m_filter->setPlaceholderText(tr("Filter by site, URL or username (Ctrl+K)"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->installEventFilter(this);
+    connect(m_filter, &QLineEdit::textChanged, this, &TfrmVantory::edtFilterChange);
+    auto *filterKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), this);
+    connect(filterKey, &QShortcut::activated, m_filter, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
+    listLayout->addWidget(m_filter);
+
     auto *grid = new TExtDBGrid(m_listPanel);
     grid->setBackgroundBitmap(TExtDBGrid::stripedTile());
     m_grid = grid;
@@ -559,6 +574,14 @@ void TfrmVantory::recount()
     m_knownCounts.clear();
 }
 
+void TfrmVantory::edtFilterChange(const QString &text)
+{
+    using namespace AccountTable;
+    if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
+        Platform::showError(m_table->lastError(), this);
+    UpdateTotals();
+}
+
 bool TfrmVantory::isCounting() const
 {
     return m_counts && m_counts->isBusy();
@@ -585,12 +608,14 @@ void TfrmVantory::UpdateTotals()
     }
     m_table->refreshAggregates();
     const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
-    m_totals->showTotals({.sites = m_table->recordCount(),
+    const bool filtered = !m_table->filterText().isEmpty();
+    m_totals->showTotals({.sites = m_table->totalRecordCount(),
                           .largestFileCount = count(AggMaxTotalFiles),
                           .files = count(AggSumTotalFiles),
                           .active = count(AggCountActive),
                           .inactive = count(AggCountInactive),
-                          .activeFees = count(AggSumMonthlyFee)});
+                          .activeFees = count(AggSumMonthlyFee),
+                          .shown = filtered ? qint64(m_table->recordCount()) : qint64(-1)});
 }
 
 void TfrmVantory::LayoutColumns()
@@ -658,6 +683,10 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
         LayoutColumns();
     } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         dbgAccountsDblClick();
+        return true;
+    } else if (watched == m_filter && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+        m_filter->clear();
         return true;
     } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
         imgLogoClick();

@@ -19,6 +19,7 @@ class QDateEdit;
 class QFrame;
 class QHeaderView;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTableView;
 class QToolBar;
@@ -51,6 +52,8 @@ public:
     QTableView *dbgAccounts() const { return m_grid; }
     AccountModel *accountModel() const { return m_model; }
     TotalsBar *hdrTotals() const { return m_totals; }
+    // The filter box above the list.
+    QLineEdit *edtFilter() const { return m_filter; }
     // The date picker and the state list over the grid, with their state.
     GridEditors *gridEditors() const { return m_editors; }
     // The search window, created hidden with this window and shown by the Search command.
@@ -125,6 +128,7 @@ private:
     void dbgAccountsMouseUp();
     void tellLoadNotes();
     void countsArrived(const QList<FolderCount> &counts);
+    void edtFilterChange(const QString &text);
     // Forgets the counts and cancels the counting: the next open counts every folder again.
     void recount();
     void tellWriteWarning();
@@ -166,6 +170,7 @@ private:
     QTableView *m_grid = nullptr;
     TotalsBar *m_totals = nullptr;
     QFrame *m_listPanel = nullptr;
+    QLineEdit *m_filter = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLabel *m_logo = nullptr;
     QMenu *m_popup = nullptr;

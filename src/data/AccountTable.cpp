@@ -53,9 +53,9 @@ namespace {
 int firstFreeIdentifier(const DataSet &table)
 {
     std::vector<qint64> used;
-    used.reserve(size_t(table.recordCount()));
-    for (int recNo = 1; recNo <= table.recordCount(); ++recNo) {
-        const QVariant id = table.valueAt(recNo, AccountID);
+    used.reserve(size_t(table.totalRecordCount()));
+    for (int row = 0; row < table.totalRecordCount(); ++row) { // the filter hides none from this
+        const QVariant id = table.valueOfRow(row, AccountID);
         if (id.isValid() && !id.isNull())
             used.push_back(id.toLongLong());
     }

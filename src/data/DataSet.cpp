@@ -485,8 +485,13 @@ bool DataSet::post()
                 continue; // not built yet; built when first used
             index.order.insert(index.order.begin() + insertPosition(index, row), row);
         }
-        const int pos = active ? int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin())
-                               : int(m_order.size());
+        // A row just added shows whatever the filter says: the user sees what was saved.
+        row->position = int(m_order.size());
+        int pos = int(m_order.size());
+        if (active) {
+            const std::vector<Row *> shown = shownOf(active->order);
+            pos = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
+        }
         Q_EMIT rowAboutToBeInserted(pos);
         m_order.insert(m_order.begin() + pos, row);
         renumber(pos);
@@ -502,6 +507,7 @@ bool DataSet::post()
         const RowValues newStored = storedValues(m_buffer);
         row->values = m_buffer;
         row->keys.clear();
+        row->filterKey = QString();
         for (Index &index : m_indexes) {
             if (index.order.empty())
                 continue;
@@ -511,10 +517,11 @@ bool DataSet::post()
         const int from = m_current;
         int to = from;
         if (active) {
-            to = int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin());
+            std::vector<Row *> shown = shownOf(active->order);
+            to = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
             if (to != from) {
                 Q_EMIT rowAboutToMove(from, to);
-                m_order = active->order;
+                m_order = std::move(shown);
                 renumber(std::min(from, to));
             }
         }
@@ -622,7 +629,8 @@ int DataSet::recalcRows(const std::function<bool(const RowValues &)> &which)
             }
         }
     }
-    if (!active || active->order == m_order) {
+    std::vector<Row *> shown = active ? shownOf(active->order) : std::vector<Row *>();
+    if (!active || shown == m_order) {
         for (Row *row : changed) {
             if (row->position >= 0 && row->position < int(m_order.size()) && m_order[size_t(row->position)] == row)
                 Q_EMIT rowChanged(row->position);
@@ -630,7 +638,7 @@ int DataSet::recalcRows(const std::function<bool(const RowValues &)> &which)
         return int(changed.size());
     }
     Q_EMIT aboutToReorder();
-    m_order = active->order;
+    m_order = std::move(shown);
     renumber();
     if (current)
         m_current = current->position;
@@ -774,7 +782,89 @@ void DataSet::rebuildActiveOrder()
         for (const auto &row : m_rows)
             m_order.push_back(row.get());
     }
+    if (!m_filterText.isEmpty()) {
+        for (const auto &row : m_rows)
+            row->position = -1;
+        std::erase_if(m_order, [this](const Row *row) { return !passesFilter(row); });
+    }
     renumber();
+}
+
+bool DataSet::passesFilter(const Row *row) const
+{
+    if (m_filterText.isEmpty())
+        return true;
+    if (row->filterKey.isNull()) {
+        QString joined = QStringLiteral("");
+        for (const int field : m_filterFields) {
+            joined += row->values.value(field).toString();
+            joined += QChar(u'\n'); // no match runs from one field into the next
+        }
+        row->filterKey = foldForMatch(joined);
+    }
+    return row->filterKey.contains(m_filterText);
+}
+
+std::vector<DataSet::Row *> DataSet::shownOf(const std::vector<Row *> &order) const
+{
+    if (m_filterText.isEmpty())
+        return order;
+    std::vector<Row *> shown;
+    shown.reserve(m_order.size() + 1);
+    for (Row *row : order) {
+        if (row->position >= 0)
+            shown.push_back(row);
+    }
+    return shown;
+}
+
+bool DataSet::setFilter(const QString &text, const QList<int> &fields)
+{
+    const QString folded = foldForMatch(text);
+    if (folded == m_filterText && fields == m_filterFields)
+        return true;
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified ? !post() : (cancel(), false))
+            return false;
+    }
+    if (fields != m_filterFields) {
+        for (const auto &row : m_rows)
+            row->filterKey = QString();
+    }
+    m_filterText = folded;
+    m_filterFields = fields;
+    if (m_state == Inactive)
+        return true;
+    Row *current = currentRow();
+    Q_EMIT aboutToReset();
+    rebuildActiveOrder();
+    m_current = current && current->position >= 0 ? current->position : (m_order.empty() ? -1 : 0);
+    m_eof = m_order.empty();
+    Q_EMIT reset();
+    Q_EMIT currentChanged();
+    return true;
+}
+
+QVariant DataSet::valueOfRow(int row, int field) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || field < 0 || field >= int(m_fields.size()))
+        return {};
+    return m_rows[size_t(row)]->values.value(field);
+}
+
+QString foldForMatch(QStringView text)
+{
+    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+            category == QChar::Mark_Enclosing)
+            continue;
+        folded += c;
+    }
+    return folded.toCaseFolded();
 }
 
 void DataSet::renumber(int from)

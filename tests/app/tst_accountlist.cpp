@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMutex>
 #include <QSemaphore>
 #include <QTableView>
@@ -134,6 +135,10 @@ private Q_SLOTS:
     void shortcutsReachTheCommandsFromTheGrid();
     void copiedPasswordIsClearedAfterItsTime();
     void copiedPasswordIsKeptWhenSomethingElseWasCopied();
+    void filterNarrowsTheList_data();
+    void filterNarrowsTheList();
+    void filterKeys();
+    void sortEditAndRemoveOnTheNarrowedList();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -458,6 +463,103 @@ void TestAccountList::copiedPasswordIsKeptWhenSomethingElseWasCopied()
     QTimer::singleShot(20, this, [&after] { after = true; });
     QTRY_VERIFY(after);
     QCOMPARE(QGuiApplication::clipboard()->text(), u"something else"_qs);
+}
+
+void TestAccountList::filterNarrowsTheList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("totals");
+    // In the order of the site names.
+    const QStringList all = {u"\u00C5ngstr\u00F6m"_qs, u"Caf\u00E9 Noir"_qs, u"Dark Room"_qs, u"ZEBRA"_qs};
+    QTest::newRow("nothing typed") << QString() << all << u"Totals: 4 Site(s)"_qs;
+    QTest::newRow("without the accent") << u"cafe"_qs << QStringList{all[1]} << u"Totals: 1 of 4 Site(s)"_qs;
+    QTest::newRow("with it, in capitals") << u"CAF\u00C9"_qs << QStringList{all[1]} << u"Totals: 1 of 4 Site(s)"_qs;
+    QTest::newRow("ring and umlaut") << u"angstrom"_qs << QStringList{all[0]} << u"Totals: 1 of 4 Site(s)"_qs;
+    QTest::newRow("username") << u"ANNA"_qs << QStringList{all[3]} << u"Totals: 1 of 4 Site(s)"_qs;
+    QTest::newRow("url") << u"members.example"_qs << QStringList{all[0], all[2]} << u"Totals: 2 of 4 Site(s)"_qs;
+    QTest::newRow("no account") << u"nowhere"_qs << QStringList() << u"Totals: 0 of 4 Site(s)"_qs;
+    QTest::newRow("not across two fields") << u"roomhttps"_qs << QStringList() << u"Totals: 0 of 4 Site(s)"_qs;
+}
+
+void TestAccountList::filterNarrowsTheList()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, totals);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Caf\u00E9 Noir"_qs, u"cafe.example"_qs, u"joe"_qs, {}},
+                           {u"Dark Room"_qs, u"https://members.example/dark"_qs, u"pat"_qs, {}},
+                           {u"ZEBRA"_qs, {}, u"Anna"_qs, {}},
+                           {u"\u00C5ngstr\u00F6m"_qs, u"https://members.example/a"_qs, {}, {}}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QLineEdit *filter = m_window->edtFilter();
+    filter->setFocus();
+    QTest::keyClicks(filter, text);
+    QCOMPARE(column(AccountModel::ColumnSite), shown);
+    QCOMPARE(m_window->hdrTotals()->sectionText(1), totals);
+    QCOMPARE(m_window->findChild<QAction *>(u"aAccountDelete"_qs)->isEnabled(), !shown.isEmpty());
+    // Escape gives the whole list back.
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QCOMPARE(filter->text(), QString());
+    QCOMPARE(column(AccountModel::ColumnSite).size(), 4);
+    QCOMPARE(m_window->hdrTotals()->sectionText(1), u"Totals: 4 Site(s)"_qs);
+}
+
+void TestAccountList::filterKeys()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->dbgAccounts()->setFocus();
+    QTest::keyClick(m_window->dbgAccounts(), Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(m_window->edtFilter()->hasFocus());
+    // Ctrl+C in the box copies the box's text, not a password.
+    QTest::keyClicks(m_window->edtFilter(), u"abc"_qs);
+    m_window->edtFilter()->selectAll();
+    QTest::keyClick(m_window->edtFilter(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"abc"_qs);
+}
+
+void TestAccountList::sortEditAndRemoveOnTheNarrowedList()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"alpha one"_qs, {}, {}, {}},
+                           {u"beta"_qs, {}, {}, {}},
+                           {u"gamma one"_qs, {}, {}, {}},
+                           {u"delta one"_qs, {}, {}, {}}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->edtFilter()->setText(u"one"_qs);
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"alpha one"_qs, u"delta one"_qs, u"gamma one"_qs}));
+    m_window->dbgAccountsTitleClick(AccountModel::ColumnSite); // descending
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"gamma one"_qs, u"delta one"_qs, u"alpha one"_qs}));
+
+    // Editing the second shown row edits "delta one", wherever it is among all rows.
+    DataSet *t = m_window->cdsVantory();
+    m_window->dbgAccounts()->setCurrentIndex(m_window->accountModel()->index(1, 0));
+    QVERIFY(t->edit() && t->setValue(FieldSiteName, u"zeta one"_qs) && t->post());
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"zeta one"_qs, u"gamma one"_qs, u"alpha one"_qs}));
+
+    // Removing the last shown row removes "alpha one".
+    m_window->dbgAccounts()->setCurrentIndex(m_window->accountModel()->index(2, 0));
+    m_services->queueAnswer(QMessageBox::Ok);
+    m_window->findChild<QAction *>(u"aAccountDelete"_qs)->trigger();
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"zeta one"_qs, u"gamma one"_qs}));
+    QCOMPARE(m_window->hdrTotals()->sectionText(1), u"Totals: 2 of 3 Site(s)"_qs);
+    m_window->edtFilter()->clear();
+    QCOMPARE(column(AccountModel::ColumnSite), (QStringList{u"zeta one"_qs, u"gamma one"_qs, u"beta"_qs}));
+    const QByteArray saved = TestSupport::readFile(m_dir->filePath(DataFileName));
+    QVERIFY(!saved.contains("alpha one"));
+    QVERIFY(saved.contains("zeta one"));
+    QVERIFY(!saved.contains("delta one"));
+
+    // A new account gets an identifier no other has, the filter on or not.
+    m_window->edtFilter()->setText(u"zeta"_qs);
+    QVERIFY(t->insert() && t->setValue(FieldSiteName, u"new"_qs) && t->post());
+    QCOMPARE(t->value(FieldAccountID).toInt(), 4);
 }
 
 QTEST_MAIN(TestAccountList)
