@@ -5,6 +5,7 @@
 #include "GridEditors.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
+#include "controls/ActiveStateItems.h"
 #include "controls/ExtDBGrid.h"
 #include "controls/Icons.h"
 #include "controls/XPPanel.h"
@@ -12,6 +13,7 @@
 #include "data/AccountTable.h"
 #include "data/BackupRestore.h"
 #include "data/CommonUtil.h"
+#include "data/CsvExport.h"
 #include "data/DataSet.h"
 #include "data/FolderCountService.h"
 #include "data/PrivateFiles.h"
@@ -190,6 +192,8 @@ void TfrmVantory::createActions()
                            &TfrmVantory::aSettingsExecute);
     aExit = makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
                        &TfrmVantory::aExitExecute);
+    aExport = makeAction(QStringLiteral("aExport"), tr("Export to CSV..."),
+                         tr("Save the account list for a spreadsheet"), {}, {}, &TfrmVantory::aExportExecute);
     aOpenSite = makeAction(QStringLiteral("aOpenSite"), tr("Open Site"), tr("Open the site in the browser"), {},
                            QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmVantory::aOpenSiteExecute);
     aCopyUsername =
@@ -240,6 +244,8 @@ void TfrmVantory::createMenus()
     tools->addAction(aSettings);
     tools->addSeparator();
     tools->addActions({aBackup, aRestore});
+    tools->addSeparator();
+    tools->addAction(aExport);
     QMenu *extras = bar->addMenu(tr("&Extras"));
     extras->setObjectName(QStringLiteral("mnuExtras"));
     extras->addAction(standIn(aMakeMoney, tr("Make Money..."), true, extras));
@@ -749,6 +755,38 @@ void TfrmVantory::aRestoreExecute()
     ResetRowHeight();
     if (!m_table->open())
         Platform::showError(m_table->lastError(), this);
+}
+
+void TfrmVantory::aExportExecute()
+{
+    const QString target = Platform::Services::instance().saveFileName(this, tr("Export the Account List"),
+                                                                       tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (target.isEmpty())
+        return;
+    // The list as it shows, in its order; never a password.
+    const QLocale locale;
+    const QStringList states = activeStateCaptions();
+    QList<QStringList> rows;
+    rows << QStringList{tr("Site"),        tr("URL"),        tr("Username"), tr("Save Folder"),
+                        tr("Monthly Fee"), tr("Date Added"), tr("State")};
+    using namespace AccountTable;
+    for (int r = 1; r <= m_table->recordCount(); ++r) {
+        const auto text = [&](int field) { return m_table->valueAt(r, field).toString(); };
+        const QVariant fee = m_table->valueAt(r, MonthlyFee);
+        const QVariant date = m_table->valueAt(r, AddedDate);
+        const int state = m_table->valueAt(r, Active).toInt();
+        rows << QStringList{text(SiteName),
+                            text(SiteUrl),
+                            text(Username),
+                            QDir::toNativeSeparators(text(SavePath)),
+                            fee.isNull() ? QString()
+                                         : locale.toString(fee.toDouble(), 'f', 2).remove(locale.groupSeparator()),
+                            date.isNull() ? QString() : date.toDate().toString(Qt::ISODate),
+                            state >= 0 && state < states.size() ? states[state] : QString::number(state)};
+    }
+    QString error;
+    if (!CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)), error))
+        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), error), this);
 }
 
 void TfrmVantory::EditAccount(int accountId)

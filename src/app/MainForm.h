@@ -100,6 +100,7 @@ public Q_SLOTS:
     void aMakeMoneyExecute();
     void aShareExecute();
     void aAboutExecute();
+    void aExportExecute();
     void aOpenSiteExecute();
     void aCopyUsernameExecute();
     void aCopyPasswordExecute();
@@ -159,6 +160,7 @@ private:
     QAction *aRefresh = nullptr;
     QAction *aSettings = nullptr;
     QAction *aExit = nullptr;
+    QAction *aExport = nullptr;
     QAction *aOpenSite = nullptr;
     QAction *aCopyUsername = nullptr;
     QAction *aCopyPassword = nullptr;

@@ -139,6 +139,7 @@ private Q_SLOTS:
     void filterNarrowsTheList();
     void filterKeys();
     void sortEditAndRemoveOnTheNarrowedList();
+    void exportWritesTheListWithoutPasswords();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -560,6 +561,28 @@ void TestAccountList::sortEditAndRemoveOnTheNarrowedList()
     m_window->edtFilter()->setText(u"zeta"_qs);
     QVERIFY(t->insert() && t->setValue(FieldSiteName, u"new"_qs) && t->post());
     QCOMPARE(t->value(FieldAccountID).toInt(), 4);
+}
+
+void TestAccountList::exportWritesTheListWithoutPasswords()
+{
+    m_counter->let(10);
+    m_window = makeWindow({{u"B, \"the\" site"_qs, u"https://b.example"_qs, u"bob"_qs, u"/saves/b"_qs, u"secret1"_qs},
+                           {u"A\nnext line"_qs, {}, u"\u00E5sa"_qs, {}, u"secret2"_qs}});
+    const QString target = m_dir->filePath(u"list.csv"_qs);
+    m_services->queuePath(QString()); // cancelled: nothing is written
+    m_window->findChild<QAction *>(u"aExport"_qs)->trigger();
+    QVERIFY(!QFile::exists(target));
+    m_services->queuePath(target);
+    m_window->findChild<QAction *>(u"aExport"_qs)->trigger();
+    QCOMPARE(m_services->pickers.size(), 2);
+    QCOMPARE(m_services->pickers[1].kind, u"save"_qs);
+    const QByteArray csv = TestSupport::readFile(target);
+    QVERIFY(!csv.contains("secret"));
+    const QString expected = QStringLiteral(
+        "\"Site\",\"URL\",\"Username\",\"Save Folder\",\"Monthly Fee\",\"Date Added\",\"State\"\r\n"
+        "\"A\nnext line\",\"\",\"\u00E5sa\",\"\",\"1.00\",\"2024-03-05\",\"Active\"\r\n"
+        "\"B, \"\"the\"\" site\",\"https://b.example\",\"bob\",\"/saves/b\",\"1.00\",\"2024-03-05\",\"Active\"\r\n");
+    QCOMPARE(csv, QByteArray("\xEF\xBB\xBF") + expected.toUtf8());
 }
 
 QTEST_MAIN(TestAccountList)
