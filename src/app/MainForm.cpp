@@ -139,7 +139,8 @@ TfrmVantory::~TfrmVantory()
     // before the table.
     delete std::exchange(m_editors, nullptr);
     QTableView *grid = std::exchange(m_grid, nullptr);
-    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(), m_logo};
+    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(),
+                                      grid->verticalScrollBar(), m_logo};
     for (QObject *object : watched)
         object->removeEventFilter(this);
     delete grid;
@@ -395,6 +396,7 @@ void TfrmVantory::createListArea()
     titles->viewport()->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
+    m_grid->verticalScrollBar()->installEventFilter(this);
     // The grid's current row is the table's current record, both ways. (The in-grid editors connect
     // after this, so they see the table already moved.)
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
@@ -684,6 +686,11 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
         }
         if (m_editors && m_editors->dbgAccountsKeyDown(key))
             return true;
+    } else if (m_grid && watched == m_grid->verticalScrollBar() &&
+               (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        // The scroll bar comes and goes with the number of rows shown (a filter, a start-up with
+        // many accounts): the columns make room for it or take its place.
+        LayoutColumns();
     } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
         // The grid gets its final width from the window's layout, after the window's own resize.
         LayoutColumns();

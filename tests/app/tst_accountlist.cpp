@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMutex>
+#include <QScrollBar>
 #include <QSemaphore>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -140,6 +141,7 @@ private Q_SLOTS:
     void filterKeys();
     void sortEditAndRemoveOnTheNarrowedList();
     void exportWritesTheListWithoutPasswords();
+    void columnsMakeRoomForTheScrollBar();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -583,6 +585,35 @@ void TestAccountList::exportWritesTheListWithoutPasswords()
         "\"A\nnext line\",\"\",\"\u00E5sa\",\"\",\"1.00\",\"2024-03-05\",\"Active\"\r\n"
         "\"B, \"\"the\"\" site\",\"https://b.example\",\"bob\",\"/saves/b\",\"1.00\",\"2024-03-05\",\"Active\"\r\n");
     QCOMPARE(csv, QByteArray("\xEF\xBB\xBF") + expected.toUtf8());
+}
+
+void TestAccountList::columnsMakeRoomForTheScrollBar()
+{
+    m_counter->let(100);
+    QList<Account> accounts;
+    for (int i = 0; i < 40; ++i)
+        accounts.append({QStringLiteral("Site %1").arg(i, 2, 10, QLatin1Char('0')), {}, {}, {}});
+    m_window = makeWindow(accounts);
+    m_window->resize(720, 480);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTableView *grid = m_window->dbgAccounts();
+    QHeaderView *titles = grid->horizontalHeader();
+    const auto rightEdge = [&] {
+        const int last = AccountModel::ColumnCount - 1;
+        return titles->sectionViewportPosition(last) + titles->sectionSize(last);
+    };
+    QTRY_VERIFY(grid->verticalScrollBar()->isVisible());
+    QCoreApplication::processEvents();
+    // The last column ends inside the viewport, not under the scroll bar.
+    QVERIFY2(rightEdge() <= grid->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(rightEdge()).arg(grid->viewport()->width())));
+    // Filtered to a few rows the bar goes, and the columns take its place again.
+    const int withBar = rightEdge();
+    m_window->edtFilter()->setText(u"Site 0"_qs);
+    QTRY_VERIFY(!grid->verticalScrollBar()->isVisible());
+    QTRY_VERIFY(rightEdge() > withBar);
+    QVERIFY(rightEdge() <= grid->viewport()->width());
 }
 
 QTEST_MAIN(TestAccountList)
