@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <unordered_set>
 
 DataProvider::~DataProvider() = default;
 
@@ -619,9 +621,21 @@ int DataSet::recalcRows(const std::function<bool(const RowValues &)> &which)
         index.order.clear(); // built again when first used
     }
     if (active) {
-        // A few rows are moved one by one; many at once are sorted again in one go.
-        if (changed.size() > 64) {
-            buildIndex(*active);
+        // A few rows are moved one by one; many at once are taken out, sorted among themselves and
+        // merged back, which compares each row about once.
+        if (changed.size() > 16) {
+            const auto less = [&](const Row *a, const Row *b) { return lessThan(*active, a, b); };
+            const std::unordered_set<const Row *> moving(changed.begin(), changed.end());
+            std::sort(changed.begin(), changed.end(), less);
+            std::vector<Row *> rest;
+            rest.reserve(active->order.size());
+            for (Row *row : active->order) {
+                if (!moving.contains(row))
+                    rest.push_back(row);
+            }
+            active->order.clear();
+            std::merge(rest.begin(), rest.end(), changed.begin(), changed.end(), std::back_inserter(active->order),
+                       less);
         } else {
             for (Row *row : changed) {
                 active->order.erase(std::find(active->order.begin(), active->order.end(), row));
@@ -667,38 +681,52 @@ QVariant DataSet::aggregate(const QString &name) const
     if (m_state == Inactive)
         return {};
     if (!m_aggregatesValid) {
-        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
-        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
-            const AggregateDef &def = m_aggregateDefs[a];
-            const int field = fieldIndex(def.field);
-            if (field < 0)
-                continue;
-            const bool isFloat = m_fields[size_t(field)].type == FieldType::Float;
+        // One pass over the rows for all aggregates: the totals are read again after every change.
+        struct Running
+        {
+            int field = -1;
+            bool isFloat = false;
             qint64 isum = 0, imax = 0, count = 0;
             double fsum = 0, fmax = 0;
-            for (const auto &row : m_rows) {
-                const QVariant &v = row->values[field];
+        };
+        std::vector<Running> running(m_aggregateDefs.size());
+        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+            running[a].field = fieldIndex(m_aggregateDefs[a].field);
+            if (running[a].field >= 0)
+                running[a].isFloat = m_fields[size_t(running[a].field)].type == FieldType::Float;
+        }
+        for (const auto &row : m_rows) {
+            for (Running &r : running) {
+                if (r.field < 0)
+                    continue;
+                const QVariant &v = row->values[r.field];
                 if (!v.isValid() || v.isNull())
                     continue;
-                if (isFloat) {
+                if (r.isFloat) {
                     const double d = v.toDouble();
-                    fsum += d;
-                    fmax = count ? std::max(fmax, d) : d;
+                    r.fsum += d;
+                    r.fmax = r.count ? std::max(r.fmax, d) : d;
                 } else {
                     const qint64 i = v.toLongLong();
-                    isum += i;
-                    imax = count ? std::max(imax, i) : i;
+                    r.isum += i;
+                    r.imax = r.count ? std::max(r.imax, i) : i;
                 }
-                ++count;
+                ++r.count;
             }
-            if (def.kind == AggregateKind::Count)
-                m_aggregateValues[a] = count;
-            else if (count == 0)
+        }
+        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
+        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+            const Running &r = running[a];
+            if (r.field < 0)
+                continue;
+            if (m_aggregateDefs[a].kind == AggregateKind::Count)
+                m_aggregateValues[a] = r.count;
+            else if (r.count == 0)
                 m_aggregateValues[a] = QVariant();
-            else if (def.kind == AggregateKind::Sum)
-                m_aggregateValues[a] = isFloat ? QVariant(fsum) : QVariant(isum);
+            else if (m_aggregateDefs[a].kind == AggregateKind::Sum)
+                m_aggregateValues[a] = r.isFloat ? QVariant(r.fsum) : QVariant(r.isum);
             else
-                m_aggregateValues[a] = isFloat ? QVariant(fmax) : QVariant(imax);
+                m_aggregateValues[a] = r.isFloat ? QVariant(r.fmax) : QVariant(r.imax);
         }
         m_aggregatesValid = true;
     }
@@ -854,6 +882,10 @@ QVariant DataSet::valueOfRow(int row, int field) const
 
 QString foldForMatch(QStringView text)
 {
+    // Most names, addresses and usernames are plain ASCII: no marks to drop, and lower case is the
+    // folded case.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toString().toLower();
     const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());

@@ -11,6 +11,8 @@
 FolderCountService::FolderCountService(Counter counter, QObject *parent)
     : QObject(parent), m_counter(counter ? std::move(counter) : Counter(&CountFiles))
 {
+    m_deliveryTimer.setSingleShot(true);
+    connect(&m_deliveryTimer, &QTimer::timeout, this, &FolderCountService::deliver);
     m_thread = QThread::create([this] { work(); });
     m_thread->setObjectName(QStringLiteral("FolderCounts"));
     m_thread->start(QThread::LowPriority);
@@ -83,6 +85,14 @@ void FolderCountService::work()
 
 void FolderCountService::deliver()
 {
+    if (m_lastDelivery.isValid() && m_lastDelivery.elapsed() < DeliveryIntervalMs) {
+        // Too soon after the last batch: this one gathers what comes meanwhile (the thread posts no
+        // other delivery until it is made).
+        if (!m_deliveryTimer.isActive())
+            m_deliveryTimer.start(int(DeliveryIntervalMs - m_lastDelivery.elapsed()));
+        return;
+    }
+    m_lastDelivery.start();
     QList<Done> done;
     {
         QMutexLocker lock(&m_mutex);

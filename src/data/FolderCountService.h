@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QWaitCondition>
 
 #include <atomic>
@@ -76,6 +78,11 @@ private:
     bool m_deliveryPosted = false; // guarded by m_mutex
     bool m_stopping = false;       // guarded by m_mutex
     std::atomic<quint64> m_round{1};
-    // In the service's own thread only: asked for in this round and not yet delivered.
+    // In the service's own thread only. Counts are handed over at most once per interval, so that a
+    // fast counter does not keep the window busy with many small batches.
+    static constexpr int DeliveryIntervalMs = 40;
+    QTimer m_deliveryTimer;
+    QElapsedTimer m_lastDelivery;
+    // Asked for in this round and not yet delivered.
     QSet<QPair<qint64, QString>> m_asked;
 };
