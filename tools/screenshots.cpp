@@ -1,6 +1,7 @@
 // Renders the program's windows to PNG files: the main window with a sample account list and with
-// an empty one, its dialogs, its menus and the search window. The sample accounts and the files in
-// their download folders are made in a temporary folder; the user's own settings are never touched.
+// an empty one, while the folder counts arrive, with a filter and with its pop-up menu, its dialogs,
+// its menus and the search window. The sample accounts and the files in their download folders are
+// made in a temporary folder; the user's own settings are never touched.
 // usage: QT_QPA_PLATFORM=offscreen [QT_SCALE_FACTOR=2] build/tools/screenshots OUTDIR
 // (`make screenshots` renders at scale 1 into docs/screenshots and at scale 2 into docs/screenshots/2x.)
 #include "app/MainForm.h"
@@ -8,7 +9,10 @@
 #include "app/VantoryConsts.h"
 #include "controls/LabeledEdit.h"
 #include "data/AccountSchema.h"
+#include "data/AccountTable.h"
+#include "data/CommonUtil.h"
 #include "data/DataSet.h"
+#include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
 #include "outreach/AboutForm.h"
 #include "outreach/AffiliateForm.h"
@@ -28,18 +32,23 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QLineEdit>
-#include <QStatusBar>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QStandardPaths>
-#include <QTableView>
 #include <QPainter>
+#include <QSemaphore>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <atomic>
+#include <memory>
 
 using namespace VantoryConsts;
 using namespace AccountSchema;
@@ -251,6 +260,71 @@ QByteArray manyAccounts()
     return xml + "</Accounts>\n";
 }
 
+// Lets the event loop run until the window has every count.
+void waitForCounts(TfrmVantory &window)
+{
+    while (window.isCounting())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QApplication::processEvents();
+}
+
+// The account list while the counts arrive (the first eight are in), then with a filter typed, then
+// with its pop-up menu open over the current row.
+void renderAccountList(const QString &dataDir, const QString &out)
+{
+    RegWriteString(SectionMain, SettingDataPath, dataDir);
+    QSemaphore gate;
+    std::atomic<int> counted{0};
+    auto window = std::make_unique<TfrmVantory>(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()),
+                                                nullptr, [&](const QString &folder, qint32 limit) {
+                                                    if (counted.load() >= 8)
+                                                        gate.acquire();
+                                                    const qint32 count = CountFiles(folder, limit);
+                                                    ++counted;
+                                                    return count;
+                                                });
+    window->resize(720, 480);
+    window->show();
+    window->dbgAccountsTitleClick(1); // sorted by Total Files: the counted rows come first
+    QTableView *grid = window->dbgAccounts();
+    const auto countsShown = [&] {
+        int shown = 0;
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            shown += grid->model()->index(r, 1).data().toString() != QStringLiteral("\u2026");
+        return shown;
+    };
+    while (countsShown() < 8)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    grid->setFocus();
+    QApplication::processEvents();
+    window->grab().save(out + QStringLiteral("/account-list-counting.png"));
+    gate.release(1000);
+    waitForCounts(*window);
+
+    auto *filter = window->findChild<QLineEdit *>(QStringLiteral("edtFilter"));
+    filter->setFocus();
+    filter->setText(QStringLiteral("re"));
+    QApplication::processEvents();
+    window->grab().save(out + QStringLiteral("/account-list-filtered.png"));
+    filter->clear();
+
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(3, 0));
+    const QRect cell = grid->visualRect(grid->model()->index(3, 0));
+    auto *popup = window->findChild<QMenu *>(QStringLiteral("pmAccounts"));
+    popup->popup(grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::processEvents();
+    QPixmap shot = window->grab();
+    {
+        // The menu is a window of its own: drawn into the window's picture where it opened.
+        QPainter painter(&shot);
+        painter.drawPixmap(window->mapFromGlobal(popup->pos()), popup->grab());
+    }
+    shot.save(out + QStringLiteral("/account-list-menu.png"));
+    popup->hide();
+    window.reset();
+}
+
 // The window at its smallest, with the state list of a Not Applicable row open.
 void renderSmallest(const QString &dataDir, const QString &out, const QString &suffix)
 {
@@ -258,7 +332,7 @@ void renderSmallest(const QString &dataDir, const QString &out, const QString &s
     TfrmVantory window;
     window.resize(window.minimumSize());
     window.show();
-    QApplication::processEvents();
+    waitForCounts(window);
     window.grab().save(out + QStringLiteral("/smallest%1.png").arg(suffix));
     window.resize(window.minimumWidth(), 330);
     QApplication::processEvents();
@@ -287,7 +361,7 @@ void render(const QString &dataDir, const QString &png, const QString &extras = 
     TfrmVantory window;
     window.resize(720, 480);
     window.show();
-    QApplication::processEvents();
+    waitForCounts(window);
     window.dbgAccounts()->setFocus();
     QApplication::processEvents();
     window.grab().save(png);
@@ -323,6 +397,7 @@ int main(int argc, char **argv)
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("PLR"))));
     render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
+    renderAccountList(tmp.filePath(QStringLiteral("data")), out);
     renderOutreach(out);
     renderPrompts(out, tmp.filePath(QStringLiteral("PLR")));
     renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());

@@ -27,6 +27,25 @@ AccountModel::AccountModel(DataSet *table, QObject *parent)
     connect(table, &DataSet::rowAboutToMove, this,
             [this](int from, int to) { beginMoveRows({}, from, from, {}, to > from ? to + 1 : to); });
     connect(table, &DataSet::rowMoved, this, [this] { endMoveRows(); });
+    // Rows that change places at once keep the grid's current cell and selection on their records.
+    connect(table, &DataSet::aboutToReorder, this, [this] {
+        Q_EMIT layoutAboutToBeChanged();
+        m_reorderFrom = persistentIndexList();
+        m_reorderSerials.clear();
+        for (const QModelIndex &index : std::as_const(m_reorderFrom))
+            m_reorderSerials.push_back(m_table->serialAt(index.row() + 1));
+    });
+    connect(table, &DataSet::reordered, this, [this] {
+        QModelIndexList to;
+        for (qsizetype i = 0; i < m_reorderFrom.size(); ++i) {
+            const int recNo = m_table->recNoOfSerial(m_reorderSerials[size_t(i)]);
+            to << (recNo > 0 ? index(recNo - 1, m_reorderFrom[i].column()) : QModelIndex());
+        }
+        changePersistentIndexList(m_reorderFrom, to);
+        m_reorderFrom.clear();
+        m_reorderSerials.clear();
+        Q_EMIT layoutChanged();
+    });
     connect(table, &DataSet::rowChanged, this,
             [this](int pos) { Q_EMIT dataChanged(index(pos, 0), index(pos, ColumnCount - 1)); });
 }
@@ -76,8 +95,12 @@ QVariant AccountModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-    if (!value.isValid() || value.isNull())
+    if (!value.isValid() || value.isNull()) {
+        // A folder still being counted.
+        if (index.column() == ColumnTotalFiles)
+            return QStringLiteral("\u2026");
         return {};
+    }
     switch (index.column()) {
     case ColumnSite:
         return value.toString();

@@ -43,4 +43,6 @@ private:
     std::function<QString(qint32)> m_fileCountText;
     std::vector<int> m_fieldOfColumn;
     int m_boldColumn = -1;
+    QModelIndexList m_reorderFrom;         // the grid's cells while rows change places
+    std::vector<quint64> m_reorderSerials; // the records they are on
 };

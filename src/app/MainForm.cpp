@@ -5,6 +5,7 @@
 #include "GridEditors.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
+#include "controls/ActiveStateItems.h"
 #include "controls/ExtDBGrid.h"
 #include "controls/Icons.h"
 #include "controls/XPPanel.h"
@@ -12,7 +13,9 @@
 #include "data/AccountTable.h"
 #include "data/BackupRestore.h"
 #include "data/CommonUtil.h"
+#include "data/CsvExport.h"
 #include "data/DataSet.h"
+#include "data/FolderCountService.h"
 #include "data/PrivateFiles.h"
 #include "data/XmlDataProvider.h"
 #include "editor/AccountEditForm.h"
@@ -22,6 +25,7 @@
 #include "platform/DirListing.h"
 #include "platform/PlatformServices.h"
 #include "search/SearchForm.h"
+#include "security/Encode.h"
 #include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
 #include "settings/ProgramInfo.h"
@@ -30,17 +34,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -74,11 +82,11 @@ TfrmVantory::TfrmVantory(QWidget *parent)
 {
 }
 
-TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent)
-    : QMainWindow(parent)
-    , m_table(std::make_unique<DataSet>())
-    , m_provider(std::move(provider))
+TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent, FolderCounter countFolder)
+    : QMainWindow(parent), m_table(std::make_unique<DataSet>()), m_provider(std::move(provider)),
+      m_counts(new FolderCountService(std::move(countFolder), this))
 {
+    connect(m_counts, &FolderCountService::counted, this, &TfrmVantory::countsArrived);
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(ProgramInfo::Name);
     m_table->setObjectName(QStringLiteral("cdsVantory"));
@@ -106,7 +114,12 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
         if (!m_table->isActive())
             UpdateTotals();
     });
+    // The commands on the current account follow what it holds.
+    for (auto signal : {&DataSet::reset, &DataSet::currentChanged, &DataSet::stateChanged})
+        connect(m_table.get(), signal, this, &TfrmVantory::aAccountCommandsUpdate);
+    connect(m_table.get(), &DataSet::rowChanged, this, &TfrmVantory::aAccountCommandsUpdate);
     aAccountDeleteUpdate();
+    aAccountCommandsUpdate();
     setMinimumSize(MinimumWidth, MinimumHeight);
     fitToolBar();
     resize(627, 327);
@@ -117,15 +130,17 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
 
 TfrmVantory::~TfrmVantory()
 {
-    // The search window walks the table: it goes first.
+    // The search window walks the table: it goes first. No count arrives any more.
     delete std::exchange(m_search, nullptr);
+    delete std::exchange(m_counts, nullptr);
     // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
     // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
     // and the filters are gone before it, and the grid (with the model that watches the table) goes
     // before the table.
     delete std::exchange(m_editors, nullptr);
     QTableView *grid = std::exchange(m_grid, nullptr);
-    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(), m_logo};
+    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(),
+                                      grid->verticalScrollBar(), m_logo};
     for (QObject *object : watched)
         object->removeEventFilter(this);
     delete grid;
@@ -178,6 +193,19 @@ void TfrmVantory::createActions()
                            &TfrmVantory::aSettingsExecute);
     aExit = makeAction(QStringLiteral("aExit"), tr("E&xit"), {}, {}, QKeySequence(Qt::ALT | Qt::Key_F4),
                        &TfrmVantory::aExitExecute);
+    aExport = makeAction(QStringLiteral("aExport"), tr("Export to CSV..."),
+                         tr("Save the account list for a spreadsheet"), {}, {}, &TfrmVantory::aExportExecute);
+    aOpenSite = makeAction(QStringLiteral("aOpenSite"), tr("Open Site"), tr("Open the site in the browser"), {},
+                           QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmVantory::aOpenSiteExecute);
+    aCopyUsername =
+        makeAction(QStringLiteral("aCopyUsername"), tr("Copy Username"), tr("Copy the username to the clipboard"), {},
+                   QKeySequence(Qt::CTRL | Qt::Key_B), &TfrmVantory::aCopyUsernameExecute);
+    aCopyPassword = makeAction(QStringLiteral("aCopyPassword"), tr("Copy Password"),
+                               tr("Copy the password to the clipboard for 30 seconds"), {},
+                               QKeySequence(Qt::CTRL | Qt::Key_C), &TfrmVantory::aCopyPasswordExecute);
+    aOpenFolder = makeAction(QStringLiteral("aOpenFolder"), tr("Open Save Folder"),
+                             tr("Open the save folder in the file manager"), {},
+                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &TfrmVantory::aOpenFolderExecute);
 }
 
 QAction *TfrmVantory::standIn(QAction *real, const QString &caption, bool withPicture, QObject *owner)
@@ -207,6 +235,8 @@ void TfrmVantory::createMenus()
     accounts->setObjectName(QStringLiteral("mnuAccounts"));
     accounts->addActions({aAccountAdd, aAccountEdit, aAccountDelete});
     accounts->addSeparator();
+    accounts->addActions({aOpenSite, aCopyUsername, aCopyPassword, aOpenFolder});
+    accounts->addSeparator();
     accounts->addActions({aSearch, aRefresh});
     accounts->addSeparator();
     accounts->addAction(aExit);
@@ -215,6 +245,8 @@ void TfrmVantory::createMenus()
     tools->addAction(aSettings);
     tools->addSeparator();
     tools->addActions({aBackup, aRestore});
+    tools->addSeparator();
+    tools->addAction(aExport);
     QMenu *extras = bar->addMenu(tr("&Extras"));
     extras->setObjectName(QStringLiteral("mnuExtras"));
     extras->addAction(standIn(aMakeMoney, tr("Make Money..."), true, extras));
@@ -241,6 +273,11 @@ void TfrmVantory::createMenus()
     m_popup->addSeparator();
     popupItem(aAccountAdd);
     popupItem(aAccountDelete);
+    m_popup->addSeparator();
+    popupItem(aOpenSite);
+    popupItem(aCopyUsername);
+    popupItem(aCopyPassword);
+    popupItem(aOpenFolder);
 }
 
 void TfrmVantory::createToolBar()
@@ -311,6 +348,20 @@ void TfrmVantory::createListArea()
     listLayout->setContentsMargins(1, 1, 1, 1);
     listLayout->setSpacing(0);
 
+    // The filter box: typing narrows the list, Escape clears it, Ctrl+K comes back to it.
+    m_filter = new QLineEdit(m_listPanel);
+    m_filter->setObjectName(QStringLiteral("edtFilter"));
+    m_filter->setPlaceholderText(tr("Filter by site, URL or username (Ctrl+K)"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->installEventFilter(this);
+    connect(m_filter, &QLineEdit::textChanged, this, &TfrmVantory::edtFilterChange);
+    auto *filterKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), this);
+    connect(filterKey, &QShortcut::activated, m_filter, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
+    listLayout->addWidget(m_filter);
+
     auto *grid = new TExtDBGrid(m_listPanel);
     grid->setStripedBackground();
     m_grid = grid;
@@ -345,6 +396,7 @@ void TfrmVantory::createListArea()
     titles->viewport()->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
+    m_grid->verticalScrollBar()->installEventFilter(this);
     // The grid's current row is the table's current record, both ways. (The in-grid editors connect
     // after this, so they see the table already moved.)
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
@@ -431,6 +483,7 @@ void TfrmVantory::closeEvent(QCloseEvent *event)
         return;
     }
     tellWriteWarning();
+    m_counts->cancel();
     event->accept();
 }
 
@@ -490,7 +543,56 @@ void TfrmVantory::cdsVantoryNewRecord()
 
 void TfrmVantory::cdsVantoryCalcFields()
 {
-    AccountTable::calcFields(*m_table, &CountFiles);
+    // A folder is counted on the counting thread; the row shows its count once known. A record being
+    // saved has its folder counted again, showing the count it had meanwhile.
+    AccountTable::calcFields(*m_table, [this](const QString &folder, qint32 limit) -> qint32 {
+        if (folder.isEmpty())
+            return 0;
+        const QPair<qint64, QString> key(m_table->value(FieldAccountID).toLongLong(), folder);
+        const auto known = m_knownCounts.constFind(key);
+        const bool saving = m_table->state() == DataSet::Edit || m_table->state() == DataSet::Insert;
+        if (known != m_knownCounts.constEnd() && (m_applyingCounts || !saving))
+            return *known;
+        if (!m_applyingCounts && m_counts)
+            m_counts->request(key.first, folder, limit);
+        return known != m_knownCounts.constEnd() ? *known : AccountTable::FileCountPending;
+    });
+}
+
+void TfrmVantory::countsArrived(const QList<FolderCount> &counts)
+{
+    QSet<QPair<qint64, QString>> keys;
+    for (const FolderCount &c : counts) {
+        const QPair<qint64, QString> key(c.accountId, c.folder);
+        m_knownCounts.insert(key, c.count);
+        keys.insert(key);
+    }
+    m_applyingCounts = true;
+    m_table->recalcRows([&keys](const RowValues &row) {
+        return keys.contains(
+            {row.value(AccountTable::AccountID).toLongLong(), row.value(AccountTable::SavePath).toString()});
+    });
+    m_applyingCounts = false;
+    UpdateTotals();
+}
+
+void TfrmVantory::recount()
+{
+    m_counts->cancel();
+    m_knownCounts.clear();
+}
+
+void TfrmVantory::edtFilterChange(const QString &text)
+{
+    using namespace AccountTable;
+    if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
+        Platform::showError(m_table->lastError(), this);
+    UpdateTotals();
+}
+
+bool TfrmVantory::isCounting() const
+{
+    return m_counts && m_counts->isBusy();
 }
 
 void TfrmVantory::cdsVantoryNeedApplyChanges()
@@ -514,12 +616,14 @@ void TfrmVantory::UpdateTotals()
     }
     m_table->refreshAggregates();
     const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
-    m_totals->showTotals({.sites = m_table->recordCount(),
+    const bool filtered = !m_table->filterText().isEmpty();
+    m_totals->showTotals({.sites = m_table->totalRecordCount(),
                           .largestFileCount = count(AggMaxTotalFiles),
                           .files = count(AggSumTotalFiles),
                           .active = count(AggCountActive),
                           .inactive = count(AggCountInactive),
-                          .activeFees = count(AggSumMonthlyFee)});
+                          .activeFees = count(AggSumMonthlyFee),
+                          .shown = filtered ? qint64(m_table->recordCount()) : qint64(-1)});
 }
 
 void TfrmVantory::LayoutColumns()
@@ -571,13 +675,31 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
     if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
         dbgAccountsMouseUp();
     } else if (m_grid && watched == m_grid && event->type() == QEvent::KeyPress) {
-        if (m_editors && m_editors->dbgAccountsKeyDown(static_cast<QKeyEvent *>(event)))
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Enter on a row opens its account, as a double click does. (Enter inside the date picker
+        // or the state list goes to them, not to the grid.)
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) &&
+            !(m_editors && m_editors->FForwardingKey()) && m_grid->currentIndex().isValid()) {
+            aAccountEdit->trigger();
             return true;
+        }
+        if (m_editors && m_editors->dbgAccountsKeyDown(key))
+            return true;
+    } else if (m_grid && watched == m_grid->verticalScrollBar() &&
+               (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        // The scroll bar comes and goes with the number of rows shown (a filter, a start-up with
+        // many accounts): the columns make room for it or take its place.
+        LayoutColumns();
     } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
         // The grid gets its final width from the window's layout, after the window's own resize.
         LayoutColumns();
     } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         dbgAccountsDblClick();
+        return true;
+    } else if (watched == m_filter && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
+        m_filter->clear();
         return true;
     } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
         imgLogoClick();
@@ -603,6 +725,7 @@ void TfrmVantory::dbgAccountsTitleClick(int column)
 
 void TfrmVantory::aRefreshExecute()
 {
+    recount();
     RefreshDataSet(*m_table);
     ResetRowHeight();
 }
@@ -634,10 +757,43 @@ void TfrmVantory::aRestoreExecute()
         return;
     }
     tellWriteWarning();
+    recount();
     m_table->close();
     ResetRowHeight();
     if (!m_table->open())
         Platform::showError(m_table->lastError(), this);
+}
+
+void TfrmVantory::aExportExecute()
+{
+    const QString target = Platform::Services::instance().saveFileName(this, tr("Export the Account List"),
+                                                                       tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (target.isEmpty())
+        return;
+    // The list as it shows, in its order; never a password.
+    const QLocale locale;
+    const QStringList states = activeStateCaptions();
+    QList<QStringList> rows;
+    rows << QStringList{tr("Site"),        tr("URL"),        tr("Username"), tr("Save Folder"),
+                        tr("Monthly Fee"), tr("Date Added"), tr("State")};
+    using namespace AccountTable;
+    for (int r = 1; r <= m_table->recordCount(); ++r) {
+        const auto text = [&](int field) { return m_table->valueAt(r, field).toString(); };
+        const QVariant fee = m_table->valueAt(r, MonthlyFee);
+        const QVariant date = m_table->valueAt(r, AddedDate);
+        const int state = m_table->valueAt(r, Active).toInt();
+        rows << QStringList{text(SiteName),
+                            text(SiteUrl),
+                            text(Username),
+                            QDir::toNativeSeparators(text(SavePath)),
+                            fee.isNull() ? QString()
+                                         : locale.toString(fee.toDouble(), 'f', 2).remove(locale.groupSeparator()),
+                            date.isNull() ? QString() : date.toDate().toString(Qt::ISODate),
+                            state >= 0 && state < states.size() ? states[state] : QString::number(state)};
+    }
+    QString error;
+    if (!CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)), error))
+        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), error), this);
 }
 
 void TfrmVantory::EditAccount(int accountId)
@@ -670,6 +826,64 @@ void TfrmVantory::aAccountDeleteExecute()
 void TfrmVantory::aAccountDeleteUpdate()
 {
     aAccountDelete->setEnabled(m_table->isActive() && m_table->recordCount() > 0);
+}
+
+void TfrmVantory::aAccountCommandsUpdate()
+{
+    const bool current = m_table->isActive() && m_table->recNo() > 0;
+    const auto has = [&](const QString &field) {
+        return current && !m_table->value(field).toString().trimmed().isEmpty();
+    };
+    aOpenSite->setEnabled(has(FieldSiteUrl));
+    aCopyUsername->setEnabled(has(FieldUsername));
+    aCopyPassword->setEnabled(has(FieldPassword));
+    aOpenFolder->setEnabled(has(FieldSavePath));
+}
+
+void TfrmVantory::aOpenSiteExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aOpenSite->isEnabled())
+        return;
+    const QString text = m_table->value(FieldSiteUrl).toString().trimmed();
+    // A site written without its scheme ("example.com/members") is a web address all the same.
+    const QUrl url = QUrl::fromUserInput(text);
+    if (!url.isValid() || !Platform::Services::instance().openUrl(url))
+        Platform::showError(tr("Cannot open %1").arg(text), this);
+}
+
+void TfrmVantory::aCopyUsernameExecute()
+{
+    aAccountCommandsUpdate();
+    if (aCopyUsername->isEnabled())
+        QGuiApplication::clipboard()->setText(m_table->value(FieldUsername).toString());
+}
+
+void TfrmVantory::aCopyPasswordExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aCopyPassword->isEnabled())
+        return;
+    // The password is unscrambled for the clipboard only, and taken off it again after a while
+    // unless something else was copied meanwhile.
+    const QString password = DecodeStr(m_table->value(FieldPassword).toString());
+    QGuiApplication::clipboard()->setText(password);
+    const quint64 copy = ++m_passwordCopies;
+    QTimer::singleShot(m_passwordClipboardMs, this, [this, password, copy] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (copy == m_passwordCopies && clipboard->text() == password)
+            clipboard->clear();
+    });
+}
+
+void TfrmVantory::aOpenFolderExecute()
+{
+    aAccountCommandsUpdate();
+    if (!aOpenFolder->isEnabled())
+        return;
+    const QString folder = m_table->value(FieldSavePath).toString();
+    if (!Platform::Services::instance().openUrl(QUrl::fromLocalFile(folder)))
+        Platform::showError(tr("Cannot open %1").arg(QDir::toNativeSeparators(folder)), this);
 }
 
 void TfrmVantory::aSearchExecute()

@@ -2,19 +2,24 @@
 
 #include "GridEditors.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class AccountModel;
 class DataSet;
+class FolderCountService;
+struct FolderCount;
 class QAction;
 class QComboBox;
 class QDateEdit;
 class QFrame;
 class QHeaderView;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTableView;
 class QToolBar;
@@ -33,8 +38,13 @@ class TfrmVantory : public QMainWindow, public GridEditorHost
 
 public:
     explicit TfrmVantory(QWidget *parent = nullptr);
-    // With a storage provider of the caller's (the window points it at the data folder).
-    explicit TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent = nullptr);
+    // Counts the files of a save folder, capped at a limit; run on the counting thread.
+    using FolderCounter = std::function<qint32(const QString &folder, qint32 limit)>;
+
+    // With a storage provider of the caller's (the window points it at the data folder), and the
+    // counter of save folders (CountFiles unless given).
+    explicit TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent = nullptr,
+                         FolderCounter countFolder = {});
     ~TfrmVantory() override;
 
     DataSet *cdsVantory() const { return m_table.get(); }
@@ -42,10 +52,20 @@ public:
     QTableView *dbgAccounts() const { return m_grid; }
     AccountModel *accountModel() const { return m_model; }
     TotalsBar *hdrTotals() const { return m_totals; }
+    // The filter box above the list.
+    QLineEdit *edtFilter() const { return m_filter; }
     // The date picker and the state list over the grid, with their state.
     GridEditors *gridEditors() const { return m_editors; }
     // The search window, created hidden with this window and shown by the Search command.
     TfrmSearch *frmSearch() const { return m_search; }
+
+    // The counts of the save folders, made on a thread of their own.
+    FolderCountService *folderCounts() const { return m_counts; }
+    // Whether save folders are still being counted.
+    bool isCounting() const;
+
+    // How long a copied password stays on the clipboard, in milliseconds.
+    void setPasswordClipboardTime(int ms) { m_passwordClipboardMs = ms; }
 
     // The data folder, ending in a separator.
     QString GetDataPath();
@@ -80,6 +100,13 @@ public Q_SLOTS:
     void aMakeMoneyExecute();
     void aShareExecute();
     void aAboutExecute();
+    void aExportExecute();
+    void aOpenSiteExecute();
+    void aCopyUsernameExecute();
+    void aCopyPasswordExecute();
+    void aOpenFolderExecute();
+    // Enables the commands on the current account by what it holds.
+    void aAccountCommandsUpdate();
     void dbgAccountsTitleClick(int column);
     void dbgAccountsDblClick();
     void imgLogoClick();
@@ -101,6 +128,10 @@ private:
     void cdsVantoryNeedApplyChanges();
     void dbgAccountsMouseUp();
     void tellLoadNotes();
+    void countsArrived(const QList<FolderCount> &counts);
+    void edtFilterChange(const QString &text);
+    // Forgets the counts and cancels the counting: the next open counts every folder again.
+    void recount();
     void tellWriteWarning();
 
     void createActions();
@@ -129,6 +160,11 @@ private:
     QAction *aRefresh = nullptr;
     QAction *aSettings = nullptr;
     QAction *aExit = nullptr;
+    QAction *aExport = nullptr;
+    QAction *aOpenSite = nullptr;
+    QAction *aCopyUsername = nullptr;
+    QAction *aCopyPassword = nullptr;
+    QAction *aOpenFolder = nullptr;
 
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
@@ -136,11 +172,17 @@ private:
     QTableView *m_grid = nullptr;
     TotalsBar *m_totals = nullptr;
     QFrame *m_listPanel = nullptr;
+    QLineEdit *m_filter = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLabel *m_logo = nullptr;
     QMenu *m_popup = nullptr;
     GridEditors *m_editors = nullptr;
     std::unique_ptr<SearchAccountCursor> m_searchAccounts;
+    FolderCountService *m_counts = nullptr;
+    QHash<QPair<qint64, QString>, qint32> m_knownCounts; // by account and folder
+    bool m_applyingCounts = false;
+    int m_passwordClipboardMs = 30000;
+    quint64 m_passwordCopies = 0; // the last copy is the one whose time runs
     TfrmSearch *m_search = nullptr;
 
     QString m_dataPath;

@@ -37,7 +37,8 @@ void TotalsBar::showTotals(const Totals &totals)
 {
     const QLocale locale;
     setSectionText(0, QString());
-    setSectionText(1, tr("Totals: %1 Site(s)").arg(totals.sites));
+    setSectionText(1, totals.shown >= 0 ? tr("Totals: %1 of %2 Site(s)").arg(totals.shown).arg(totals.sites)
+                                        : tr("Totals: %1 Site(s)").arg(totals.sites));
     if (totals.largestFileCount < FileCountCap)
         setSectionText(2, u'(' + locale.toString(double(totals.files), 'f', 0) + u")  ");
     else

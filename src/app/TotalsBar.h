@@ -24,12 +24,13 @@ public:
         qint64 active = 0;
         qint64 inactive = 0;
         qint64 activeFees = 0; // in whole currency units
+        qint64 shown = -1;     // the sites the list shows while a filter is on; -1 without one
     };
 
     explicit TotalsBar(QWidget *parent = nullptr);
 
-    // The totals in the sections: "Totals: 3 Site(s)", the files, "NA", "2 Active/1 Inactive" and the
-    // fees in the user's currency.
+    // The totals in the sections: "Totals: 3 Site(s)" ("Totals: 2 of 3 Site(s)" while filtered), the files, "NA", "2
+    // Active/1 Inactive" and the fees in the user's currency.
     void showTotals(const Totals &totals);
     // Every section empty: a table that is not open has no totals, not totals of nothing.
     void clearTotals();

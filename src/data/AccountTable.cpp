@@ -53,9 +53,9 @@ namespace {
 int firstFreeIdentifier(const DataSet &table)
 {
     std::vector<qint64> used;
-    used.reserve(size_t(table.recordCount()));
-    for (int recNo = 1; recNo <= table.recordCount(); ++recNo) {
-        const QVariant id = table.valueAt(recNo, AccountID);
+    used.reserve(size_t(table.totalRecordCount()));
+    for (int row = 0; row < table.totalRecordCount(); ++row) { // the filter hides none from this
+        const QVariant id = table.valueOfRow(row, AccountID);
         if (id.isValid() && !id.isNull())
             used.push_back(id.toLongLong());
     }
@@ -111,7 +111,8 @@ void calcFields(DataSet &table, const FileCounter &countFiles)
 {
     // Runs for every row on every load: positions, not names.
     const QString savePath = table.value(SavePath).toString();
-    table.setCalcValue(TotalFiles, countFiles ? countFiles(savePath, FileCountLimit) : 0);
+    const qint32 count = countFiles ? countFiles(savePath, FileCountLimit) : 0;
+    table.setCalcValue(TotalFiles, count == FileCountPending ? QVariant() : QVariant(count));
     const int active = table.value(Active).toInt();
     table.setCalcValue(IsActive, active == StateActive ? QVariant(1) : QVariant());
     table.setCalcValue(IsInactive, active == StateInactive ? QVariant(1) : QVariant());

@@ -9,8 +9,10 @@
 // rules of its new-record and computed-field hooks.
 namespace AccountTable {
 
-// Counts the files under a save folder, capped at a limit.
+// Counts the files under a save folder, capped at a limit; FileCountPending when the count is not
+// known yet (it is being made elsewhere and comes later through DataSet::recalcRows).
 using FileCounter = std::function<qint32(const QString &folder, qint32 limit)>;
+constexpr qint32 FileCountPending = -1;
 
 // Positions of the fields in the table, in the order fieldDefs() gives them.
 enum Field {
@@ -27,7 +29,8 @@ void define(DataSet &table);
 // today's date. Returns false when there is no next identifier (the largest is the largest possible);
 // the record then gets the smallest identifier that no account has.
 bool initNewRecord(DataSet &table);
-// Computes the four computed fields of the record being computed.
+// Computes the four computed fields of the record being computed. A pending count leaves Total Files
+// empty: no total, order or cap reads a count that is not there.
 void calcFields(DataSet &table, const FileCounter &countFiles);
 
 // A monthly fee in whole currency units, a half going to the even neighbour.

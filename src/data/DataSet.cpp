@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <unordered_set>
 
 DataProvider::~DataProvider() = default;
 
@@ -485,8 +487,13 @@ bool DataSet::post()
                 continue; // not built yet; built when first used
             index.order.insert(index.order.begin() + insertPosition(index, row), row);
         }
-        const int pos = active ? int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin())
-                               : int(m_order.size());
+        // A row just added shows whatever the filter says: the user sees what was saved.
+        row->position = int(m_order.size());
+        int pos = int(m_order.size());
+        if (active) {
+            const std::vector<Row *> shown = shownOf(active->order);
+            pos = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
+        }
         Q_EMIT rowAboutToBeInserted(pos);
         m_order.insert(m_order.begin() + pos, row);
         renumber(pos);
@@ -502,6 +509,7 @@ bool DataSet::post()
         const RowValues newStored = storedValues(m_buffer);
         row->values = m_buffer;
         row->keys.clear();
+        row->filterKey = QString();
         for (Index &index : m_indexes) {
             if (index.order.empty())
                 continue;
@@ -511,10 +519,11 @@ bool DataSet::post()
         const int from = m_current;
         int to = from;
         if (active) {
-            to = int(std::find(active->order.begin(), active->order.end(), row) - active->order.begin());
+            std::vector<Row *> shown = shownOf(active->order);
+            to = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
             if (to != from) {
                 Q_EMIT rowAboutToMove(from, to);
-                m_order = active->order;
+                m_order = std::move(shown);
                 renumber(std::min(from, to));
             }
         }
@@ -581,43 +590,143 @@ bool DataSet::deleteRecord()
     return true;
 }
 
+int DataSet::recalcRows(const std::function<bool(const RowValues &)> &which)
+{
+    if (m_state == Inactive || !onCalcFields)
+        return 0;
+    std::vector<Row *> changed;
+    for (const auto &owned : m_rows) {
+        Row *row = owned.get();
+        if (!which(row->values))
+            continue;
+        const RowValues before = row->values;
+        computeRow(row, row->values);
+        if (row->values != before) {
+            row->keys.clear();
+            changed.push_back(row);
+        }
+    }
+    if (changed.empty())
+        return 0;
+    Row *current = currentRow();
+    // The record being edited shows its own copy: it gets the new values too.
+    if (m_state == Edit && current && std::find(changed.begin(), changed.end(), current) != changed.end())
+        computeRow(nullptr, m_buffer);
+    m_aggregatesValid = false;
+
+    Index *active = activeIndex();
+    for (Index &index : m_indexes) {
+        if (&index == active)
+            continue;
+        index.order.clear(); // built again when first used
+    }
+    if (active) {
+        // A few rows are moved one by one; many at once are taken out, sorted among themselves and
+        // merged back, which compares each row about once.
+        if (changed.size() > 16) {
+            const auto less = [&](const Row *a, const Row *b) { return lessThan(*active, a, b); };
+            const std::unordered_set<const Row *> moving(changed.begin(), changed.end());
+            std::sort(changed.begin(), changed.end(), less);
+            std::vector<Row *> rest;
+            rest.reserve(active->order.size());
+            for (Row *row : active->order) {
+                if (!moving.contains(row))
+                    rest.push_back(row);
+            }
+            active->order.clear();
+            std::merge(rest.begin(), rest.end(), changed.begin(), changed.end(), std::back_inserter(active->order),
+                       less);
+        } else {
+            for (Row *row : changed) {
+                active->order.erase(std::find(active->order.begin(), active->order.end(), row));
+                active->order.insert(active->order.begin() + insertPosition(*active, row), row);
+            }
+        }
+    }
+    std::vector<Row *> shown = active ? shownOf(active->order) : std::vector<Row *>();
+    if (!active || shown == m_order) {
+        for (Row *row : changed) {
+            if (row->position >= 0 && row->position < int(m_order.size()) && m_order[size_t(row->position)] == row)
+                Q_EMIT rowChanged(row->position);
+        }
+        return int(changed.size());
+    }
+    Q_EMIT aboutToReorder();
+    m_order = std::move(shown);
+    renumber();
+    if (current)
+        m_current = current->position;
+    Q_EMIT reordered();
+    return int(changed.size());
+}
+
+quint64 DataSet::serialAt(int recNo) const
+{
+    if (recNo < 1 || recNo > int(m_order.size()))
+        return 0;
+    return m_order[size_t(recNo - 1)]->serial;
+}
+
+int DataSet::recNoOfSerial(quint64 serial) const
+{
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        if (m_order[i]->serial == serial)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
 QVariant DataSet::aggregate(const QString &name) const
 {
     if (m_state == Inactive)
         return {};
     if (!m_aggregatesValid) {
-        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
-        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
-            const AggregateDef &def = m_aggregateDefs[a];
-            const int field = fieldIndex(def.field);
-            if (field < 0)
-                continue;
-            const bool isFloat = m_fields[size_t(field)].type == FieldType::Float;
+        // One pass over the rows for all aggregates: the totals are read again after every change.
+        struct Running
+        {
+            int field = -1;
+            bool isFloat = false;
             qint64 isum = 0, imax = 0, count = 0;
             double fsum = 0, fmax = 0;
-            for (const auto &row : m_rows) {
-                const QVariant &v = row->values[field];
+        };
+        std::vector<Running> running(m_aggregateDefs.size());
+        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+            running[a].field = fieldIndex(m_aggregateDefs[a].field);
+            if (running[a].field >= 0)
+                running[a].isFloat = m_fields[size_t(running[a].field)].type == FieldType::Float;
+        }
+        for (const auto &row : m_rows) {
+            for (Running &r : running) {
+                if (r.field < 0)
+                    continue;
+                const QVariant &v = row->values[r.field];
                 if (!v.isValid() || v.isNull())
                     continue;
-                if (isFloat) {
+                if (r.isFloat) {
                     const double d = v.toDouble();
-                    fsum += d;
-                    fmax = count ? std::max(fmax, d) : d;
+                    r.fsum += d;
+                    r.fmax = r.count ? std::max(r.fmax, d) : d;
                 } else {
                     const qint64 i = v.toLongLong();
-                    isum += i;
-                    imax = count ? std::max(imax, i) : i;
+                    r.isum += i;
+                    r.imax = r.count ? std::max(r.imax, i) : i;
                 }
-                ++count;
+                ++r.count;
             }
-            if (def.kind == AggregateKind::Count)
-                m_aggregateValues[a] = count;
-            else if (count == 0)
+        }
+        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
+        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+            const Running &r = running[a];
+            if (r.field < 0)
+                continue;
+            if (m_aggregateDefs[a].kind == AggregateKind::Count)
+                m_aggregateValues[a] = r.count;
+            else if (r.count == 0)
                 m_aggregateValues[a] = QVariant();
-            else if (def.kind == AggregateKind::Sum)
-                m_aggregateValues[a] = isFloat ? QVariant(fsum) : QVariant(isum);
+            else if (m_aggregateDefs[a].kind == AggregateKind::Sum)
+                m_aggregateValues[a] = r.isFloat ? QVariant(r.fsum) : QVariant(r.isum);
             else
-                m_aggregateValues[a] = isFloat ? QVariant(fmax) : QVariant(imax);
+                m_aggregateValues[a] = r.isFloat ? QVariant(r.fmax) : QVariant(r.imax);
         }
         m_aggregatesValid = true;
     }
@@ -701,7 +810,93 @@ void DataSet::rebuildActiveOrder()
         for (const auto &row : m_rows)
             m_order.push_back(row.get());
     }
+    if (!m_filterText.isEmpty()) {
+        for (const auto &row : m_rows)
+            row->position = -1;
+        std::erase_if(m_order, [this](const Row *row) { return !passesFilter(row); });
+    }
     renumber();
+}
+
+bool DataSet::passesFilter(const Row *row) const
+{
+    if (m_filterText.isEmpty())
+        return true;
+    if (row->filterKey.isNull()) {
+        QString joined = QStringLiteral("");
+        for (const int field : m_filterFields) {
+            joined += row->values.value(field).toString();
+            joined += QChar(u'\n'); // no match runs from one field into the next
+        }
+        row->filterKey = foldForMatch(joined);
+    }
+    return row->filterKey.contains(m_filterText);
+}
+
+std::vector<DataSet::Row *> DataSet::shownOf(const std::vector<Row *> &order) const
+{
+    if (m_filterText.isEmpty())
+        return order;
+    std::vector<Row *> shown;
+    shown.reserve(m_order.size() + 1);
+    for (Row *row : order) {
+        if (row->position >= 0)
+            shown.push_back(row);
+    }
+    return shown;
+}
+
+bool DataSet::setFilter(const QString &text, const QList<int> &fields)
+{
+    const QString folded = foldForMatch(text);
+    if (folded == m_filterText && fields == m_filterFields)
+        return true;
+    if (m_state == Edit || m_state == Insert) {
+        if (m_modified ? !post() : (cancel(), false))
+            return false;
+    }
+    if (fields != m_filterFields) {
+        for (const auto &row : m_rows)
+            row->filterKey = QString();
+    }
+    m_filterText = folded;
+    m_filterFields = fields;
+    if (m_state == Inactive)
+        return true;
+    Row *current = currentRow();
+    Q_EMIT aboutToReset();
+    rebuildActiveOrder();
+    m_current = current && current->position >= 0 ? current->position : (m_order.empty() ? -1 : 0);
+    m_eof = m_order.empty();
+    Q_EMIT reset();
+    Q_EMIT currentChanged();
+    return true;
+}
+
+QVariant DataSet::valueOfRow(int row, int field) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || field < 0 || field >= int(m_fields.size()))
+        return {};
+    return m_rows[size_t(row)]->values.value(field);
+}
+
+QString foldForMatch(QStringView text)
+{
+    // Most names, addresses and usernames are plain ASCII: no marks to drop, and lower case is the
+    // folded case.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toString().toLower();
+    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+            category == QChar::Mark_Enclosing)
+            continue;
+        folded += c;
+    }
+    return folded.toCaseFolded();
 }
 
 void DataSet::renumber(int from)

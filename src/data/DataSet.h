@@ -52,6 +52,10 @@ bool isStorableText(QStringView text);
 // The text without the characters a data file cannot carry.
 QString storableText(const QString &text);
 
+// A text as the list's filter compares it: without accents (a letter and its marks match the letter
+// alone) and in one case.
+QString foldForMatch(QStringView text);
+
 enum class AggregateKind { Sum, Max, Count };
 
 struct AggregateDef
@@ -132,8 +136,18 @@ public:
     State state() const { return m_state; }
     QString lastError() const { return m_lastError; }
 
-    // Navigation in the active order.
+    // Navigation in the active order. While a filter is on, the active order holds only the rows
+    // it lets through (and a row saved meanwhile, which stays until the order is built again).
     int recordCount() const { return int(m_order.size()); }
+    // Every row, whatever the filter.
+    int totalRecordCount() const { return int(m_rows.size()); }
+    // A value of a row by its place among all rows (0-based, in the order they entered the table).
+    QVariant valueOfRow(int row, int field) const;
+
+    // Narrows the active order to the rows whose given fields hold the text, ignoring case and
+    // accents; an empty text shows every row. Aggregates stay over all rows.
+    bool setFilter(const QString &text, const QList<int> &fields);
+    QString filterText() const { return m_filterText; }
     int recNo() const; // 1-based; 0 when there is no current record
     bool setRecNo(int recNo);
     void first();
@@ -160,6 +174,17 @@ public:
     bool post();
     void cancel();
     bool deleteRecord();
+
+    // Runs the computed-field hook again for every row the test picks (given its values) and puts the
+    // rows whose values changed where the active order wants them now: a value computed later (a
+    // folder count that arrives after the rows were read) updates the aggregates and the sort order
+    // as if it had been there from the start. Returns the number of rows whose values changed.
+    int recalcRows(const std::function<bool(const RowValues &)> &which);
+
+    // The identity of the row at a 1-based position of the active order (0 for none), and the
+    // position of a row by its identity (0 when it is not in the active order).
+    quint64 serialAt(int recNo) const;
+    int recNoOfSerial(quint64 serial) const;
 
     // Aggregates over all rows; null when no row has a value.
     QVariant aggregate(const QString &name) const;
@@ -191,6 +216,10 @@ Q_SIGNALS:
     void rowAboutToMove(int from, int to);
     void rowMoved(int from, int to);
     void rowChanged(int pos);
+    // Rows change places all at once (recalcRows): positions before aboutToReorder are stale after
+    // reordered; a row's serial finds it again.
+    void aboutToReorder();
+    void reordered();
     void currentChanged();
     void stateChanged();
 
@@ -199,8 +228,9 @@ private:
     {
         RowValues values;
         quint64 serial = 0;
-        int position = -1; // in the active order
+        int position = -1; // in the active order; -1 while the filter hides it
         mutable std::vector<std::optional<QCollatorSortKey>> keys;
+        mutable QString filterKey; // the filtered fields, folded; null until needed
     };
     struct Index
     {
@@ -219,6 +249,9 @@ private:
     Index *activeIndex();
     void rebuildActiveOrder();
     void renumber(int from = 0);
+    bool passesFilter(const Row *row) const;
+    // The rows of an order that the active order shows.
+    std::vector<Row *> shownOf(const std::vector<Row *> &order) const;
     int insertPosition(const Index &index, const Row *row) const;
     Row *currentRow() const;
     void setCurrent(int pos);
@@ -235,6 +268,8 @@ private:
     std::vector<Row *> m_order;               // active order
     std::vector<Index> m_indexes;
     QString m_indexName;
+    QString m_filterText; // folded
+    QList<int> m_filterFields;
     QList<IndexDef> m_savedIndexDefs; // survive close and open
     int m_current = -1;               // position in the active order
     bool m_eof = true;

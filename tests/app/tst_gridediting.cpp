@@ -290,6 +290,8 @@ void TestGridEditing::paintingNeverCountsFiles()
     QDir().mkpath(folder);
     DataSet *t = m_window->cdsVantory();
     QVERIFY(t->setRecNo(1) && t->edit() && t->setValue(FieldSavePath, folder) && t->post());
+    QTRY_COMPARE(m_window->accountModel()->index(0, AccountModel::ColumnTotalFiles).data().toString(),
+                 QStringLiteral("(0)  "));
     TestSupport::writeFile(folder + QStringLiteral("/new.txt"), "x");
     m_window->dbgAccounts()->viewport()->repaint();
     QCOMPARE(m_window->accountModel()->index(0, AccountModel::ColumnTotalFiles).data().toString(), QStringLiteral("(0)  "));

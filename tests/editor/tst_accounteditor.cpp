@@ -562,12 +562,13 @@ void TestAccountEditor::menusAndPopupMenu()
     QStringList items;
     for (QAction *a : popup->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(items, (QStringList{u"Edit"_qs, u"-"_qs, u"Add"_qs, u"Remove"_qs}));
+    QCOMPARE(items, (QStringList{u"Edit"_qs, u"-"_qs, u"Add"_qs, u"Remove"_qs, u"-"_qs, u"Open Site"_qs,
+                                 u"Copy Username"_qs, u"Copy Password"_qs, u"Open Save Folder"_qs}));
     QCOMPARE(popup->defaultAction()->text(), QStringLiteral("Edit"));
     for (QAction *a : popup->actions())
         QVERIFY(a->icon().isNull());
     // The items follow their commands: Remove greys out with the command.
-    QAction *removeItem = popup->actions().last();
+    QAction *removeItem = popup->actions().at(3);
     QCOMPARE(removeItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
     QVERIFY(!removeItem->isEnabled()); // the table is empty
     int opened = 0;

@@ -1,0 +1,115 @@
+#include "FolderCountService.h"
+
+#include "CommonUtil.h"
+
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <utility>
+
+FolderCountService::FolderCountService(Counter counter, QObject *parent)
+    : QObject(parent), m_counter(counter ? std::move(counter) : Counter(&CountFiles))
+{
+    m_deliveryTimer.setSingleShot(true);
+    connect(&m_deliveryTimer, &QTimer::timeout, this, &FolderCountService::deliver);
+    m_thread = QThread::create([this] { work(); });
+    m_thread->setObjectName(QStringLiteral("FolderCounts"));
+    m_thread->start(QThread::LowPriority);
+}
+
+FolderCountService::~FolderCountService()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopping = true;
+        m_jobs.clear();
+        ++m_round;
+        m_wake.wakeAll();
+    }
+    m_thread->wait();
+    delete m_thread;
+}
+
+void FolderCountService::request(qint64 accountId, const QString &folder, qint32 limit)
+{
+    const QPair<qint64, QString> key(accountId, folder);
+    if (m_asked.contains(key))
+        return;
+    m_asked.insert(key);
+    QMutexLocker lock(&m_mutex);
+    m_jobs.push_back({m_round.load(), accountId, folder, limit});
+    m_wake.wakeOne();
+}
+
+void FolderCountService::cancel()
+{
+    m_asked.clear();
+    QMutexLocker lock(&m_mutex);
+    m_jobs.clear();
+    m_done.clear();
+    ++m_round;
+}
+
+void FolderCountService::work()
+{
+    for (;;) {
+        Job job;
+        {
+            QMutexLocker lock(&m_mutex);
+            while (m_jobs.empty() && !m_stopping)
+                m_wake.wait(&m_mutex);
+            if (m_stopping)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        // One folder that cannot be counted never stops the others.
+        qint32 count = 0;
+        try {
+            count = m_counter(job.folder, job.limit);
+        } catch (...) {
+            count = 0;
+        }
+        QMutexLocker lock(&m_mutex);
+        if (job.round != m_round.load())
+            continue; // cancelled meanwhile
+        m_done.append({job.round, {job.accountId, std::move(job.folder), count}});
+        if (!m_deliveryPosted) {
+            // One delivery at a time: counts made while the window is busy arrive together.
+            m_deliveryPosted = true;
+            QMetaObject::invokeMethod(this, &FolderCountService::deliver, Qt::QueuedConnection);
+        }
+    }
+}
+
+void FolderCountService::deliver()
+{
+    if (m_lastDelivery.isValid() && m_lastDelivery.elapsed() < DeliveryIntervalMs) {
+        // Too soon after the last batch: this one gathers what comes meanwhile (the thread posts no
+        // other delivery until it is made).
+        if (!m_deliveryTimer.isActive())
+            m_deliveryTimer.start(int(DeliveryIntervalMs - m_lastDelivery.elapsed()));
+        return;
+    }
+    m_lastDelivery.start();
+    QList<Done> done;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_deliveryPosted = false;
+        done.swap(m_done);
+    }
+    const quint64 round = m_round.load();
+    QList<FolderCount> counts;
+    counts.reserve(done.size());
+    for (Done &d : done) {
+        if (d.round != round)
+            continue;
+        if (m_asked.remove({d.count.accountId, d.count.folder}))
+            counts.append(std::move(d.count));
+    }
+    if (!counts.isEmpty())
+        Q_EMIT counted(counts);
+    if (m_asked.isEmpty() && !counts.isEmpty())
+        Q_EMIT finished();
+}
