@@ -43,8 +43,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QMultiHash>
 #include <QScrollBar>
-#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
@@ -495,6 +495,12 @@ void TfrmVantory::aExitExecute()
 void TfrmVantory::cdsVantoryAfterOpen()
 {
     UpdateTotals();
+    // What the filter compares is readied once the window is up, not at the first keystroke.
+    QTimer::singleShot(0, this, [this] {
+        using namespace AccountTable;
+        if (m_table->isActive())
+            m_table->prepareFilter({SiteName, SiteUrl, Username});
+    });
     tellLoadNotes();
 }
 
@@ -561,16 +567,19 @@ void TfrmVantory::cdsVantoryCalcFields()
 
 void TfrmVantory::countsArrived(const QList<FolderCount> &counts)
 {
-    QSet<QPair<qint64, QString>> keys;
+    // By account first (a number), then by folder: every row is looked at for every batch.
+    QMultiHash<qint64, QString> arrived;
+    arrived.reserve(counts.size());
     for (const FolderCount &c : counts) {
-        const QPair<qint64, QString> key(c.accountId, c.folder);
-        m_knownCounts.insert(key, c.count);
-        keys.insert(key);
+        m_knownCounts.insert({c.accountId, c.folder}, c.count);
+        arrived.insert(c.accountId, c.folder);
     }
     m_applyingCounts = true;
-    m_table->recalcRows([&keys](const RowValues &row) {
-        return keys.contains(
-            {row.value(AccountTable::AccountID).toLongLong(), row.value(AccountTable::SavePath).toString()});
+    m_table->recalcRows([&arrived](const RowValues &row) {
+        const qint64 id = row.at(AccountTable::AccountID).toLongLong();
+        if (!arrived.contains(id))
+            return false;
+        return arrived.contains(id, row.at(AccountTable::SavePath).toString());
     });
     m_applyingCounts = false;
     UpdateTotals();
@@ -587,7 +596,7 @@ void TfrmVantory::edtFilterChange(const QString &text)
     using namespace AccountTable;
     if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
         Platform::showError(m_table->lastError(), this);
-    UpdateTotals();
+    showTotals(); // the rows shown changed, not the aggregates
 }
 
 bool TfrmVantory::isCounting() const
@@ -615,6 +624,15 @@ void TfrmVantory::UpdateTotals()
         return;
     }
     m_table->refreshAggregates();
+    showTotals();
+}
+
+void TfrmVantory::showTotals()
+{
+    if (!m_table->isActive()) {
+        m_totals->clearTotals();
+        return;
+    }
     const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
     const bool filtered = !m_table->filterText().isEmpty();
     m_totals->showTotals({.sites = m_table->totalRecordCount(),

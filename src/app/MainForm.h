@@ -130,6 +130,8 @@ private:
     void tellLoadNotes();
     void countsArrived(const QList<FolderCount> &counts);
     void edtFilterChange(const QString &text);
+    // The totals bar from the aggregates as the table holds them.
+    void showTotals();
     // Forgets the counts and cancels the counting: the next open counts every folder again.
     void recount();
     void tellWriteWarning();

@@ -818,19 +818,36 @@ void DataSet::rebuildActiveOrder()
     renumber();
 }
 
-bool DataSet::passesFilter(const Row *row) const
+void DataSet::prepareFilter(const QList<int> &fields)
 {
-    if (m_filterText.isEmpty())
-        return true;
+    if (fields != m_filterFields) {
+        for (const auto &row : m_rows)
+            row->filterKey = QString();
+        m_filterFields = fields;
+    }
+    for (const auto &row : m_rows)
+        filterKeyOf(row.get());
+}
+
+const QString &DataSet::filterKeyOf(const Row *row) const
+{
     if (row->filterKey.isNull()) {
-        QString joined = QStringLiteral("");
+        QString joined;
+        joined.reserve(64);
         for (const int field : m_filterFields) {
             joined += row->values.value(field).toString();
             joined += QChar(u'\n'); // no match runs from one field into the next
         }
         row->filterKey = foldForMatch(joined);
     }
-    return row->filterKey.contains(m_filterText);
+    return row->filterKey;
+}
+
+bool DataSet::passesFilter(const Row *row) const
+{
+    if (m_filterText.isEmpty())
+        return true;
+    return filterKeyOf(row).contains(m_filterText);
 }
 
 std::vector<DataSet::Row *> DataSet::shownOf(const std::vector<Row *> &order) const

@@ -148,6 +148,8 @@ public:
     // accents; an empty text shows every row. Aggregates stay over all rows.
     bool setFilter(const QString &text, const QList<int> &fields);
     QString filterText() const { return m_filterText; }
+    // Readies what the filter compares for every row now, so that the first keystroke does not.
+    void prepareFilter(const QList<int> &fields);
     int recNo() const; // 1-based; 0 when there is no current record
     bool setRecNo(int recNo);
     void first();
@@ -250,6 +252,7 @@ private:
     void rebuildActiveOrder();
     void renumber(int from = 0);
     bool passesFilter(const Row *row) const;
+    const QString &filterKeyOf(const Row *row) const;
     // The rows of an order that the active order shows.
     std::vector<Row *> shownOf(const std::vector<Row *> &order) const;
     int insertPosition(const Index &index, const Row *row) const;

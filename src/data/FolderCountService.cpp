@@ -3,8 +3,6 @@
 #include "CommonUtil.h"
 
 #include <QMetaObject>
-#include <QMutexLocker>
-#include <QThread>
 
 #include <utility>
 
@@ -13,22 +11,19 @@ FolderCountService::FolderCountService(Counter counter, QObject *parent)
 {
     m_deliveryTimer.setSingleShot(true);
     connect(&m_deliveryTimer, &QTimer::timeout, this, &FolderCountService::deliver);
-    m_thread = QThread::create([this] { work(); });
-    m_thread->setObjectName(QStringLiteral("FolderCounts"));
-    m_thread->start(QThread::LowPriority);
+    m_thread = std::thread([this] { work(); });
 }
 
 FolderCountService::~FolderCountService()
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock lock(m_mutex);
         m_stopping = true;
         m_jobs.clear();
         ++m_round;
-        m_wake.wakeAll();
+        m_wake.notify_all();
     }
-    m_thread->wait();
-    delete m_thread;
+    m_thread.join();
 }
 
 void FolderCountService::request(qint64 accountId, const QString &folder, qint32 limit)
@@ -37,15 +32,15 @@ void FolderCountService::request(qint64 accountId, const QString &folder, qint32
     if (m_asked.contains(key))
         return;
     m_asked.insert(key);
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock lock(m_mutex);
     m_jobs.push_back({m_round.load(), accountId, folder, limit});
-    m_wake.wakeOne();
+    m_wake.notify_one();
 }
 
 void FolderCountService::cancel()
 {
     m_asked.clear();
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock lock(m_mutex);
     m_jobs.clear();
     m_done.clear();
     ++m_round;
@@ -56,9 +51,8 @@ void FolderCountService::work()
     for (;;) {
         Job job;
         {
-            QMutexLocker lock(&m_mutex);
-            while (m_jobs.empty() && !m_stopping)
-                m_wake.wait(&m_mutex);
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_jobs.empty() || m_stopping; });
             if (m_stopping)
                 return;
             job = std::move(m_jobs.front());
@@ -71,7 +65,7 @@ void FolderCountService::work()
         } catch (...) {
             count = 0;
         }
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock lock(m_mutex);
         if (job.round != m_round.load())
             continue; // cancelled meanwhile
         m_done.append({job.round, {job.accountId, std::move(job.folder), count}});
@@ -95,7 +89,7 @@ void FolderCountService::deliver()
     m_lastDelivery.start();
     QList<Done> done;
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock lock(m_mutex);
         m_deliveryPosted = false;
         done.swap(m_done);
     }

@@ -2,18 +2,17 @@
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QTimer>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
-
-class QThread;
+#include <mutex>
+#include <thread>
 
 // One folder count: the account it was asked for, the folder and what the counter gave.
 struct FolderCount
@@ -70,14 +69,14 @@ private:
     void deliver();
 
     Counter m_counter;
-    QThread *m_thread = nullptr;
-    QMutex m_mutex;
-    QWaitCondition m_wake;
+    std::mutex m_mutex; // the standard ones: the thread checker sees their waits
+    std::condition_variable m_wake;
     std::deque<Job> m_jobs;        // guarded by m_mutex
     QList<Done> m_done;            // guarded by m_mutex
     bool m_deliveryPosted = false; // guarded by m_mutex
     bool m_stopping = false;       // guarded by m_mutex
     std::atomic<quint64> m_round{1};
+    std::thread m_thread; // a plain thread: the thread checker sees it start and end
     // In the service's own thread only. Counts are handed over at most once per interval, so that a
     // fast counter does not keep the window busy with many small batches.
     static constexpr int DeliveryIntervalMs = 40;
