@@ -233,18 +233,24 @@ void TDlgTemplate::showEvent(QShowEvent *event)
 
 void TDlgTemplate::centre()
 {
-    QWidget *host = parentWidget() ? parentWidget()->window() : mainWindow(this);
-    QScreen *screen = host ? host->screen() : this->screen();
+    centreOverMainWindow(this);
+}
+
+void TDlgTemplate::centreOverMainWindow(QWidget *window)
+{
+    QWidget *host = window->parentWidget() ? window->parentWidget()->window() : mainWindow(window);
+    QScreen *screen = host ? host->screen() : window->screen();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const QRect target = host && host->isVisible() ? host->frameGeometry() : available;
     if (!target.isValid())
         return;
-    const QMargins margins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                           frameGeometry().right() - geometry().right(),
-                           frameGeometry().bottom() - geometry().bottom());
-    QRect frame(QPoint(0, 0), size().grownBy(margins));
+    const QRect inner = window->geometry();
+    const QRect outer = window->frameGeometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                           outer.bottom() - inner.bottom());
+    QRect frame(QPoint(0, 0), window->size().grownBy(margins));
     frame.moveCenter(target.center());
     if (available.isValid()) {
         frame.moveRight(qMin(frame.right(), available.right()));
@@ -252,5 +258,5 @@ void TDlgTemplate::centre()
         frame.moveLeft(qMax(frame.left(), available.left()));
         frame.moveTop(qMax(frame.top(), available.top()));
     }
-    move(frame.topLeft());
+    window->move(frame.topLeft());
 }

@@ -74,6 +74,9 @@ public:
     // The window to centre over when the dialog has no parent: the first visible QMainWindow, else
     // the active window; nullptr when there is none.
     static QWidget *mainWindow(const QWidget *except = nullptr);
+    // Moves a top-level window so that its whole frame is centred over its parent's window (or the
+    // main window; the screen while there is none), kept inside the screen's available area.
+    static void centreOverMainWindow(QWidget *window);
 
     void setVisible(bool visible) override;
 

@@ -225,21 +225,5 @@ void TfrmAbout::showEvent(QShowEvent *event)
 void TfrmAbout::centre()
 {
     // Over the main window; on the screen while there is none.
-    QWidget *host = parentWidget() ? parentWidget()->window() : TDlgTemplate::mainWindow(this);
-    QScreen *screen = host ? host->screen() : this->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect();
-    const QRect target = host && host->isVisible() ? host->frameGeometry() : available;
-    if (!target.isValid())
-        return;
-    QRect frame = geometry();
-    frame.moveCenter(target.center());
-    if (available.isValid()) {
-        frame.moveRight(qMin(frame.right(), available.right()));
-        frame.moveBottom(qMin(frame.bottom(), available.bottom()));
-        frame.moveLeft(qMax(frame.left(), available.left()));
-        frame.moveTop(qMax(frame.top(), available.top()));
-    }
-    move(frame.topLeft());
+    TDlgTemplate::centreOverMainWindow(this);
 }
