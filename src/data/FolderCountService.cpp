@@ -72,7 +72,7 @@ void FolderCountService::work()
         if (!m_deliveryPosted) {
             // One delivery at a time: counts made while the window is busy arrive together.
             m_deliveryPosted = true;
-            QMetaObject::invokeMethod(this, &FolderCountService::deliver, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
         }
     }
 }

@@ -66,7 +66,9 @@ private:
     };
 
     void work();
-    void deliver();
+    // Called by name through the window's event queue: the call is then made wholly inside the
+    // thread library, whose hand-over the thread checker trusts.
+    Q_INVOKABLE void deliver();
 
     Counter m_counter;
     std::mutex m_mutex; // the standard ones: the thread checker sees their waits
