@@ -234,6 +234,10 @@ MimeIconLoader::~MimeIconLoader()
         }
         m_thread->quit();
         m_thread->wait();
+        // The lookups end every run inside the mutex, after their last touch of their own parts.
+        // Taking it once more orders all they did before the deletes below in a way a race
+        // checker can see: the thread's own ending is ordered inside the thread library only.
+        const std::lock_guard lock(m_queues->mutex);
     }
     delete m_worker;
     delete m_themes;

@@ -13,7 +13,10 @@
 #include <QMimeDatabase>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -96,6 +99,7 @@ private Q_SLOTS:
     void renameFailures();
     void dragGivesFileUrls();
     void iconsComeFromTheThemeInTheBackground();
+    void loaderClosesWhateverItsLookupsAreDoing();
 
 private:
     QTemporaryDir m_dir;
@@ -453,6 +457,36 @@ void TestSearchResultModel::iconsComeFromTheThemeInTheBackground()
     QTRY_COMPARE(changed.size(), 1);
     QVERIFY(changed.first().at(2).value<QList<int>>().contains(Qt::DecorationRole));
     QCOMPARE(centre(model.index(0, 0).data(Qt::DecorationRole).value<QIcon>(), 16), QColor(Qt::red).rgb());
+}
+
+void TestSearchResultModel::loaderClosesWhateverItsLookupsAreDoing()
+{
+    // The search window closes while icons are still being looked up: the loader must end its
+    // thread cleanly whether a lookup is queued, running, just handing its result back or done.
+    // The race checker build runs this too and fails on any unordered touch of the loader's parts.
+    QTemporaryDir icons;
+    writeTheme(icons.path());
+    QMimeDatabase db;
+    const QMimeType text = db.mimeTypeForName(QStringLiteral("text/plain"));
+    const QMimeType pdf = db.mimeTypeForName(QStringLiteral("application/pdf"));
+    for (int round = 0; round < 60; ++round) {
+        auto loader = std::make_unique<MimeIconLoader>(QStringList{icons.path()}, QStringLiteral("child"));
+        QSignalSpy loaded(loader.get(), &MimeIconLoader::iconLoaded);
+        loader->icon(text);
+        loader->icon(pdf);
+        switch (round % 3) {
+        case 0: // at once
+            break;
+        case 1: // a moment later, most often mid-lookup
+            QThread::usleep(50 * (round % 20));
+            break;
+        default: // after the answers came
+            QTRY_COMPARE(loaded.size(), 2);
+            QThread::usleep(50 * (round % 20));
+            break;
+        }
+        loader.reset();
+    }
 }
 
 QTEST_MAIN(TestSearchResultModel)
