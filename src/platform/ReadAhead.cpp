@@ -15,9 +15,12 @@ std::atomic<int> g_peakOpen{0};
 std::atomic<qint64> g_filesRead{0};
 
 constexpr int kWarmers = 8;
-// A folder that takes longer than this (and a little more per entry) to list came from the disk.
-constexpr qint64 kSlowListingNs = 1000000;
-constexpr qint64 kSlowListingPerEntryNs = 2000;
+// A folder that takes longer than this (and a little more per entry) to list, while the walk slept,
+// came from the disk. A folder in memory lists in a few microseconds; one read from a fast disk
+// takes longer than this, and a walk that waits for such reads folder after folder is what the
+// read-ahead is for.
+constexpr qint64 kSlowListingNs = 50000;
+constexpr qint64 kSlowListingPerEntryNs = 200;
 } // namespace
 
 ReadAheadSettings &readAheadSettings()
@@ -217,11 +220,24 @@ void FolderScout::start(qint64 walkedSoFar)
 
 void FolderScout::walkEnteredFolder()
 {
+    bool wakeScout = false;
+    bool wakeWarmer = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_walked.fetch_add(1, std::memory_order_relaxed);
+        const qint64 walked = m_walked.fetch_add(1, std::memory_order_relaxed) + 1;
+        wakeScout = m_scoutWaiting && m_scouted - walked <= m_folderLead;
+        // One more folder walked lets one more warmer go.
+        wakeWarmer = m_warmersWaiting > 0 && warmersMayGo();
     }
-    m_changed.notify_all();
+    if (wakeScout)
+        m_scoutWake.notify_one();
+    if (wakeWarmer)
+        m_warmWake.notify_one();
+}
+
+bool FolderScout::warmersMayGo() const
+{
+    return !m_warm.empty() && m_warmed - m_walked.load(std::memory_order_relaxed) < 2 * qint64(m_folderLead);
 }
 
 void FolderScout::stop()
@@ -230,7 +246,8 @@ void FolderScout::stop()
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stop.store(true);
     }
-    m_changed.notify_all();
+    m_scoutWake.notify_all();
+    m_warmWake.notify_all();
     m_budget.wake();
     if (m_scout.joinable())
         m_scout.join();
@@ -244,8 +261,11 @@ void FolderScout::stop()
 bool FolderScout::waitForTheWalk()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(
+    ++m_scouted;
+    m_scoutWaiting = true;
+    m_scoutWake.wait(
         lock, [this] { return m_stop.load() || m_scouted - m_walked.load(std::memory_order_relaxed) <= m_folderLead; });
+    m_scoutWaiting = false;
     return !m_stop.load();
 }
 
@@ -298,7 +318,6 @@ void FolderScout::scout()
 bool FolderScout::enter(std::vector<Frame> &frames, std::shared_ptr<SharedFolder> folder, int target, int level,
                         QString &path)
 {
-    ++m_scouted;
     if (!waitForTheWalk())
         return false;
     bool behind;
@@ -339,7 +358,7 @@ bool FolderScout::enter(std::vector<Frame> &frames, std::shared_ptr<SharedFolder
     frame.folder = shared;
     // The warmers go down from the target's subfolders on their own.
     if (level == 1)
-        queueWarm(path, names, frame.subfolders, target, level + 1);
+        queueWarm(path, WalkPlace{quint32(target)}, names, frame.subfolders, target, level + 1);
     if (!behind) {
         if (const auto &afterListing = readAheadSettings().afterListing)
             afterListing(path, true);
@@ -350,20 +369,27 @@ bool FolderScout::enter(std::vector<Frame> &frames, std::shared_ptr<SharedFolder
     return true;
 }
 
-void FolderScout::queueWarm(const QString &parent, const QByteArray &names, const std::vector<quint32> &subfolders,
-                            int target, int level)
+void FolderScout::queueWarm(const QString &parent, const WalkPlace &parentPlace, const QByteArray &names,
+                            const std::vector<quint32> &subfolders, int target, int level)
 {
     if (subfolders.empty())
         return;
     const QChar separator = nativeSeparator();
+    WalkPlace place = parentPlace;
+    place.push_back(0);
+    int wake = 0;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        // In front, the first subfolder first.
-        for (size_t k = subfolders.size(); k-- > 0;)
-            m_warm.push_front(
-                Warm{parent + decodeEntryName(names.constData() + subfolders[k]) + separator, target, level});
+        for (size_t k = 0; k < subfolders.size(); ++k) {
+            place.back() = quint32(k);
+            m_warm.emplace(place,
+                           Warm{parent + decodeEntryName(names.constData() + subfolders[k]) + separator, target, level});
+        }
+        if (warmersMayGo())
+            wake = int(std::min<size_t>(size_t(m_warmersWaiting), subfolders.size()));
     }
-    m_changed.notify_all();
+    for (int i = 0; i < wake; ++i)
+        m_warmWake.notify_one();
 }
 
 void FolderScout::warmer()
@@ -372,24 +398,26 @@ void FolderScout::warmer()
     std::vector<quint32> subfolders;
     for (;;) {
         Warm job;
+        WalkPlace place;
         {
             // No further ahead of the walk than twice the scout's lead.
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait(lock, [this] {
-                return m_stop.load() || (!m_warm.empty() && m_warmed - m_walked.load(std::memory_order_relaxed) <
-                                                                2 * qint64(m_folderLead));
-            });
+            ++m_warmersWaiting;
+            m_warmWake.wait(lock, [this] { return m_stop.load() || warmersMayGo(); });
+            --m_warmersWaiting;
             if (m_stop.load())
                 return;
-            job = std::move(m_warm.front());
-            m_warm.pop_front();
+            auto first = m_warm.begin();
+            place = first->first;
+            job = std::move(first->second);
+            m_warm.erase(first);
             ++m_warmed;
         }
         if (!m_budget.tryAcquire())
             continue;
         // Listed to its end: the walk and the scout find it in memory when they come. Its
-        // subfolders are listed next, before the folders after it: the warmers go down the tree
-        // in the walk's order, several folders at once.
+        // subfolders are listed before the folders after it: the warmers go down the tree in the
+        // walk's order, several folders at once.
         auto folder = std::make_shared<SharedFolder>(m_budget);
         if (!folder->listing.open(job.path))
             continue;
@@ -409,7 +437,7 @@ void FolderScout::warmer()
             names.append('\0');
         }
         folder.reset();
-        queueWarm(job.path, names, subfolders, job.target, job.level + 1);
+        queueWarm(job.path, place, names, subfolders, job.target, job.level + 1);
     }
 }
 

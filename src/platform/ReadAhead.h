@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -194,6 +195,10 @@ private:
         int target = 0;
         int level = 0; // of the folder to list
     };
+    // Where a folder comes in the walk: the target's index, then the folder's place among its
+    // parent's subfolders at each level. Compared element by element, a parent comes before its
+    // subfolders and those before its next sibling: the walk's own order.
+    using WalkPlace = std::vector<quint32>;
     struct Frame
     {
         FolderRef folder;
@@ -206,15 +211,17 @@ private:
 
     void scout();
     void warmer();
-    // Puts the subfolders to be listed in front of the warmers' queue, the first one first.
-    void queueWarm(const QString &parent, const QByteArray &names, const std::vector<quint32> &subfolders, int target,
-                   int level);
+    // Queues the subfolders of the folder at parentPlace to be listed.
+    void queueWarm(const QString &parent, const WalkPlace &parentPlace, const QByteArray &names,
+                   const std::vector<quint32> &subfolders, int target, int level);
     bool goesDown(const Target &rules, int level) const
     {
         return rules.subfolders && (rules.maxLevel == 0 || rules.maxLevel > level);
     }
     bool enter(std::vector<Frame> &frames, std::shared_ptr<SharedFolder> folder, int target, int level, QString &path);
+    // Counts one more folder scouted and waits until it is no more than the lead ahead of the walk.
     bool waitForTheWalk();
+    bool warmersMayGo() const; // under m_mutex
 
     std::vector<Target> m_targets;
     ReadAheadBudget &m_budget;
@@ -223,11 +230,18 @@ private:
     FolderHook m_hook;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_walked{0}; // written under m_mutex
-    qint64 m_scouted = 0;
+    qint64 m_scouted = 0; // guarded by m_mutex
     qint64 m_warmed = 0; // guarded by m_mutex
     std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Warm> m_warm; // next first, guarded by m_mutex
+    // Each side is woken only when what it waits for may have come: a wake-up for every folder
+    // the walk enters, to every thread, would cost more than the reads it saves.
+    std::condition_variable m_scoutWake;
+    std::condition_variable m_warmWake;
+    bool m_scoutWaiting = false; // guarded by m_mutex
+    int m_warmersWaiting = 0;    // guarded by m_mutex
+    // The folders to list, by their place in the walk: the warmers always take the one the walk
+    // comes to first. Guarded by m_mutex.
+    std::map<WalkPlace, Warm> m_warm;
     std::thread m_scout;
     std::vector<std::thread> m_warmers;
 };

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void stopEndsIt();
     void staysInsideItsShareOfOpenFiles();
     void countIsTheSame();
+    void aWalkInMemoryReadsNothingAhead();
 
 private:
     // Runs one search; gives "folder|name" of each match in order.
@@ -286,6 +287,21 @@ void TestReadAhead::countIsTheSame()
     QCOMPARE(reference, 3 * 4 * 12);
     QCOMPARE(Platform::readAheadStats().sessions, 1);
     QCOMPARE(CountFiles(m_root, 20), FileCountCap);
+}
+
+void TestReadAhead::aWalkInMemoryReadsNothingAhead()
+{
+    // The tree was just written: every folder and file is in memory, so a search or a count in
+    // the usual mode must not start the read-ahead's threads (a warm search would only pay for them).
+    CountFiles(m_root, -1);
+    {
+        const ReadAheadScope scope(Platform::ReadAheadMode::Auto);
+        QCOMPARE(CountFiles(m_root, -1), 3 * 4 * 12);
+        QCOMPARE(Platform::readAheadStats().sessions, 0);
+    }
+    // (search() sets the mode and clears the figures itself.)
+    QVERIFY(!search(Platform::ReadAheadMode::Auto, false, edHandOff).isEmpty());
+    QCOMPARE(Platform::readAheadStats().sessions, 0);
 }
 
 QTEST_GUILESS_MAIN(TestReadAhead)
