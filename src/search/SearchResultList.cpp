@@ -6,13 +6,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -61,8 +64,12 @@ protected:
     }
 };
 
-// Widths in average characters, so they follow the font.
+// Widths in average characters, so they follow the font: the usual ones, which the name, folder and
+// type columns keep in proportion when they share the list's width, and the least in which each can
+// still be read. Size and date are as wide as their longest text.
 constexpr int kColumnChars[SearchResultModel::ColumnCount] = {34, 36, 12, 24, 24};
+constexpr int kSharedColumnChars[SearchResultModel::ColumnCount] = {50, 30, 0, 14, 0};
+constexpr int kLeastColumnChars[SearchResultModel::ColumnCount] = {16, 10, 0, 8, 0};
 
 } // namespace
 
@@ -105,8 +112,17 @@ SearchResultList::SearchResultList(QWidget *parent)
         show->setChecked(true);
         // The name column carries the check boxes: it always stays.
         show->setEnabled(column != SearchResultModel::ColumnName);
-        connect(show, &QAction::toggled, this, [this, column](bool on) { setColumnHidden(column, !on); });
+        connect(show, &QAction::toggled, this, [this, column](bool on) {
+            m_fitting = true;
+            setColumnHidden(column, !on);
+            m_fitting = false;
+            fitColumns();
+        });
     }
+    connect(head, &QHeaderView::sectionResized, this, [this] {
+        if (!m_fitting && header()->isVisible())
+            m_fitColumns = false; // sized by the user
+    });
 
     m_menu->setObjectName(QStringLiteral("pmResult"));
     auto add = [this](const QString &text, const char *name, void (SearchResultList::*slot)()) {
@@ -145,6 +161,66 @@ SearchResultList::SearchResultList(QWidget *parent)
 }
 
 SearchResultList::~SearchResultList() = default;
+
+bool SearchResultList::viewportEvent(QEvent *event)
+{
+    const bool handled = QTreeView::viewportEvent(event);
+    // The viewport changes width with the window and when the vertical scroll bar comes or goes.
+    if (event->type() == QEvent::Resize)
+        fitColumns();
+    return handled;
+}
+
+void SearchResultList::fitColumns()
+{
+    if (!m_fitColumns)
+        return;
+    QHeaderView *head = header();
+    const int width = viewport()->width();
+    if (width <= 0)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    const int charWidth = metrics.averageCharWidth();
+    // Room for the cell's margins, and in the header for the sort arrow.
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + charWidth;
+    const auto longest = [&](int column, const QString &sample) {
+        const QString title = m_results->headerData(column, Qt::Horizontal).toString();
+        return std::max(metrics.horizontalAdvance(sample), head->fontMetrics().horizontalAdvance(title) + charWidth) +
+               padding;
+    };
+    const QLocale locale;
+    int left = width;
+    int shared = 0;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column) {
+        if (head->isSectionHidden(column))
+            continue;
+        shared += kSharedColumnChars[column];
+        if (kSharedColumnChars[column] != 0)
+            continue;
+        const QString sample =
+            column == SearchResultModel::ColumnSize
+                ? locale.formattedDataSize(qint64(1023.9 * 1024 * 1024), 1, QLocale::DataSizeTraditionalFormat)
+                : locale.toString(QDateTime(QDate(2026, 12, 28), QTime(22, 58)), QLocale::ShortFormat);
+        const int natural = longest(column, sample);
+        m_fitting = true;
+        head->resizeSection(column, natural);
+        m_fitting = false;
+        left -= natural;
+    }
+    // The others share the rest, each rounded down; the name column takes what the rounding left.
+    int name = left;
+    m_fitting = true;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column) {
+        if (head->isSectionHidden(column) || kSharedColumnChars[column] == 0 || column == SearchResultModel::ColumnName)
+            continue;
+        const int share = std::max(kLeastColumnChars[column] * charWidth, left * kSharedColumnChars[column] / shared);
+        head->resizeSection(column, share);
+        name -= share;
+    }
+    head->resizeSection(SearchResultModel::ColumnName,
+                        std::max(kLeastColumnChars[SearchResultModel::ColumnName] * charWidth, name));
+    m_fitting = false;
+}
 
 void SearchResultList::focusFirstEntry()
 {

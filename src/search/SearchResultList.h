@@ -10,7 +10,8 @@ class SearchResultModel;
 // date. Several rows can be selected (a right click selects the row under the mouse); double click
 // or Enter opens a file with its program, F2 renames it in place, Space checks or unchecks the
 // selected rows, and the files can be dragged out. The header's context menu shows and hides
-// columns; clicking a header sorts by that column (a third click returns to the order found).
+// columns; clicking a header sorts by that column (a third click returns to the order found). The
+// columns fill the list's width until the user sizes one of them.
 //
 // The list owns its model; the search window adds to it and reads the check marks through it.
 class SearchResultList : public QTreeView
@@ -51,8 +52,13 @@ public Q_SLOTS:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
+    // Shares the list's width among the shown columns, each in proportion to its usual width and
+    // none narrower than it can be read in. Until the user sizes a column: from then on the widths
+    // are theirs.
+    void fitColumns();
     void updateActions();
     void showHeaderMenu(const QPoint &pos);
     void openRow(int row);
@@ -68,4 +74,6 @@ private:
     QAction *m_rename;
     QAction *m_check;
     QAction *m_uncheck;
+    bool m_fitColumns = true;
+    bool m_fitting = false;
 };

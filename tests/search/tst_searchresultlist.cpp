@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void renameInPlace();
     void renameFailureIsReported();
     void headerMenuShowsAndHidesColumns();
+    void columnsFillTheWidthUntilTheUserSizesOne();
     void headerClicksSort();
     void dragTakesTheSelectedFiles();
     void focusFirstEntry();
@@ -345,6 +347,44 @@ void TestSearchResultList::headerMenuShowsAndHidesColumns()
     menu->actions().at(SearchResultModel::ColumnSize)->trigger();
     QVERIFY(!m_list->isColumnHidden(SearchResultModel::ColumnSize));
     menu->close();
+}
+
+void TestSearchResultList::columnsFillTheWidthUntilTheUserSizesOne()
+{
+    QHeaderView *header = m_list->header();
+    const auto shownWidth = [&] {
+        int sum = 0;
+        for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+            sum += m_list->isColumnHidden(column) ? 0 : header->sectionSize(column);
+        return sum;
+    };
+    // At any width of the window, and with a column hidden, the columns fill the list exactly: no
+    // column is pushed out of sight behind a horizontal scroll bar.
+    for (int width : {520, 900, 700}) {
+        m_list->resize(width, 300);
+        QTRY_COMPARE(shownWidth(), m_list->viewport()->width());
+        QTRY_COMPARE(m_list->horizontalScrollBar()->maximum(), 0);
+    }
+    QVERIFY(header->sectionSize(SearchResultModel::ColumnFolder) > header->sectionSize(SearchResultModel::ColumnSize));
+    m_list->headerMenu()->actions().at(SearchResultModel::ColumnType)->trigger();
+    QCOMPARE(shownWidth(), m_list->viewport()->width());
+    m_list->headerMenu()->actions().at(SearchResultModel::ColumnType)->trigger();
+    QCOMPARE(shownWidth(), m_list->viewport()->width());
+
+    // The user drags the border between Name and In Folder: the widths are theirs from then on.
+    const int fitted = header->sectionSize(SearchResultModel::ColumnName);
+    const int border = header->sectionViewportPosition(SearchResultModel::ColumnName) + fitted - 1;
+    const int y = header->height() / 2;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(border, y));
+    QTest::mouseMove(header->viewport(), QPoint(border + 40, y));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(border + 40, y));
+    const int dragged = header->sectionSize(SearchResultModel::ColumnName);
+    QCOMPARE(dragged, fitted + 40);
+    const int folder = header->sectionSize(SearchResultModel::ColumnFolder);
+    m_list->resize(520, 300);
+    QTest::qWait(20);
+    QCOMPARE(header->sectionSize(SearchResultModel::ColumnName), dragged);
+    QCOMPARE(header->sectionSize(SearchResultModel::ColumnFolder), folder);
 }
 
 void TestSearchResultList::headerClicksSort()
