@@ -35,6 +35,12 @@ QString shareDefaultSubject()
     return tr("Check this out...");
 }
 
+QString shareNoMailProgram()
+{
+    return tr("No mail program could be started to send this message.\n\n"
+              "Set one up to open e-mail links, or copy the text into a new message in yours.");
+}
+
 QString copyrightNotice()
 {
     return tr("Copyright \u00a9 2025 Orvane.\nAll rights reserved.");

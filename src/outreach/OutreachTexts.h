@@ -13,6 +13,8 @@ QString affiliateLinkRefused();
 // The recommendation mail: %1 the friend's name, %2 the link, %3 the user's name.
 QString shareBodyTemplate();
 QString shareDefaultSubject();
+// No program took the mail: the dialog stays open, with the text, for another try or a copy.
+QString shareNoMailProgram();
 // The maker's copyright notice of the about window, two lines.
 QString copyrightNotice();
 

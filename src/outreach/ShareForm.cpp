@@ -108,5 +108,10 @@ QString TfrmShare::mailToUrl() const
 void TfrmShare::btnOKClick()
 {
     // Every character is percent-encoded already: the URL goes to the mail program as it is.
-    Platform::Services::instance().openUrl(QUrl::fromEncoded(mailToUrl().toLatin1(), QUrl::StrictMode));
+    if (Platform::Services::instance().openUrl(QUrl::fromEncoded(mailToUrl().toLatin1(), QUrl::StrictMode)))
+        return;
+    // Nothing was sent: closing now would throw away what the user wrote.
+    setResult(mrNone);
+    Platform::showMessage(QMessageBox::Warning, OutreachTexts::shareNoMailProgram(), QMessageBox::Ok,
+                          QMessageBox::NoButton, this);
 }

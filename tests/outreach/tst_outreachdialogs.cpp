@@ -54,6 +54,7 @@ private Q_SLOTS:
     void shareOkHandsTheMailUrl_data();
     void shareOkHandsTheMailUrl();
     void shareCancelSendsNothing();
+    void shareKeepsTheMailWhenNoProgramTakesIt();
 
     void aboutClosesOnClicks_data();
     void aboutClosesOnClicks();
@@ -449,6 +450,30 @@ void TestOutreachDialogs::shareCancelSendsNothing()
     QVERIFY(!d->isVisible());
     QCOMPARE(d->result(), int(TDlgTemplate::mrCancel));
     QVERIFY(m_services->urls.isEmpty());
+}
+
+void TestOutreachDialogs::shareKeepsTheMailWhenNoProgramTakesIt()
+{
+    auto d = shown<TfrmShare>();
+    retype(d->ledYourName, QStringLiteral("Bob"));
+    retype(d->ledEmailAddress, QStringLiteral("ann@x.example"));
+    const QString body = d->memEmailBody->toPlainText();
+    m_services->setOpenUrlResult(false);
+    m_services->queueAnswer(QMessageBox::Ok);
+    QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    // Told, and the dialog with all that was written stays for another try.
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(m_services->messages[0].text, OutreachTexts::shareNoMailProgram());
+    QVERIFY(d->isVisible());
+    QCOMPARE(d->memEmailBody->toPlainText(), body);
+    QCOMPARE(d->ledEmailAddress->text(), QStringLiteral("ann@x.example"));
+    m_services->setOpenUrlResult(true);
+    QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    QCOMPARE(d->result(), int(TDlgTemplate::mrOk));
+    QCOMPARE(m_services->urls.size(), 2);
+    QCOMPARE(m_services->urls[0], m_services->urls[1]);
 }
 
 // ---- About ----------------------------------------------------------------------------------------
