@@ -945,5 +945,6 @@ void TfrmVantory::dbgAccountsDblClick()
 
 void TfrmVantory::imgLogoClick()
 {
-    Platform::Services::instance().openUrl(QUrl(ProgramInfo::WebSite));
+    if (!Platform::Services::instance().openUrl(QUrl(ProgramInfo::WebSite)))
+        Platform::showError(tr("Cannot open %1").arg(ProgramInfo::WebSite), this);
 }

@@ -185,7 +185,8 @@ void TfrmAbout::btnCloseClick()
 
 void TfrmAbout::lblURLClick()
 {
-    Platform::Services::instance().openUrl(QUrl(lblURL->text()));
+    if (!Platform::Services::instance().openUrl(QUrl(lblURL->text())))
+        Platform::showError(tr("Cannot open %1").arg(lblURL->text()), this);
 }
 
 bool TfrmAbout::eventFilter(QObject *watched, QEvent *event)

@@ -527,6 +527,14 @@ void TestAccountEditor::logoOpensTheWebSite()
     QTest::mouseClick(logo, Qt::LeftButton);
     QCOMPARE(m_services->urls.size(), 1);
     QCOMPARE(m_services->urls[0].scheme(), QStringLiteral("https"));
+    QVERIFY(m_services->messages.isEmpty());
+    // No browser took it: the user is told, not left wondering.
+    m_services->setOpenUrlResult(false);
+    m_services->queueAnswer(QMessageBox::Ok);
+    QTest::mouseClick(logo, Qt::LeftButton);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QVERIFY(m_services->messages[0].text.contains(m_services->urls[0].toString()));
 }
 
 void TestAccountEditor::menusAndPopupMenu()

@@ -534,6 +534,14 @@ void TestOutreachDialogs::aboutLinkOpensAndStaysOpen()
     QTest::mouseClick(about.lblURL, Qt::LeftButton, {}, about.lblURL->rect().center());
     QCOMPARE(m_services->urls.size(), 2);
     QVERIFY(about.isVisible());
+    QVERIFY(m_services->messages.isEmpty());
+    // No browser took it: the user is told, and the window stays.
+    m_services->setOpenUrlResult(false);
+    m_services->queueAnswer(QMessageBox::Ok);
+    QTest::mouseClick(about.lblURL, Qt::LeftButton, {}, about.lblURL->rect().center());
+    QCOMPARE(m_services->messages.size(), 1);
+    QVERIFY(m_services->messages[0].text.startsWith(QStringLiteral("Cannot open ") + ProgramInfo::WebSite));
+    QVERIFY(about.isVisible());
     QTest::mouseClick(about.imgAbout, Qt::LeftButton);
     QVERIFY(!about.isVisible());
 }
