@@ -1,6 +1,6 @@
 #pragma once
 
-// Unit FindFile: the search criteria and the search engine TFindFile.
+// The search criteria and the search engine TFindFile.
 //
 // Paths follow the platform: on Windows the delimiter is "\" (a "/" is taken as one too) and
 // paths may start with a drive ("C:") or a server and share ("\\server\share"); elsewhere the
