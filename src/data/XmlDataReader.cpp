@@ -55,6 +55,11 @@ bool parseValue(const FieldDef &f, const QString &text, QVariant &out)
     return ok;
 }
 
+bool isXmlSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
 } // namespace
 
 QString xmlParseErrorText(const QString &reason, qint64 line, qint64 position)
@@ -74,13 +79,18 @@ bool isUnicodeName(const QByteArray &name)
 }
 
 // The encoding of an XML document: its byte-order mark, else the declaration, else UTF-8.
+// The declaration is "<?xml" and a blank: "<?xml-stylesheet ...?>" or "<?xmlfoo ...?>" is a
+// processing instruction, and an encoding="..." inside it says nothing about the file. Taken for
+// the declaration, it made a UTF-8 file read as another encoding, or saved under a declaration that
+// no reader accepts.
 QByteArray detectEncoding(const QByteArray &data)
 {
     if (data.startsWith("\xEF\xBB\xBF"))
         return "UTF-8";
     if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
         return "UTF-16";
-    if (!data.startsWith("<?xml"))
+    static constexpr QByteArrayView Open("<?xml");
+    if (!data.startsWith(Open) || data.size() == Open.size() || !isXmlSpace(data.at(Open.size())))
         return "UTF-8";
     const qsizetype end = data.indexOf("?>");
     const QByteArray decl = data.left(end < 0 ? 200 : end);
@@ -182,11 +192,6 @@ bool isNameStart(char c)
 bool isNameChar(char c)
 {
     return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-bool isXmlSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
 // A character reference's number: decimal, or hexadecimal after a lower-case x, digits only.

@@ -181,6 +181,8 @@ class TestDataFileRoundTrip : public QObject
 private Q_SLOTS:
     void everySaveLoadsBack_data();
     void everySaveLoadsBack();
+    void onlyTheDeclarationNamesTheEncoding_data();
+    void onlyTheDeclarationNamesTheEncoding();
 };
 
 void TestDataFileRoundTrip::everySaveLoadsBack_data()
@@ -285,6 +287,48 @@ void TestDataFileRoundTrip::everySaveLoadsBack()
         QVERIFY2(rawDifference.isEmpty(),
                  qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(rawDifference)));
     }
+}
+
+void TestDataFileRoundTrip::onlyTheDeclarationNamesTheEncoding_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("kept"); // the encoding of the file after a save
+    const QByteArray accounts = "<Accounts>\n  <Account><accountID>1</accountID><siteName>Caf\xC3\xA9</siteName>"
+                                "</Account>\n</Accounts>\n";
+    // Processing instructions whose names start with "xml" are no declaration, whatever they hold:
+    // the file is UTF-8.
+    QTest::newRow("xml-stylesheet naming an encoding")
+        << QByteArray("<?xml-stylesheet href=\"a.xsl\" encoding=\"ISO-8859-1\"?>\n" + accounts) << QByteArray("UTF-8");
+    QTest::newRow("xmle naming no valid encoding")
+        << QByteArray("<?xmle vrison=\"1.0\" encoding=\"Ut:F-8\"?>\n" + accounts) << QByteArray("UTF-8");
+    // A declaration may have any blank after its name.
+    QTest::newRow("declaration with a tab")
+        << QByteArray("<?xml\tversion=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + QByteArray(accounts).replace("\xC3\xA9", "\xE9"))
+        << QByteArray("ISO-8859-1");
+    QTest::newRow("declaration with a line break")
+        << QByteArray("<?xml\nversion=\"1.0\" encoding=\"UTF-8\"?>\n" + accounts) << QByteArray("UTF-8");
+}
+
+void TestDataFileRoundTrip::onlyTheDeclarationNamesTheEncoding()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, kept);
+    Folder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), file));
+    XmlDataProvider provider(kFields);
+    folder.point(provider);
+    QList<RowValues> rows;
+    QString error;
+    QVERIFY2(provider.load(rows, error), qPrintable(error));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][1].toString(), u"Caf\u00E9"_qs); // the site name
+
+    QVERIFY2(provider.applyChanges({}, rows, error), qPrintable(error));
+    QList<RowValues> again;
+    QByteArray encoding;
+    QVERIFY2(loadRows(folder, again, error, &encoding), qPrintable(error));
+    QCOMPARE(encoding, kept);
+    QCOMPARE(again, rows);
 }
 
 QTEST_GUILESS_MAIN(TestDataFileRoundTrip)
