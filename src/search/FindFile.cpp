@@ -317,7 +317,7 @@ void TSearchCriteria::Assign(const TPersistent *source)
     m_content->Assign(s->m_content.get());
 }
 
-// --- Unit-level routines ---------------------------------------------------------------------
+// --- Free routines ---------------------------------------------------------------------------
 
 QString AppendPathDelimiter(const QString &path, PathStyle style)
 {

@@ -34,8 +34,10 @@
 // - The content test reads only regular files (a FIFO, device or socket gives false). In the walk
 //   it opens files relative to their folder and, where the listing says "regular file", reads to
 //   the end without asking for the size (a file shorter than the phrase is then read, in vain).
-//   The file's bytes are lowered by A-Z only where the platform has no single-byte mapping
-//   (everywhere but Windows, whose code page table is used). One buffer serves a whole search.
+//   With Ignore case, an ASCII phrase finds its letters in either case byte for byte (A-Z only,
+//   or by the code page's single-byte table on Windows); a phrase beyond ASCII in UTF-8 text
+//   finds each character by its simple case fold ("ü" finds "Ü", "σ" finds "ς" and "Σ"), bytes
+//   that are no UTF-8 matching no character (see PhraseSearch.h). One buffer serves a whole search.
 // - An entry of Location or Included whose folder part is empty names no folder and adds no
 //   target (the platform would search the current directory).
 // - StopSearch raises the worker's terminate flag before the abort event, not after it.

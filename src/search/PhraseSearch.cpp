@@ -3,6 +3,9 @@
 
 #include "platform/DirListing.h"
 
+#include <QChar>
+
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -38,6 +41,87 @@ inline unsigned countTrailingZeros(unsigned v)
     return unsigned(__builtin_ctz(v));
 #endif
 }
+
+// The simple case fold of a character; ASCII by the A-Z rule without a table lookup.
+inline char32_t foldCase(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Reads one UTF-8 character of [p, end) into c; its length, or 0 where the bytes are no UTF-8
+// (a stray or missing continuation byte, an overlong form, a surrogate, beyond U+10FFFF, the end).
+inline int decodeUtf8(const unsigned char *p, const unsigned char *end, char32_t &c)
+{
+    const unsigned char b = *p;
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
+    int length;
+    char32_t min;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        c = b & 0x1F;
+        min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        c = b & 0x0F;
+        min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        c = b & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+inline size_t utf8Length(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+inline unsigned char utf8Lead(char32_t c)
+{
+    if (c < 0x80)
+        return static_cast<unsigned char>(c);
+    if (c < 0x800)
+        return static_cast<unsigned char>(0xC0 | (c >> 6));
+    if (c < 0x10000)
+        return static_cast<unsigned char>(0xE0 | (c >> 12));
+    return static_cast<unsigned char>(0xF0 | (c >> 18));
+}
+
+// Every character whose fold differs from itself, as (fold, character), sorted: the other
+// spellings of a folded character. Made once, on first use.
+const std::vector<std::pair<char32_t, char32_t>> &foldedFrom()
+{
+    static const std::vector<std::pair<char32_t, char32_t>> pairs = [] {
+        std::vector<std::pair<char32_t, char32_t>> result;
+        for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+            if (c == 0xD800)
+                c = 0xE000;
+            const char32_t folded = foldCase(c);
+            if (folded != c)
+                result.emplace_back(folded, c);
+        }
+        std::sort(result.begin(), result.end());
+        return result;
+    }();
+    return pairs;
+}
 } // namespace
 
 PhraseSearcher::PhraseSearcher()
@@ -64,6 +148,102 @@ void PhraseSearcher::setPhrase(const QByteArray &phrase, bool fold, const unsign
                 m_orMask[i] = 0x20;
         }
     }
+    m_unicode = fold && !lowerTable && prepareUnicode();
+}
+
+// For a phrase beyond ASCII in valid UTF-8: its folded characters, the bytes a match may begin
+// with and how long a match may be. False (byte for byte) for ASCII, or bytes that are no UTF-8.
+bool PhraseSearcher::prepareUnicode()
+{
+    m_folded.clear();
+    m_leads.clear();
+    std::fill(std::begin(m_isLead), std::end(m_isLead), false);
+    m_minBytes = m_maxBytes = 0;
+    const auto *p = reinterpret_cast<const unsigned char *>(m_phrase.constData());
+    const auto *end = p + m_phrase.size();
+    if (std::all_of(p, end, [](unsigned char b) { return b < 0x80; }) || !localEncodingIsUtf8())
+        return false;
+    while (p < end) {
+        char32_t c;
+        const int length = decodeUtf8(p, end, c);
+        if (length == 0)
+            return false;
+        m_folded.push_back(foldCase(c));
+        p += length;
+    }
+    const auto &others = foldedFrom();
+    for (size_t k = 0; k < m_folded.size(); ++k) {
+        const char32_t folded = m_folded[k];
+        size_t shortest = utf8Length(folded), longest = shortest;
+        const auto range = std::equal_range(others.begin(), others.end(), std::make_pair(folded, char32_t(0)),
+                                            [](const auto &a, const auto &b) { return a.first < b.first; });
+        std::vector<char32_t> spellings{folded};
+        for (auto it = range.first; it != range.second; ++it)
+            spellings.push_back(it->second);
+        for (char32_t c : spellings) {
+            shortest = std::min(shortest, utf8Length(c));
+            longest = std::max(longest, utf8Length(c));
+            if (k == 0 && !m_isLead[utf8Lead(c)]) {
+                m_isLead[utf8Lead(c)] = true;
+                m_leads.push_back(utf8Lead(c));
+            }
+        }
+        m_minBytes += shortest;
+        m_maxBytes += longest;
+    }
+    return true;
+}
+
+bool PhraseSearcher::verifyFolded(const unsigned char *p, const unsigned char *end) const
+{
+    for (char32_t folded : m_folded) {
+        if (p == end)
+            return false;
+        char32_t c;
+        const int length = decodeUtf8(p, end, c);
+        if (length == 0 || foldCase(c) != folded)
+            return false;
+        p += length;
+    }
+    return true;
+}
+
+// True when data[0, size) holds a run of UTF-8 characters whose folds are the phrase's. size +
+// kPadding bytes must be readable. Candidates are the bytes a spelling of the first character
+// begins with; the rest is decoded and compared there.
+bool PhraseSearcher::searchFolded(const unsigned char *data, size_t size) const
+{
+    if (size < m_minBytes)
+        return false;
+    const size_t last = size - m_minBytes;
+    const unsigned char *end = data + size;
+    size_t i = 0;
+#ifdef VANTORY_PHRASE_SSE2
+    if (m_leads.size() <= 4) {
+        __m128i leads[4];
+        for (size_t k = 0; k < 4; ++k)
+            leads[k] = _mm_set1_epi8(char(m_leads[std::min(k, m_leads.size() - 1)]));
+        for (; i <= last; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+            const __m128i e = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, leads[0]), _mm_cmpeq_epi8(a, leads[1])),
+                                           _mm_or_si128(_mm_cmpeq_epi8(a, leads[2]), _mm_cmpeq_epi8(a, leads[3])));
+            unsigned bits = unsigned(_mm_movemask_epi8(e));
+            if (last - i < 15)
+                bits &= (1u << (last - i + 1)) - 1;
+            while (bits) {
+                const unsigned j = countTrailingZeros(bits);
+                if (verifyFolded(data + i + j, end))
+                    return true;
+                bits &= bits - 1;
+            }
+        }
+        return false;
+    }
+#endif
+    for (; i <= last; ++i)
+        if (m_isLead[data[i]] && verifyFolded(data + i, end))
+            return true;
+    return false;
 }
 
 bool PhraseSearcher::verify(const unsigned char *candidate) const
@@ -143,9 +323,11 @@ bool PhraseSearcher::contains(Platform::ReadOnlyFile &file)
     if (length <= 0)
         return true;
     const qint64 size = file.size(); // -1: not known, read to the end
-    if (size >= 0 && size < length)
+    // The shortest and longest byte runs a match can be: the phrase's own length byte for byte.
+    const qint64 shortest = m_unicode ? qint64(m_minBytes) : length;
+    if (size >= 0 && size < shortest)
         return false; // nothing is read
-    const size_t carryMax = size_t(length - 1);
+    const size_t carryMax = (m_unicode ? m_maxBytes : size_t(length)) - 1;
     const size_t need = carryMax + size_t(kChunkSize) + kPadding;
     if (m_capacity < need) {
         m_buffer.reset(new (std::nothrow) unsigned char[need]);
@@ -177,7 +359,7 @@ bool PhraseSearcher::contains(Platform::ReadOnlyFile &file)
                 q[k] = m_lowerTable[q[k]];
         }
         const size_t filled = carry + size_t(got);
-        if (search(buffer, filled))
+        if (m_unicode ? searchFolded(buffer, filled) : search(buffer, filled))
             return true;
         if (got < n)
             return false; // the end of a file of unknown size
@@ -244,6 +426,15 @@ const unsigned char *codePageLowerTable()
     return table.beyondAscii ? table.map : nullptr;
 #else
     return nullptr;
+#endif
+}
+
+bool localEncodingIsUtf8()
+{
+#ifdef Q_OS_WIN
+    return GetACP() == CP_UTF8;
+#else
+    return true;
 #endif
 }
 

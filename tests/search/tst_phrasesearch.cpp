@@ -34,6 +34,10 @@ private Q_SLOTS:
     void fileOfUnknownSizeIsReadToItsEnd();
     void largeFileSearchedInFull();
     void codePageTableFolding();
+    void unicodeFolding_data();
+    void unicodeFolding();
+    void unicodeFoldingAcrossChunks_data();
+    void unicodeFoldingAcrossChunks();
     void contentCriteriaMatches();
 
     void listingMask_data();
@@ -88,8 +92,10 @@ void TestPhraseSearch::contains_data()
         << QByteArray("\xE2\x84\xAA" "estrel") << QByteArray("kestrel") << true << false;
     QTest::newRow("fold: high bytes are compared as they are")
         << QByteArray("caf\xC3\xA9") << QByteArray("CAF\xC3\xA9") << true << true;
-    QTest::newRow("fold: accented capital is not lowered")
-        << QByteArray("caf\xC3\x89") << QByteArray("caf\xC3\xA9") << true << false;
+    QTest::newRow("fold: accented capital folds in UTF-8 text")
+        << QByteArray("caf\xC3\x89") << QByteArray("caf\xC3\xA9") << true << true;
+    QTest::newRow("no fold: accented capital is another byte run")
+        << QByteArray("caf\xC3\x89") << QByteArray("caf\xC3\xA9") << false << false;
     QByteArray binary(5000, '\0');
     for (int i = 0; i < binary.size(); ++i)
         binary[i] = char((i * 131 + 7) & 0xFF);
@@ -320,6 +326,135 @@ void TestPhraseSearch::codePageTableFolding()
     s.setPhrase("caf\xC9", true, table);
     QVERIFY(!s.containsFile(write("CAF\xC9")));
     QVERIFY(SearchDetail::codePageLowerTable() == nullptr || true);
+}
+
+void TestPhraseSearch::unicodeFolding_data()
+{
+    QTest::addColumn<QByteArray>("file");   // UTF-8, or not
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("ignoreCase");
+    QTest::addColumn<bool>("expected");
+    const auto row = [](const char *name, const char *file, const char *phrase, bool expected,
+                        bool ignoreCase = true) {
+        QTest::newRow(name) << QByteArray(file) << QString::fromUtf8(phrase) << ignoreCase << expected;
+    };
+    // Latin-1 letters, lower, upper and title case.
+    row("ü finds Ü", "Die Überweisung ist da", "überweisung", true);
+    row("ü finds all capitals", "DIE ÜBERWEISUNG", "überweisung", true);
+    row("Ü finds ü", "die überweisung", "ÜBERWEISUNG", true);
+    row("mixed case phrase", "ÜbErWeIsUnG", "üBERweisung", true);
+    row("ü is not u", "Uberweisung", "überweisung", false);
+    row("é finds É at the end", "CAFÉ", "café", true);
+    row("case kept: ü misses Ü", "Überweisung", "überweisung", false, false);
+    row("case kept: ü finds ü", "überweisung", "überweisung", true, false);
+    // ß stays itself under simple folding: it finds ß and the capital sharp s, never "ss".
+    row("ß finds ß", "STRAßE", "straße", true);
+    row("ß finds capital sharp s (2 bytes for 3)", "STRAẞE", "straße", true);
+    row("capital sharp s finds ß", "Straße", "STRAẞE", true);
+    row("ß does not find SS", "STRASSE", "straße", false);
+    // Greek: the final and the other small sigma fold alike.
+    row("σ finds Σ", "ΛΟΓΟΣ", "λογοσ", true);
+    row("ς finds Σ", "ΛΟΓΟΣ", "λογος", true);
+    row("Σ finds ς", "λογος", "ΛΟΓΟΣ", true);
+    row("σ finds ς", "λογος", "λογοσ", true);
+    row("accented ό is another letter", "λογος", "λόγος", false);
+    // Cyrillic.
+    row("Cyrillic lower finds upper", "ПРИВЕТ, МИР", "привет", true);
+    row("Cyrillic upper finds title", "Привет", "ПРИВЕТ", true);
+    row("ё finds Ё", "ЁЛКА", "ёлка", true);
+    row("е is not ё", "ЁЛКА", "елка", false);
+    // Title case digraphs: Ǆ, ǅ and ǆ fold to ǆ.
+    row("title case ǅ finds Ǆ", "ǄEMAL", "ǅemal", true);
+    row("title case ǅ finds ǆ", "ǆemal", "ǅEMAL", true);
+    // Characters spelt with more or fewer bytes than their fold: in a phrase beyond ASCII every
+    // character, ASCII letters too, compares by its fold.
+    row("ſ (2 bytes) finds S", "SÜSS", "ſüss", true);
+    row("s finds ſ in a phrase beyond ASCII", "ſüß", "süß", true);
+    row("KELVIN SIGN finds k", "5 k über", "5 K über", true);
+    row("k finds KELVIN SIGN in a phrase beyond ASCII", "5 K ÜBER", "5 k über", true);
+    // A phrase of ASCII characters only is byte for byte with A-Z folded.
+    row("ASCII i does not find İ", "İSTANBUL", "istanbul", false);
+    row("ASCII s does not find ſ", "ſtraw", "straw", false);
+    row("dotless ı does not find I", "ISTANBUL", "ıstanbul", false);
+    row("dotted İ does not find i", "istanbul", "İstanbul", false);
+    // Bytes that are no UTF-8 match no letter, and are passed over.
+    row("invalid bytes before", "\xFF\xFE\xC3\xC3\x9C" "berweisung", "überweisung", true);
+    row("a lead byte without its continuation", "\xC3" "berweisung", "überweisung", false);
+    row("an overlong Ü", "\xE0\x83\x9C" "berweisung", "überweisung", false);
+    row("stray continuation bytes", "\x9C\xBC" "berweisung", "überweisung", false);
+    row("an encoded surrogate", "x\xED\xA0\x80y", "x\xED\xA0\x80y", false);
+    row("truncated at the end", "ber\xC3", "berü", false);
+    row("Latin-1 bytes are not UTF-8", "\xDC" "berweisung", "überweisung", false);
+    row("not found in noise", "\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3\xC3", "ü",
+        false);
+}
+
+void TestPhraseSearch::unicodeFolding()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, phrase);
+    QFETCH(bool, ignoreCase);
+    QFETCH(bool, expected);
+    const QString path = write(file);
+    TContentCriteria c;
+    c.setPhrase(phrase);
+    c.setIgnoreCase(ignoreCase);
+    QCOMPARE(c.Matches(path), expected);
+
+    // The walk's door: the file read to its end, its size not asked for.
+    Platform::DirListing listing(m_dir.path());
+    QVERIFY(listing.isOpen());
+    SearchDetail::PhraseSearcher searcher;
+    searcher.setPhrase(c.FoldedPhrase(), ignoreCase, SearchDetail::codePageLowerTable());
+    QCOMPARE(searcher.containsAt(listing, QFile::encodeName(QFileInfo(path).fileName()), true), expected);
+    searcher.flush();
+    // Only a folded phrase beyond ASCII leaves the byte-for-byte search.
+    bool ascii = true;
+    for (QChar ch : phrase)
+        ascii = ascii && ch.unicode() < 0x80;
+    QCOMPARE(searcher.foldsUnicode(), ignoreCase && !ascii);
+}
+
+void TestPhraseSearch::unicodeFoldingAcrossChunks_data()
+{
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("text"); // its spelling in the file
+    QTest::newRow("shorter in the file") << QStringLiteral("ſüß-σ·kelvin") << QStringLiteral("SÜß-ς·KELVIN");
+    QTest::newRow("longer in the file") << QStringLiteral("süß-σ·kelvin") << QStringLiteral("ſÜẞ-Σ·\u212AELVIN");
+}
+
+void TestPhraseSearch::unicodeFoldingAcrossChunks()
+{
+    // The phrase in another spelling at every place that touches the first and second read
+    // boundaries, through both doors (size known, and read to the end), and a file that ends one
+    // byte short of it.
+    QFETCH(QString, phrase);
+    QFETCH(QString, text);
+    TContentCriteria c;
+    c.setPhrase(phrase);
+    SearchDetail::PhraseSearcher searcher;
+    searcher.setPhrase(c.FoldedPhrase(), true);
+    QVERIFY(searcher.foldsUnicode());
+    const QByteArray bytes = text.toUtf8();
+    Platform::DirListing listing(m_dir.path());
+    for (const qint64 boundary : {kChunkSize, 2 * kChunkSize}) {
+        for (qint64 start = boundary - bytes.size() - 1; start <= boundary + 1; ++start) {
+            const QString at = QString::number(start - boundary);
+            QByteArray file(start, 'x');
+            file += bytes;
+            const QString path = write(file);
+            QVERIFY2(searcher.containsFile(path), qPrintable(at));
+            QVERIFY2(searcher.containsAt(listing, QFile::encodeName(QFileInfo(path).fileName()), true), qPrintable(at));
+            file.chop(1);
+            const QString shortPath = write(file);
+            QVERIFY2(!searcher.containsFile(shortPath), qPrintable(at));
+            QVERIFY2(!searcher.containsAt(listing, QFile::encodeName(QFileInfo(shortPath).fileName()), true),
+                     qPrintable(at));
+            searcher.flush();
+            QFile::remove(path);
+            QFile::remove(shortPath);
+        }
+    }
 }
 
 void TestPhraseSearch::contentCriteriaMatches()
