@@ -139,6 +139,8 @@ private Q_SLOTS:
     void batchedDeliversNothingAfterAStop_data();
     void batchedDeliversNothingAfterAStop();
     void destructionNeverRunsTheEventLoop();
+    void destructionAtAnyMomentFiresNoEvent_data();
+    void destructionAtAnyMomentFiresNoEvent();
 
     void deepTreeUnderAnOpenFileLimit_data();
     void deepTreeUnderAnOpenFileLimit();
@@ -1140,6 +1142,67 @@ void TestFindFile::destructionNeverRunsTheEventLoop()
     QTest::qWait(20);
     QVERIFY(!calledAfterDestruction);
     QVERIFY(folders < 300);
+}
+
+void TestFindFile::destructionAtAnyMomentFiresNoEvent_data()
+{
+    addDeliveryColumn();
+}
+
+void TestFindFile::destructionAtAnyMomentFiresNoEvent()
+{
+    // The component of an owner that goes away, destroyed at many moments of a threaded search:
+    // at once, after some of its events, while the GUI thread is busy, and once its worker has
+    // ended with the end notification not yet handled. No handler runs once the owner's
+    // destruction has begun, then or later.
+    QFETCH(TEventDelivery, delivery);
+    QTemporaryDir dir;
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 3; ++j)
+            QVERIFY(TestSupport::writeFile(dir.filePath(QStringLiteral("d%1/f%2.txt").arg(i).arg(j)), "x"));
+    QStringList late;
+    bool goingAway = false;
+    int events = 0;
+    constexpr int kTries = 48;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        auto *owner = new QObject;
+        auto *finder = new TFindFile(owner);
+        finder->Criteria()->Files()->setLocation(dir.path());
+        finder->Criteria()->Files()->setFileName(QStringLiteral("*.*"));
+        finder->setThreaded(true);
+        finder->setDelivery(delivery);
+        const auto record = [&](const QString &what) {
+            ++events;
+            if (goingAway)
+                late << QStringLiteral("%1 (try %2)").arg(what).arg(attempt);
+        };
+        finder->setOnSearchFinish([&](QObject *) { record(QStringLiteral("finish")); });
+        finder->setOnSearchAbort([&](QObject *) { record(QStringLiteral("abort")); });
+        finder->setOnFolderChange([&](QObject *, const QString &, TFolderIgnore &) { record(QStringLiteral("folder")); });
+        finder->setOnFileMatch([&](QObject *, const QString &, const TSearchRec &) { record(QStringLiteral("match")); });
+        events = 0;
+        goingAway = false;
+        finder->StartSearch();
+        switch (attempt % 4) {
+        case 0: // at once
+            break;
+        case 1: // after some of its events
+            while (finder->Searching() && events < attempt % 40)
+                QCoreApplication::processEvents();
+            break;
+        case 2: // the GUI thread busy elsewhere for a moment, the worker going on
+            QThread::usleep(unsigned(attempt % 7) * 200);
+            break;
+        case 3: // the worker has ended; its end notification waits in the queue
+            while (finder->Worker() && !finder->Worker()->isFinished())
+                QCoreApplication::processEvents();
+            break;
+        }
+        goingAway = true;
+        delete owner;
+        QCoreApplication::processEvents(); // what was queued for it reaches no handler either
+    }
+    QVERIFY2(late.isEmpty(), qPrintable(late.join(u", ")));
 }
 
 void TestFindFile::deepTreeUnderAnOpenFileLimit_data()
