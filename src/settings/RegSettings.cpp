@@ -233,18 +233,6 @@ bool prepareStoreFile(const QString &path, QString &reason)
     return true;
 }
 
-#else
-
-bool checkReadable(const QString &, QString &)
-{
-    return true;
-}
-
-bool prepareStoreFile(const QString &, QString &)
-{
-    return true;
-}
-
 #endif
 
 // The store, once it is known to read whole; none (and reason tells why) otherwise.
