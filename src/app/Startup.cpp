@@ -5,6 +5,7 @@
 #include "controls/Icons.h"
 #include "platform/PlatformServices.h"
 #include "security/LoginForm.h"
+#include "security/PasswordTexts.h"
 #include "settings/DataFolder.h"
 #include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
@@ -42,18 +43,48 @@ void initApplication()
     QGuiApplication::setWindowIcon(Icons::icon(QStringLiteral("vantory")));
 }
 
+namespace {
+
+enum class Gate
+{
+    Open,
+    Shut,
+    Unreadable, // the settings cannot be read whole: whether a password is set is not known
+};
+
+Gate checkGate()
+{
+    QString stored;
+    QString reason;
+    if (!RegReadStringChecked(SettingsKeys::SectionMain, SettingsKeys::SettingPassword, stored, &reason)) {
+        // Not the same as no password: the user is told which file to repair or remove.
+        Platform::showMessage(QMessageBox::Critical,
+                              PasswordTexts::settingsUnreadableAtStart().arg(RegStoreLocation(), reason));
+        return Gate::Unreadable;
+    }
+    if (stored.isEmpty())
+        return Gate::Open;
+    return g_loginGate() ? Gate::Open : Gate::Shut;
+}
+
+} // namespace
+
 bool passGate()
 {
-    if (RegReadString(SettingsKeys::SectionMain, SettingsKeys::SettingPassword).isEmpty())
-        return true;
-    return g_loginGate();
+    return checkGate() == Gate::Open;
 }
 
 int run(QApplication &app)
 {
     initApplication();
-    if (!passGate())
+    switch (checkGate()) {
+    case Gate::Open:
+        break;
+    case Gate::Shut:
         return 0;
+    case Gate::Unreadable:
+        return 1;
+    }
     DataFolder::provide();
     TfrmVantory frmVantory;
     frmVantory.show();

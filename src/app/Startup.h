@@ -16,11 +16,13 @@ void setLoginGate(LoginGate gate);
 void initApplication();
 
 // True when the program may go on: no master password is set, or the login gate let the user in.
-// Nothing is read or written here but the stored master password.
+// Nothing is read or written here but the stored master password. Settings that cannot be read whole
+// keep the gate shut: the user is told which file cannot be read and why, and no login is asked for.
 bool passGate();
 
 // Runs the whole program on an existing application object; returns its exit code. When the gate
-// stays shut, no window is created, no data file opened and no setting written, and the code is 0.
+// stays shut, no window is created, no data file opened and no setting written, and the code is 0
+// (1 when the settings could not be read).
 int run(QApplication &app);
 
 } // namespace Startup

@@ -46,8 +46,17 @@ void TfrmLogin::showEvent(QShowEvent *event)
 
 void TfrmLogin::btnOKClick()
 {
-    // Read at every try: the stored value is the only authority, never a copy taken at start.
-    if (EncodeStr(edtPassword->text()) == RegReadString(SectionMain, SettingPassword))
+    // Read at every try: the stored value is the only authority, never a copy taken at start. A store
+    // that cannot be read holds no password to compare with, which is not the same as none set.
+    QString stored;
+    QString reason;
+    if (!RegReadStringChecked(SectionMain, SettingPassword, stored, &reason)) {
+        Platform::showMessage(QMessageBox::Critical, settingsUnreadable().arg(RegStoreLocation(), reason),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        setResult(mrNone);
+        return;
+    }
+    if (EncodeStr(edtPassword->text()) == stored)
         return;
     Platform::showMessage(QMessageBox::Warning, wrongPassword(), QMessageBox::Ok, QMessageBox::NoButton, this);
     setResult(mrNone);

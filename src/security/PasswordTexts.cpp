@@ -32,4 +32,18 @@ QString passwordNotStored()
               "The master password has not been changed.");
 }
 
+QString settingsUnreadable()
+{
+    return tr("The settings in %1 cannot be read: %2.\n"
+              "The master password cannot be checked until the file is repaired or removed.");
+}
+
+QString settingsUnreadableAtStart()
+{
+    return tr("The settings in %1 cannot be read: %2.\n"
+              "They may hold a master password, which cannot be checked, so Vantory will not start. "
+              "Repair the file or remove it (removing it also removes the master password and your other "
+              "settings), then start Vantory again.");
+}
+
 } // namespace PasswordTexts

@@ -9,5 +9,9 @@ QString wrongPassword();     // the typed password is not the stored one
 QString passwordMismatch();  // new password and confirmation differ
 QString passwordChanged();   // stored (set, changed or removed)
 QString passwordNotStored(); // %1: where the settings are kept
+// The settings cannot be read whole, so the stored password cannot be checked; %1: where the
+// settings are kept, %2: why they cannot be read.
+QString settingsUnreadable();        // in the login dialog, which stays open
+QString settingsUnreadableAtStart(); // at start, before the program ends
 
 } // namespace PasswordTexts

@@ -141,8 +141,15 @@ void TfrmSettings::refuse(QMessageBox::Icon icon, const QString &text)
 void TfrmSettings::btnOKClick()
 {
     const QString &pwd = SettingPassword;
+    // Settings that cannot be read whole are not rewritten (the password they hold would be lost or
+    // changed): no old password can be checked against them, and nothing can be stored.
+    QString stored;
+    if (!RegReadStringChecked(SectionMain, pwd, stored)) {
+        refuse(QMessageBox::Critical, passwordNotStored().arg(RegStoreLocation()));
+        return;
+    }
     // The old password first: a wrong one is all the user hears about, whatever the new fields hold.
-    if (EncodeStr(ledOldPassword->text()) != RegReadString(SectionMain, pwd)) {
+    if (EncodeStr(ledOldPassword->text()) != stored) {
         refuse(QMessageBox::Warning, wrongPassword());
         return;
     }

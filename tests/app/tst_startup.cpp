@@ -1,3 +1,5 @@
+#include "DamagedSettings.h"
+#include "FifoFeeder.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "app/MainForm.h"
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void rightPasswordOpensTheMainWindow();
     void firstRunQuestion_data();
     void firstRunQuestion();
+    void unreadableSettingsStopTheStart_data();
+    void unreadableSettingsStopTheStart();
 
 private:
     // Runs the program until its main window shows, then closes it; returns the exit code.
@@ -137,6 +141,8 @@ int TestStartup::runProgram(const std::function<void(TfrmLogin *)> &loginDrive)
             m_mainWindowShown = true;
             poll->stop();
             main->close();
+            // Ends the run also when a message box of the window kept the loop from ending by itself.
+            QCoreApplication::exit(0);
         }
     });
     poll->start();
@@ -275,6 +281,54 @@ void TestStartup::firstRunQuestion()
     const QString expected = inDialog == QLatin1String("set") ? EncodeStr(QStringLiteral("abc"))
                                                               : (stored.isNull() ? QString() : EncodeStr(stored));
     QCOMPARE(RegReadString(SectionMain, Pwd), expected);
+}
+
+void TestStartup::unreadableSettingsStopTheStart_data()
+{
+    QTest::addColumn<QString>("damage"); // a row of DamagedSettings, or "named pipe"
+    for (const auto &[name, damage] : DamagedSettings::all())
+        QTest::newRow(name) << QString::fromLatin1(name);
+    QTest::newRow("named pipe") << QStringLiteral("named pipe");
+}
+
+void TestStartup::unreadableSettingsStopTheStart()
+{
+    QFETCH(QString, damage);
+    RegWriteString(SectionMain, Pwd, EncodeStr(QStringLiteral("Secret")));
+    const QString store = storeFileName();
+    const QByteArray good = TestSupport::readFile(store);
+    std::unique_ptr<FifoFeeder> pipe;
+    if (damage == QLatin1String("named pipe")) {
+        // A writer stands behind the pipe: a start that opens it reads the good file instead of hanging.
+        QVERIFY(QFile::remove(store));
+        pipe = std::make_unique<FifoFeeder>(store, good);
+        QVERIFY(pipe->isValid());
+    } else {
+        for (const auto &[name, kind] : DamagedSettings::all()) {
+            if (damage == QLatin1String(name))
+                QVERIFY(TestSupport::writeFile(store, DamagedSettings::apply(good, kind)));
+        }
+    }
+    const QByteArray before = TestSupport::readFile(store);
+
+    const int code = runProgram([](TfrmLogin *login) { QTest::mouseClick(login->btnCancel, Qt::LeftButton); });
+
+    // Told why, naming the file, and nothing else happens: no login without a password to check it
+    // against, no main window, no data folder, the settings as they were.
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Critical);
+    QVERIFY2(m_services->messages[0].text.contains(QDir::toNativeSeparators(store)),
+             qPrintable(m_services->messages[0].text));
+    QVERIFY(!m_loginShown);
+    QVERIFY(!m_mainWindowShown);
+    QVERIFY(code != 0);
+    QVERIFY(!QFileInfo::exists(m_dataFolder));
+    if (pipe) {
+        QVERIFY(!QFileInfo(store).isFile());
+        pipe.reset();
+    } else {
+        QCOMPARE(TestSupport::readFile(store), before);
+    }
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,3 +1,4 @@
+#include "DamagedSettings.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "app/VantoryConsts.h"
@@ -150,6 +151,8 @@ private Q_SLOTS:
     void settingsFailedWriteKeepsTheDialogOpen();
     void settingsLayout();
     void keyPictureIsDrawnAtTheScreensDensity();
+    void damagedSettings_data();
+    void damagedSettings();
 
 private:
     void clickOk(TDlgTemplate &dialog);
@@ -538,6 +541,63 @@ void TestPasswordDialogs::keyPictureIsDrawnAtTheScreensDensity()
     }
     QVERIFY(covered > key.width() * key.height() / 5);
     QVERIFY(golden > covered / 4);
+}
+
+void TestPasswordDialogs::damagedSettings_data()
+{
+    QTest::addColumn<DamagedSettings::Damage>("damage");
+    QTest::addColumn<bool>("login"); // the login dialog, else the master password dialog
+    for (const auto &[name, damage] : DamagedSettings::all()) {
+        QTest::addRow("login, %s", name) << damage << true;
+        QTest::addRow("master password, %s", name) << damage << false;
+    }
+}
+
+// The file holds a password, but its damage hides it from the reader: neither dialog may take the
+// empty text it then reads for the stored password, nor rewrite the file.
+void TestPasswordDialogs::damagedSettings()
+{
+    QFETCH(DamagedSettings::Damage, damage);
+    QFETCH(bool, login);
+    const QString file = storeFileName();
+    RegWriteString(SectionMain, SettingDataPath, QStringLiteral("/data"));
+    storePassword(QStringLiteral("Old1"));
+    const QByteArray damaged = DamagedSettings::apply(TestSupport::readFile(file), damage);
+    QVERIFY(TestSupport::writeFile(file, damaged));
+    const QString location = QDir::toNativeSeparators(file);
+
+    if (login) {
+        TfrmLogin dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (const QString &typed : {QString(), QStringLiteral("Old1")}) {
+            typeInto(dialog.edtPassword, typed);
+            clickOk(dialog);
+            QVERIFY(dialog.isVisible());
+        }
+        QCOMPARE(m_services->messages.size(), 2);
+        for (const auto &message : std::as_const(m_services->messages)) {
+            QCOMPARE(message.icon, QMessageBox::Critical);
+            QVERIFY2(message.text.contains(location), qPrintable(message.text));
+        }
+    } else {
+        TfrmSettings dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (const QString &old : {QString(), QStringLiteral("Old1")}) {
+            typeInto(dialog.ledOldPassword, old);
+            typeInto(dialog.ledNewPassword, QStringLiteral("New2"));
+            typeInto(dialog.ledRetypePassword, QStringLiteral("New2"));
+            clickOk(dialog);
+            QVERIFY(dialog.isVisible());
+        }
+        QCOMPARE(m_services->messages.size(), 2);
+        for (const auto &message : std::as_const(m_services->messages)) {
+            QCOMPARE(message.icon, QMessageBox::Critical);
+            QCOMPARE(message.text, passwordNotStored().arg(location));
+        }
+    }
+    QCOMPARE(TestSupport::readFile(file), damaged);
 }
 
 QTEST_MAIN(TestPasswordDialogs)

@@ -1,3 +1,5 @@
+#include "DamagedSettings.h"
+#include "FifoFeeder.h"
 #include "FolderFixtures.h"
 #include "TestSupport.h"
 #include "settings/RegSettings.h"
@@ -6,12 +8,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #endif
 
 using namespace Qt::Literals::StringLiterals;
@@ -50,6 +56,14 @@ private Q_SLOTS:
     void failedWriteIsReportedAndLost();
     void storeFileIsUserOnly_data();
     void storeFileIsUserOnly();
+    void storeFoldersAreUserOnly_data();
+    void storeFoldersAreUserOnly();
+    void harmlessHandEditsAreRead_data();
+    void harmlessHandEditsAreRead();
+    void unreadableStoreIsNeitherReadNorWritten_data();
+    void unreadableStoreIsNeitherReadNorWritten();
+    void writesOnlyIntoARegularFileOfTheUser_data();
+    void writesOnlyIntoARegularFileOfTheUser();
 };
 
 void TestRegSettings::init()
@@ -60,7 +74,10 @@ void TestRegSettings::init()
 void TestRegSettings::cleanup()
 {
     const QString file = storeFileName();
-    if (QFileInfo(file).isDir())
+    const QFileInfo left(file);
+    if (left.isSymLink() || (left.exists() && !left.isFile() && !left.isDir()))
+        QFile::remove(file);
+    else if (left.isDir())
         QDir(file).removeRecursively();
     TestSupport::clearSettings();
 }
@@ -339,6 +356,215 @@ void TestRegSettings::storeFileIsUserOnly()
         QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 1);
     else
         QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
+#endif
+}
+
+void TestRegSettings::storeFoldersAreUserOnly_data()
+{
+    QTest::addColumn<QString>("missing"); // the folder taken away before the write: "maker" or "config"
+    QTest::addColumn<int>("makerMode");   // the maker's folder's mode before, when it is left in place
+    QTest::newRow("maker's folder missing") << u"maker"_s << 0;
+    QTest::newRow("config folder missing") << u"config"_s << 0;
+    QTest::newRow("maker's folder readable by all") << QString() << 0755;
+    QTest::newRow("maker's folder open to all") << QString() << 0777;
+}
+
+void TestRegSettings::storeFoldersAreUserOnly()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes are POSIX");
+#else
+    QFETCH(QString, missing);
+    QFETCH(int, makerMode);
+    const QString file = storeFileName();
+    const QString maker = QFileInfo(file).absolutePath();
+    const QString config = QFileInfo(maker).absolutePath();
+    QCOMPARE(QDir::toNativeSeparators(file), RegStoreLocation());
+    QVERIFY(QDir(missing == u"config"_s ? config : maker).removeRecursively());
+    if (missing.isEmpty()) {
+        QVERIFY(QDir().mkpath(maker));
+        QVERIFY(::chmod(QFile::encodeName(maker).constData(), mode_t(makerMode)) == 0);
+    }
+    const mode_t oldMask = ::umask(022);
+    const bool stored = RegWriteStringChecked(u"Main"_s, u"pwd"_s, u"2A3B"_s);
+    ::umask(oldMask);
+    QVERIFY(stored);
+    QCOMPARE(TestSupport::fileMode(maker), u"700"_s);
+    if (missing == u"config"_s)
+        QCOMPARE(TestSupport::fileMode(config), u"700"_s);
+    QCOMPARE(TestSupport::fileMode(file), u"600"_s);
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
+#endif
+}
+
+void TestRegSettings::harmlessHandEditsAreRead_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::newRow("comments") << "; mine\n# also mine\n[1.0]\nMain\\pwd=2A3B ; a \"note\n"_ba;
+    QTest::newRow("Windows line ends") << "[1.0]\r\n\r\nMain\\DataPath=/d\r\nMain\\pwd=2A3B\r\n"_ba;
+    QTest::newRow("quoted semicolon and equals") << "[1.0]\nMain\\DataPath=\"a;b=c\"\nMain\\pwd=2A3B"_ba;
+    QTest::newRow("same key in another section") << "[1.0]\nOther\\pwd=x\nMain\\pwd=2A3B\n"_ba;
+}
+
+// What the file format reads as it stands is not taken for damage.
+void TestRegSettings::harmlessHandEditsAreRead()
+{
+    QFETCH(QByteArray, contents);
+    QVERIFY(TestSupport::writeFile(storeFileName(), contents));
+    QString reason;
+    QVERIFY2(RegStoreReadable(&reason), qPrintable(reason));
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
+}
+
+void TestRegSettings::unreadableStoreIsNeitherReadNorWritten_data()
+{
+    QTest::addColumn<QString>("damage"); // a row of DamagedSettings, or "named pipe"
+    for (const auto &[name, damage] : DamagedSettings::all())
+        QTest::newRow(name) << QString::fromLatin1(name);
+    QTest::newRow("named pipe") << u"named pipe"_s;
+}
+
+void TestRegSettings::unreadableStoreIsNeitherReadNorWritten()
+{
+    QFETCH(QString, damage);
+    const QString file = storeFileName();
+    RegWriteString(u"Main"_s, u"DataPath"_s, u"/data"_s);
+    RegWriteString(u"Main"_s, u"NoPromptSetPassword"_s, u"1"_s);
+    RegWriteString(u"Main"_s, u"pwd"_s, u"2A3B"_s);
+    const QByteArray good = TestSupport::readFile(file);
+    QVERIFY(good.contains("pwd=2A3B\n"));
+    std::unique_ptr<FifoFeeder> pipe;
+    if (damage == u"named pipe"_s) {
+        // A writer stands behind the pipe, so a reader that opens it gets the good file rather than
+        // waiting for ever.
+        QVERIFY(QFile::remove(file));
+        pipe = std::make_unique<FifoFeeder>(file, good);
+        QVERIFY(pipe->isValid());
+    } else {
+        for (const auto &[name, kind] : DamagedSettings::all()) {
+            if (damage == QLatin1String(name))
+                QVERIFY(TestSupport::writeFile(file, DamagedSettings::apply(good, kind)));
+        }
+    }
+    const QByteArray before = pipe ? QByteArray() : TestSupport::readFile(file);
+
+    QString reason;
+    QVERIFY(!RegStoreReadable(&reason));
+    QVERIFY(!reason.isEmpty());
+    // Nothing is taken from a file that does not read as it stands, not even the values before the damage.
+    QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
+    QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), QString());
+    QCOMPARE(RegReadInteger(u"Main"_s, u"NoPromptSetPassword"_s, 0), 0);
+    // Nor is it rewritten: the file format would drop or change what it misreads.
+    QVERIFY(!RegWriteStringChecked(u"Main"_s, u"pwd"_s, u"3X2Y"_s));
+    QVERIFY(!RegWriteIntegerChecked(u"Main"_s, u"NoPromptSetPassword"_s, 2));
+    RegWriteString(u"Main"_s, u"Other"_s, u"x"_s);
+    if (pipe) {
+        QVERIFY(!QFileInfo(file).isFile());
+        pipe.reset();
+    } else {
+        QCOMPARE(TestSupport::readFile(file), before);
+    }
+}
+
+// What the settings file is when a write comes.
+enum class StoreTarget
+{
+    Nothing,    // a link that leads nowhere
+    DeviceNode, // a character device, like the system's own
+    NamedPipe,  // with a writer behind it
+    Folder,
+    OthersFile, // a regular file of another user
+    OwnFile,    // a regular file of the user's
+};
+
+void TestRegSettings::writesOnlyIntoARegularFileOfTheUser_data()
+{
+    QTest::addColumn<StoreTarget>("target");
+    QTest::addColumn<bool>("viaLink");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("dangling link") << StoreTarget::Nothing << true << false;
+    QTest::newRow("link to a device node") << StoreTarget::DeviceNode << true << false;
+    QTest::newRow("device node in place") << StoreTarget::DeviceNode << false << false;
+    QTest::newRow("link to a named pipe") << StoreTarget::NamedPipe << true << false;
+    QTest::newRow("link to a folder") << StoreTarget::Folder << true << false;
+    QTest::newRow("link to another user's file") << StoreTarget::OthersFile << true << false;
+    QTest::newRow("another user's file in place") << StoreTarget::OthersFile << false << false;
+    QTest::newRow("link to a file of the user's") << StoreTarget::OwnFile << true << true;
+}
+
+void TestRegSettings::writesOnlyIntoARegularFileOfTheUser()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("links, device nodes and owners are POSIX");
+#else
+    QFETCH(StoreTarget, target);
+    QFETCH(bool, viaLink);
+    QFETCH(bool, stored);
+    const bool root = ::geteuid() == 0;
+    if ((target == StoreTarget::DeviceNode || target == StoreTarget::OthersFile) && !root)
+        QSKIP("making a device node or a file of another user takes the system's privileges");
+    const QString file = storeFileName();
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    QFile::remove(file);
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString real = viaLink ? elsewhere.filePath(u"real"_s) : file;
+    const QByteArray realName = QFile::encodeName(real);
+    const QByteArray contents = "[1.0]\nMain\\pwd=2A3B\n";
+    std::unique_ptr<FifoFeeder> pipe;
+    switch (target) {
+    case StoreTarget::Nothing:
+        break;
+    case StoreTarget::DeviceNode: // the null device's numbers, in a folder of the test's own
+        QVERIFY(::mknod(realName.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0);
+        QVERIFY(::chmod(realName.constData(), 0666) == 0);
+        break;
+    case StoreTarget::NamedPipe:
+        pipe = std::make_unique<FifoFeeder>(real, contents);
+        QVERIFY(pipe->isValid());
+        break;
+    case StoreTarget::Folder:
+        QVERIFY(QDir().mkpath(real));
+        break;
+    case StoreTarget::OthersFile:
+    case StoreTarget::OwnFile:
+        QVERIFY(TestSupport::writeFile(real, contents));
+        QVERIFY(::chmod(realName.constData(), 0600) == 0);
+        if (target == StoreTarget::OthersFile)
+            QVERIFY(::chown(realName.constData(), 65534, 65534) == 0);
+        break;
+    }
+    if (viaLink)
+        QVERIFY(QFile::link(real, file));
+    struct stat before = {};
+    const bool existed = ::stat(realName.constData(), &before) == 0;
+
+    const mode_t oldMask = ::umask(022);
+    QCOMPARE(RegWriteStringChecked(u"Main"_s, u"DataPath"_s, u"/data"_s), stored);
+    ::umask(oldMask);
+
+    // The link stays a link, and what it leads to is what it was, or the file with the new value.
+    if (viaLink)
+        QCOMPARE(QFileInfo(file).symLinkTarget(), real);
+    struct stat after = {};
+    QCOMPARE(::stat(realName.constData(), &after) == 0, existed);
+    pipe.reset();
+    if (!existed)
+        return;
+    QCOMPARE(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+    QCOMPARE(after.st_uid, before.st_uid);
+    if (stored) {
+        QCOMPARE(after.st_mode & 07777, mode_t(0600));
+        QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), u"/data"_s);
+        QCOMPARE(QSettings(real, QSettings::IniFormat).value(u"1.0/Main/pwd"_s).toString(), u"2A3B"_s);
+    } else {
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_ino, before.st_ino);
+        if (target == StoreTarget::OthersFile)
+            QCOMPARE(TestSupport::readFile(real), contents);
+    }
+    QFile::remove(file);
 #endif
 }
 
