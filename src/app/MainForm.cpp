@@ -596,7 +596,7 @@ void TfrmVantory::edtFilterChange(const QString &text)
     using namespace AccountTable;
     if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
         Platform::showError(m_table->lastError(), this);
-    showTotals(); // the rows shown changed, not the aggregates
+    showTotals(); // the totals follow the rows shown
 }
 
 bool TfrmVantory::isCounting() const
@@ -633,7 +633,8 @@ void TfrmVantory::showTotals()
         m_totals->clearTotals();
         return;
     }
-    const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
+    // Every section adds up the accounts the list shows; the first also says how many there are in all.
+    const auto count = [this](const QString &aggregate) { return m_table->shownAggregate(aggregate).toLongLong(); };
     const bool filtered = !m_table->filterText().isEmpty();
     m_totals->showTotals({.sites = m_table->totalRecordCount(),
                           .largestFileCount = count(AggMaxTotalFiles),

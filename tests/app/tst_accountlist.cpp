@@ -42,6 +42,8 @@ struct Account
     QString username;
     QString folder;
     QString password = {}; // as typed
+    int active = 1;
+    int fee = 1;
 };
 
 QByteArray dataFile(const QList<Account> &accounts)
@@ -60,8 +62,10 @@ QByteArray dataFile(const QList<Account> &accounts)
             row += QStringLiteral("<password>%1</password>").arg(EncodeStr(a.password).toHtmlEscaped());
         if (!a.folder.isEmpty())
             row += QStringLiteral("<savePath>%1</savePath>").arg(a.folder.toHtmlEscaped());
-        row +=
-            QStringLiteral("<monthlyFee>1</monthlyFee><addedDate>2024-03-05</addedDate><active>1</active></Account>\n");
+        row += QStringLiteral(
+                   "<monthlyFee>%1</monthlyFee><addedDate>2024-03-05</addedDate><active>%2</active></Account>\n")
+                   .arg(a.fee)
+                   .arg(a.active);
         xml += row.toUtf8();
     }
     return xml + "</Accounts>\n";
@@ -142,6 +146,8 @@ private Q_SLOTS:
     void sortEditAndRemoveOnTheNarrowedList();
     void exportWritesTheListWithoutPasswords();
     void columnsMakeRoomForTheScrollBar();
+    void totalsDescribeTheShownAccounts_data();
+    void totalsDescribeTheShownAccounts();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -614,6 +620,54 @@ void TestAccountList::columnsMakeRoomForTheScrollBar()
     QTRY_VERIFY(!grid->verticalScrollBar()->isVisible());
     QTRY_VERIFY(rightEdge() > withBar);
     QVERIFY(rightEdge() <= grid->viewport()->width());
+}
+
+void TestAccountList::totalsDescribeTheShownAccounts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("totals"); // sections 1, 2, 4 and 5
+    QTest::newRow("nothing typed") << QString()
+                                   << QStringList{u"Totals: 5 Site(s)"_qs, u"> 1,000  "_qs, u"2 Active/2 Inactive"_qs,
+                                                  u"$50.00"_qs};
+    QTest::newRow("two shown") << u"alp"_qs
+                               << QStringList{u"Totals: 2 of 5 Site(s)"_qs, u"(8)  "_qs, u"1 Active/0 Inactive"_qs,
+                                              u"$10.00"_qs};
+    QTest::newRow("an inactive one") << u"beta"_qs
+                                     << QStringList{u"Totals: 1 of 5 Site(s)"_qs, u"(7)  "_qs,
+                                                    u"0 Active/1 Inactive"_qs, u"$0.00"_qs};
+    QTest::newRow("the one over the cap")
+        << u"zeta"_qs
+        << QStringList{u"Totals: 1 of 5 Site(s)"_qs, u"> 1,000  "_qs, u"0 Active/1 Inactive"_qs, u"$0.00"_qs};
+    QTest::newRow("none") << u"nowhere"_qs
+                          << QStringList{u"Totals: 0 of 5 Site(s)"_qs, u"(0)  "_qs, u"0 Active/0 Inactive"_qs,
+                                         u"$0.00"_qs};
+}
+
+void TestAccountList::totalsDescribeTheShownAccounts()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, totals);
+    const QList<QPair<QString, qint32>> counts = {{u"/saves/a"_qs, 5},
+                                                  {u"/saves/b"_qs, 7},
+                                                  {u"/saves/g"_qs, 11},
+                                                  {u"/saves/p"_qs, 3},
+                                                  {u"/saves/z"_qs, FileCountCap}};
+    for (const auto &[folder, count] : counts)
+        m_counter->set(folder, count);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, {}, u"/saves/a"_qs, {}, 1, 10},
+                           {u"Beta"_qs, {}, {}, u"/saves/b"_qs, {}, 0, 20},
+                           {u"Gamma"_qs, {}, {}, u"/saves/g"_qs, {}, 1, 40},
+                           {u"Alpine"_qs, {}, {}, u"/saves/p"_qs, {}, 2, 30},
+                           {u"Zeta"_qs, {}, {}, u"/saves/z"_qs, {}, 0, 5}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_VERIFY(!m_window->isCounting());
+    QLineEdit *filter = m_window->edtFilter();
+    filter->setFocus();
+    QTest::keyClicks(filter, text);
+    const TotalsBar *bar = m_window->hdrTotals();
+    QCOMPARE((QStringList{bar->sectionText(1), bar->sectionText(2), bar->sectionText(4), bar->sectionText(5)}), totals);
 }
 
 QTEST_MAIN(TestAccountList)
