@@ -716,15 +716,57 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
     } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         dbgAccountsDblClick();
         return true;
-    } else if (watched == m_filter && event->type() == QEvent::KeyPress &&
-               static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
-        m_filter->clear();
-        return true;
+    } else if (watched == m_filter &&
+               (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        if (edtFilterKeyDown(static_cast<QKeyEvent *>(event)))
+            return true;
     } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
         imgLogoClick();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmVantory::edtFilterKeyDown(QKeyEvent *key)
+{
+    // Ctrl+B and Ctrl+C act on the current account, as in the list, unless text of the box is
+    // selected: then both copy it.
+    const QKeySequence pressed(key->keyCombination());
+    if (pressed == aCopyUsername->shortcut() || pressed == aCopyPassword->shortcut()) {
+        if (!m_filter->hasSelectedText()) {
+            key->ignore(); // the box lets the command's shortcut have the key
+            return key->type() == QEvent::ShortcutOverride;
+        }
+        if (key->type() == QEvent::ShortcutOverride) {
+            key->accept();
+            return true;
+        }
+        m_filter->copy();
+        return true;
+    }
+    if (key->type() != QEvent::KeyPress || (key->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)))
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        if (m_filter->text().isEmpty())
+            return false;
+        m_filter->clear();
+        return true;
+    case Qt::Key_Down:
+        // On to the list, at its current account or else the first one shown.
+        if (!m_grid->currentIndex().isValid() && m_table->recordCount() > 0)
+            m_table->setRecNo(1);
+        m_grid->setFocus(Qt::TabFocusReason);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // The account the box found: the first one shown.
+        if (m_table->isActive() && m_table->recordCount() > 0 && m_table->setRecNo(1))
+            aAccountEdit->trigger();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TfrmVantory::dbgAccountsMouseUp()

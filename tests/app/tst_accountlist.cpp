@@ -148,6 +148,10 @@ private Q_SLOTS:
     void columnsMakeRoomForTheScrollBar();
     void totalsDescribeTheShownAccounts_data();
     void totalsDescribeTheShownAccounts();
+    void filterBoxCopiesFromTheCurrentAccount_data();
+    void filterBoxCopiesFromTheCurrentAccount();
+    void filterBoxLeadsToTheList_data();
+    void filterBoxLeadsToTheList();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -668,6 +672,83 @@ void TestAccountList::totalsDescribeTheShownAccounts()
     QTest::keyClicks(filter, text);
     const TotalsBar *bar = m_window->hdrTotals();
     QCOMPARE((QStringList{bar->sectionText(1), bar->sectionText(2), bar->sectionText(4), bar->sectionText(5)}), totals);
+}
+
+// A list narrowed to "Beta one" and "Gamma one", whose current account is the second; the filter
+// box has the focus.
+static void narrowToTwo(TfrmVantory &window)
+{
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTableView *grid = window.dbgAccounts();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(window.edtFilter()->hasFocus());
+    QTest::keyClicks(window.edtFilter(), u"one"_qs);
+    QCOMPARE(window.accountModel()->rowCount(), 2);
+    grid->setCurrentIndex(window.accountModel()->index(1, AccountModel::ColumnSite));
+    QCOMPARE(window.cdsVantory()->value(FieldSiteName).toString(), u"Gamma one"_qs);
+    QVERIFY(window.edtFilter()->hasFocus());
+}
+
+void TestAccountList::filterBoxCopiesFromTheCurrentAccount_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("selected"); // the box's text is selected
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << false << u"gus"_qs;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << false << u"pw-g"_qs;
+    QTest::newRow("Ctrl+B, text selected") << int(Qt::Key_B) << true << u"one"_qs;
+    QTest::newRow("Ctrl+C, text selected") << int(Qt::Key_C) << true << u"one"_qs;
+}
+
+void TestAccountList::filterBoxCopiesFromTheCurrentAccount()
+{
+    QFETCH(int, key);
+    QFETCH(bool, selected);
+    QFETCH(QString, copied);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, u"ann"_qs, {}, u"pw-a"_qs},
+                           {u"Beta one"_qs, {}, u"bob"_qs, {}, u"pw-b"_qs},
+                           {u"Gamma one"_qs, {}, u"gus"_qs, {}, u"pw-g"_qs}});
+    narrowToTwo(*m_window);
+    if (QTest::currentTestFailed())
+        return;
+    if (selected)
+        m_window->edtFilter()->selectAll();
+    QGuiApplication::clipboard()->setText(u"before"_qs);
+    QTest::keyClick(m_window->edtFilter(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(m_window->edtFilter()->text(), u"one"_qs);
+    QVERIFY(m_window->edtFilter()->hasFocus());
+}
+
+void TestAccountList::filterBoxLeadsToTheList_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("opened"); // the account whose editor opens; -2 for none
+    QTest::addColumn<QString>("current");
+    QTest::newRow("Down") << int(Qt::Key_Down) << -2 << u"Gamma one"_qs;
+    QTest::newRow("Return") << int(Qt::Key_Return) << 1 << u"Beta one"_qs;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1 << u"Beta one"_qs;
+}
+
+void TestAccountList::filterBoxLeadsToTheList()
+{
+    QFETCH(int, key);
+    QFETCH(int, opened);
+    QFETCH(QString, current);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, {}, {}}, {u"Beta one"_qs, {}, {}, {}}, {u"Gamma one"_qs, {}, {}, {}}});
+    narrowToTwo(*m_window);
+    if (QTest::currentTestFailed())
+        return;
+    // Enter opens the first account shown, Down goes to the list at its current account.
+    QCOMPARE(editorOpenedBy([&] { QTest::keyClick(m_window->edtFilter(), Qt::Key(key)); }), opened);
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), current);
+    QCOMPARE(m_window->edtFilter()->text(), u"one"_qs);
+    if (opened == -2)
+        QVERIFY(m_window->dbgAccounts()->hasFocus());
 }
 
 QTEST_MAIN(TestAccountList)
