@@ -28,6 +28,7 @@
 #include "security/Encode.h"
 #include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
+#include "settings/LastFolder.h"
 #include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
@@ -794,9 +795,10 @@ void TfrmVantory::aRefreshExecute()
 void TfrmVantory::aBackupExecute()
 {
     const QString target = Platform::Services::instance().saveFileName(this, backupTitle(), backupFilter(),
-                                                                        backupDefaultExt());
+                                                                       backupDefaultExt(), LastFolder::startFolder());
     if (target.isEmpty())
         return;
+    LastFolder::rememberFileFolder(target);
     const BackupRestore::Outcome done = BackupRestore::backup(m_provider->fileName(), target);
     if (!done.ok())
         Platform::showError(backupFailed().arg(target, done.error), this);
@@ -805,9 +807,10 @@ void TfrmVantory::aBackupExecute()
 void TfrmVantory::aRestoreExecute()
 {
     const QString source = Platform::Services::instance().openFileName(this, restoreTitle(), backupFilter(),
-                                                                        backupDefaultExt());
+                                                                       backupDefaultExt(), LastFolder::startFolder());
     if (source.isEmpty())
         return;
+    LastFolder::rememberFileFolder(source);
     // A file that is no data file never replaces the accounts; when the data file cannot be written,
     // the accounts stay as they are, changes not yet saved included.
     const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source);
@@ -827,10 +830,13 @@ void TfrmVantory::aRestoreExecute()
 
 void TfrmVantory::aExportExecute()
 {
-    const QString target = Platform::Services::instance().saveFileName(this, tr("Export the Account List"),
-                                                                       tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString suggested = tr("Vantory accounts %1.csv").arg(QDate::currentDate().toString(Qt::ISODate));
+    const QString target =
+        Platform::Services::instance().saveFileName(this, tr("Export the Account List"), tr("CSV files (*.csv)"),
+                                                    QStringLiteral("csv"), LastFolder::startPath(suggested));
     if (target.isEmpty())
         return;
+    LastFolder::rememberFileFolder(target);
     // The list as it shows, in its order; never a password.
     const QLocale locale;
     const QStringList states = activeStateCaptions();

@@ -152,6 +152,8 @@ private Q_SLOTS:
     void filterBoxCopiesFromTheCurrentAccount();
     void filterBoxLeadsToTheList_data();
     void filterBoxLeadsToTheList();
+    void pickersStartInTheFolderUsedLast_data();
+    void pickersStartInTheFolderUsedLast();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -749,6 +751,69 @@ void TestAccountList::filterBoxLeadsToTheList()
     QCOMPARE(m_window->edtFilter()->text(), u"one"_qs);
     if (opened == -2)
         QVERIFY(m_window->dbgAccounts()->hasFocus());
+}
+
+void TestAccountList::pickersStartInTheFolderUsedLast_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("suggested"); // the file name the picker suggests, if any
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QTest::newRow("export") << u"aExport"_qs << u"Vantory accounts %1.csv"_qs.arg(today);
+    QTest::newRow("backup") << u"aBackup"_qs << QString();
+    QTest::newRow("restore") << u"aRestore"_qs << QString();
+}
+
+void TestAccountList::pickersStartInTheFolderUsedLast()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, suggested);
+    m_counter->let(100);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    const QStringList commands = {u"aExport"_qs, u"aBackup"_qs, u"aRestore"_qs};
+    // Where each command's picker starts, when cancelled.
+    const auto starts = [this, &commands] {
+        QStringList result;
+        for (const QString &c : commands) {
+            m_services->queuePath(QString());
+            m_window->findChild<QAction *>(c)->trigger();
+            result << m_services->pickers.constLast().start;
+        }
+        return result;
+    };
+    const auto startsIn = [&commands](const QString &folder) {
+        QStringList result;
+        for (const QString &c : commands)
+            result << (c == u"aExport"_qs ? QDir(folder).filePath(u"Vantory accounts %1.csv"_qs.arg(
+                                                QDate::currentDate().toString(Qt::ISODate)))
+                                          : folder);
+        return result;
+    };
+    // At first in the home folder.
+    QCOMPARE(starts(), startsIn(QDir::homePath()));
+
+    // A file picked in a folder: every picker starts there next.
+    const QString used = m_dir->filePath(u"used"_qs);
+    QVERIFY(QDir().mkpath(used));
+    const QString picked = QDir(used).filePath(u"picked.xml"_qs);
+    if (command == u"aRestore"_qs)
+        QVERIFY(QFile::copy(m_dir->filePath(DataFileName), picked));
+    m_services->queuePath(picked);
+    m_window->findChild<QAction *>(command)->trigger();
+    QCOMPARE(m_services->pickers.constLast().start,
+             suggested.isEmpty() ? QDir::homePath() : QDir(QDir::homePath()).filePath(suggested));
+    QVERIFY(QFile::exists(picked));
+    QCOMPARE(starts(), startsIn(used));
+
+    // Also in the next run, kept in a section of its own.
+    m_window.reset();
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    QCOMPARE(starts(), startsIn(used));
+    QCOMPARE(RegReadString(u"Pickers"_qs, u"LastFolder"_qs), used);
+    QCOMPARE(RegReadString(SectionMain, SettingDataPath), m_dir->path());
+
+    // A folder that is gone sends the pickers home again.
+    QVERIFY(QDir(used).removeRecursively());
+    QCOMPARE(starts(), startsIn(QDir::homePath()));
 }
 
 QTEST_MAIN(TestAccountList)
