@@ -293,11 +293,48 @@ bool GridEditors::dbgAccountsKeyDown(QKeyEvent *event)
     return false;
 }
 
-bool GridEditors::GridEditorKeyDown(QKeyEvent *event)
+bool GridEditors::GridEditorKeyDown(Editor &editor, QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         m_grid->setFocus();
+    // A change is saved at once; these keys take it back.
+    if ((event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) ||
+        event->matches(QKeySequence::Undo)) {
+        undoEditorChange(editor);
+        return true;
+    }
     return false;
+}
+
+void GridEditors::editorFocusIn(Editor &editor, Qt::FocusReason reason)
+{
+    // Back from the editor's own pop-up or from another window, the user is still at the same change.
+    const bool returning = reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason;
+    if (returning && m_undo.editor == editor.widget)
+        return;
+    m_undo = UndoValue();
+    if (!isOverCurrentRow(editor))
+        return;
+    m_undo.editor = editor.widget;
+    m_undo.row = m_table->serialAt(m_table->recNo());
+    m_undo.value = m_table->value(editor.widget == m_date ? FieldAddedDate : FieldActive);
+}
+
+void GridEditors::undoEditorChange(Editor &editor)
+{
+    if (m_undo.editor != editor.widget || !isOverCurrentRow(editor) ||
+        m_table->serialAt(m_table->recNo()) != m_undo.row)
+        return;
+    const QString field = editor.widget == m_date ? FieldAddedDate : FieldActive;
+    // Nothing changed, nothing is written.
+    if (m_table->value(field) != m_undo.value &&
+        (!m_table->edit() || !m_table->setValue(field, m_undo.value) || !m_table->post())) {
+        Platform::showError(m_table->lastError(), m_host.editorWindow());
+        return;
+    }
+    loadValue(editor, m_undo.value);
+    // The post may have moved the row (sorted by the column): the editor follows it.
+    placeEditors();
 }
 
 bool GridEditors::eventFilter(QObject *watched, QEvent *event)
@@ -305,7 +342,8 @@ bool GridEditors::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress:
         if (watched == m_date || watched == m_active)
-            return GridEditorKeyDown(static_cast<QKeyEvent *>(event));
+            return GridEditorKeyDown(watched == m_date ? m_dateEditor : m_activeEditor,
+                                     static_cast<QKeyEvent *>(event));
         break;
     case QEvent::Hide:
         if (watched == m_date->calendarWidget() && m_date->isVisible())
@@ -314,6 +352,9 @@ bool GridEditors::eventFilter(QObject *watched, QEvent *event)
     case QEvent::FocusIn:
         if (watched == m_grid)
             placeEditors();
+        else if (watched == m_date || watched == m_active)
+            editorFocusIn(watched == m_date ? m_dateEditor : m_activeEditor,
+                          static_cast<QFocusEvent *>(event)->reason());
         break;
     case QEvent::Move:
     case QEvent::Resize:

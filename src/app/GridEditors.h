@@ -85,7 +85,11 @@ private:
     void loadValue(Editor &editor, const QVariant &value);
     // Whether the editor is shown over the current cell of the grid and of the table.
     bool isOverCurrentRow(const Editor &editor) const;
-    bool GridEditorKeyDown(QKeyEvent *event);
+    bool GridEditorKeyDown(Editor &editor, QKeyEvent *event);
+    // Keeps the value of the cell under the editor that just got the focus, for Escape and Ctrl+Z.
+    void editorFocusIn(Editor &editor, Qt::FocusReason reason);
+    // Puts back the kept value, writing and saving it when the cell holds another by now.
+    void undoEditorChange(Editor &editor);
     void deliverTypedKey(QWidget *editor, QKeyEvent *event);
     bool showCurrentEditor(Editor &editor);
     void watchGeometry();
@@ -98,6 +102,14 @@ private:
     Editor m_dateEditor;
     Editor m_activeEditor;
     QPersistentModelIndex m_dateEditRow; // the cell whose calendar was last closed
+    // The value the cell had when an editor got the focus: what Escape and Ctrl+Z in it put back.
+    struct UndoValue
+    {
+        const QWidget *editor = nullptr; // none kept
+        quint64 row = 0;                 // the row's identity in the table
+        QVariant value;
+    };
+    UndoValue m_undo;
     bool m_forwardingKey = false;
     bool m_loading = false;
 };

@@ -28,6 +28,7 @@
 #include "security/Encode.h"
 #include "security/SettingsForm.h"
 #include "settings/DataFolder.h"
+#include "settings/LastFolder.h"
 #include "settings/ProgramInfo.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
@@ -596,7 +597,7 @@ void TfrmVantory::edtFilterChange(const QString &text)
     using namespace AccountTable;
     if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
         Platform::showError(m_table->lastError(), this);
-    showTotals(); // the rows shown changed, not the aggregates
+    showTotals(); // the totals follow the rows shown
 }
 
 bool TfrmVantory::isCounting() const
@@ -633,7 +634,8 @@ void TfrmVantory::showTotals()
         m_totals->clearTotals();
         return;
     }
-    const auto count = [this](const QString &aggregate) { return m_table->aggregate(aggregate).toLongLong(); };
+    // Every section adds up the accounts the list shows; the first also says how many there are in all.
+    const auto count = [this](const QString &aggregate) { return m_table->shownAggregate(aggregate).toLongLong(); };
     const bool filtered = !m_table->filterText().isEmpty();
     m_totals->showTotals({.sites = m_table->totalRecordCount(),
                           .largestFileCount = count(AggMaxTotalFiles),
@@ -715,15 +717,57 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
     } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         dbgAccountsDblClick();
         return true;
-    } else if (watched == m_filter && event->type() == QEvent::KeyPress &&
-               static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !m_filter->text().isEmpty()) {
-        m_filter->clear();
-        return true;
+    } else if (watched == m_filter &&
+               (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        if (edtFilterKeyDown(static_cast<QKeyEvent *>(event)))
+            return true;
     } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
         imgLogoClick();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmVantory::edtFilterKeyDown(QKeyEvent *key)
+{
+    // Ctrl+B and Ctrl+C act on the current account, as in the list, unless text of the box is
+    // selected: then both copy it.
+    const QKeySequence pressed(key->keyCombination());
+    if (pressed == aCopyUsername->shortcut() || pressed == aCopyPassword->shortcut()) {
+        if (!m_filter->hasSelectedText()) {
+            key->ignore(); // the box lets the command's shortcut have the key
+            return key->type() == QEvent::ShortcutOverride;
+        }
+        if (key->type() == QEvent::ShortcutOverride) {
+            key->accept();
+            return true;
+        }
+        m_filter->copy();
+        return true;
+    }
+    if (key->type() != QEvent::KeyPress || (key->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)))
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        if (m_filter->text().isEmpty())
+            return false;
+        m_filter->clear();
+        return true;
+    case Qt::Key_Down:
+        // On to the list, at its current account or else the first one shown.
+        if (!m_grid->currentIndex().isValid() && m_table->recordCount() > 0)
+            m_table->setRecNo(1);
+        m_grid->setFocus(Qt::TabFocusReason);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // The account the box found: the first one shown.
+        if (m_table->isActive() && m_table->recordCount() > 0 && m_table->setRecNo(1))
+            aAccountEdit->trigger();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TfrmVantory::dbgAccountsMouseUp()
@@ -751,9 +795,10 @@ void TfrmVantory::aRefreshExecute()
 void TfrmVantory::aBackupExecute()
 {
     const QString target = Platform::Services::instance().saveFileName(this, backupTitle(), backupFilter(),
-                                                                        backupDefaultExt());
+                                                                       backupDefaultExt(), LastFolder::startFolder());
     if (target.isEmpty())
         return;
+    LastFolder::rememberFileFolder(target);
     const BackupRestore::Outcome done = BackupRestore::backup(m_provider->fileName(), target);
     if (!done.ok())
         Platform::showError(backupFailed().arg(target, done.error), this);
@@ -762,9 +807,10 @@ void TfrmVantory::aBackupExecute()
 void TfrmVantory::aRestoreExecute()
 {
     const QString source = Platform::Services::instance().openFileName(this, restoreTitle(), backupFilter(),
-                                                                        backupDefaultExt());
+                                                                       backupDefaultExt(), LastFolder::startFolder());
     if (source.isEmpty())
         return;
+    LastFolder::rememberFileFolder(source);
     // A file that is no data file never replaces the accounts; when the data file cannot be written,
     // the accounts stay as they are, changes not yet saved included.
     const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source);
@@ -784,10 +830,13 @@ void TfrmVantory::aRestoreExecute()
 
 void TfrmVantory::aExportExecute()
 {
-    const QString target = Platform::Services::instance().saveFileName(this, tr("Export the Account List"),
-                                                                       tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString suggested = tr("Vantory accounts %1.csv").arg(QDate::currentDate().toString(Qt::ISODate));
+    const QString target =
+        Platform::Services::instance().saveFileName(this, tr("Export the Account List"), tr("CSV files (*.csv)"),
+                                                    QStringLiteral("csv"), LastFolder::startPath(suggested));
     if (target.isEmpty())
         return;
+    LastFolder::rememberFileFolder(target);
     // The list as it shows, in its order; never a password.
     const QLocale locale;
     const QStringList states = activeStateCaptions();

@@ -18,6 +18,7 @@ class QComboBox;
 class QDateEdit;
 class QFrame;
 class QHeaderView;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -130,6 +131,8 @@ private:
     void tellLoadNotes();
     void countsArrived(const QList<FolderCount> &counts);
     void edtFilterChange(const QString &text);
+    // Keys of the filter box that reach the list; true when the key was used.
+    bool edtFilterKeyDown(QKeyEvent *key);
     // The totals bar from the aggregates as the table holds them.
     void showTotals();
     // Forgets the counts and cancels the counting: the next open counts every folder again.

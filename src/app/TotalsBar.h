@@ -15,10 +15,10 @@ class TotalsBar : public QHeaderView
 public:
     static constexpr int SectionCount = 6;
 
-    // What the bar adds up over the account table.
+    // What the bar adds up over the accounts the list shows.
     struct Totals
     {
-        qint64 sites = 0;
+        qint64 sites = 0;            // all accounts, shown or not
         qint64 largestFileCount = 0; // a count at the cap means "more than the limit"
         qint64 files = 0;
         qint64 active = 0;

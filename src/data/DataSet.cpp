@@ -681,58 +681,84 @@ QVariant DataSet::aggregate(const QString &name) const
     if (m_state == Inactive)
         return {};
     if (!m_aggregatesValid) {
-        // One pass over the rows for all aggregates: the totals are read again after every change.
-        struct Running
-        {
-            int field = -1;
-            bool isFloat = false;
-            qint64 isum = 0, imax = 0, count = 0;
-            double fsum = 0, fmax = 0;
-        };
-        std::vector<Running> running(m_aggregateDefs.size());
-        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
-            running[a].field = fieldIndex(m_aggregateDefs[a].field);
-            if (running[a].field >= 0)
-                running[a].isFloat = m_fields[size_t(running[a].field)].type == FieldType::Float;
-        }
-        for (const auto &row : m_rows) {
-            for (Running &r : running) {
-                if (r.field < 0)
-                    continue;
-                const QVariant &v = row->values[r.field];
-                if (!v.isValid() || v.isNull())
-                    continue;
-                if (r.isFloat) {
-                    const double d = v.toDouble();
-                    r.fsum += d;
-                    r.fmax = r.count ? std::max(r.fmax, d) : d;
-                } else {
-                    const qint64 i = v.toLongLong();
-                    r.isum += i;
-                    r.imax = r.count ? std::max(r.imax, i) : i;
-                }
-                ++r.count;
-            }
-        }
-        m_aggregateValues.assign(m_aggregateDefs.size(), QVariant());
-        for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
-            const Running &r = running[a];
-            if (r.field < 0)
-                continue;
-            if (m_aggregateDefs[a].kind == AggregateKind::Count)
-                m_aggregateValues[a] = r.count;
-            else if (r.count == 0)
-                m_aggregateValues[a] = QVariant();
-            else if (m_aggregateDefs[a].kind == AggregateKind::Sum)
-                m_aggregateValues[a] = r.isFloat ? QVariant(r.fsum) : QVariant(r.isum);
-            else
-                m_aggregateValues[a] = r.isFloat ? QVariant(r.fmax) : QVariant(r.imax);
-        }
+        // The totals are read again after every change: computed once per change, for all of them.
+        std::vector<Row *> rows;
+        rows.reserve(m_rows.size());
+        for (const auto &row : m_rows)
+            rows.push_back(row.get());
+        m_aggregateValues = computeAggregates(rows);
         m_aggregatesValid = true;
     }
+    return pickAggregate(m_aggregateValues, name);
+}
+
+QVariant DataSet::shownAggregate(const QString &name) const
+{
+    if (m_state == Inactive)
+        return {};
+    // Without a filter every row shows: the kept values serve.
+    if (m_order.size() == m_rows.size())
+        return aggregate(name);
+    return pickAggregate(computeAggregates(m_order), name);
+}
+
+std::vector<QVariant> DataSet::computeAggregates(const std::vector<Row *> &rows) const
+{
+    // One pass over the rows for all aggregates.
+    struct Running
+    {
+        int field = -1;
+        bool isFloat = false;
+        qint64 isum = 0, imax = 0, count = 0;
+        double fsum = 0, fmax = 0;
+    };
+    std::vector<Running> running(m_aggregateDefs.size());
     for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+        running[a].field = fieldIndex(m_aggregateDefs[a].field);
+        if (running[a].field >= 0)
+            running[a].isFloat = m_fields[size_t(running[a].field)].type == FieldType::Float;
+    }
+    for (const Row *row : rows) {
+        for (Running &r : running) {
+            if (r.field < 0)
+                continue;
+            const QVariant &v = row->values[r.field];
+            if (!v.isValid() || v.isNull())
+                continue;
+            if (r.isFloat) {
+                const double d = v.toDouble();
+                r.fsum += d;
+                r.fmax = r.count ? std::max(r.fmax, d) : d;
+            } else {
+                const qint64 i = v.toLongLong();
+                r.isum += i;
+                r.imax = r.count ? std::max(r.imax, i) : i;
+            }
+            ++r.count;
+        }
+    }
+    std::vector<QVariant> values(m_aggregateDefs.size());
+    for (size_t a = 0; a < m_aggregateDefs.size(); ++a) {
+        const Running &r = running[a];
+        if (r.field < 0)
+            continue;
+        if (m_aggregateDefs[a].kind == AggregateKind::Count)
+            values[a] = r.count;
+        else if (r.count == 0)
+            values[a] = QVariant();
+        else if (m_aggregateDefs[a].kind == AggregateKind::Sum)
+            values[a] = r.isFloat ? QVariant(r.fsum) : QVariant(r.isum);
+        else
+            values[a] = r.isFloat ? QVariant(r.fmax) : QVariant(r.imax);
+    }
+    return values;
+}
+
+QVariant DataSet::pickAggregate(const std::vector<QVariant> &values, const QString &name) const
+{
+    for (size_t a = 0; a < m_aggregateDefs.size() && a < values.size(); ++a) {
         if (m_aggregateDefs[a].name.compare(name, Qt::CaseInsensitive) == 0)
-            return m_aggregateValues[a];
+            return values[a];
     }
     return {};
 }

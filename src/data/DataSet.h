@@ -145,7 +145,7 @@ public:
     QVariant valueOfRow(int row, int field) const;
 
     // Narrows the active order to the rows whose given fields hold the text, ignoring case and
-    // accents; an empty text shows every row. Aggregates stay over all rows.
+    // accents; an empty text shows every row. aggregate() stays over all rows; shownAggregate() follows.
     bool setFilter(const QString &text, const QList<int> &fields);
     QString filterText() const { return m_filterText; }
     // Readies what the filter compares for every row now, so that the first keystroke does not.
@@ -190,6 +190,8 @@ public:
 
     // Aggregates over all rows; null when no row has a value.
     QVariant aggregate(const QString &name) const;
+    // The same over the rows of the active order only: those the list shows while a filter is on.
+    QVariant shownAggregate(const QString &name) const;
     void refreshAggregates() { m_aggregatesValid = false; }
 
     // Sort orders.
@@ -242,6 +244,9 @@ private:
     };
 
     bool fail(const QString &message);
+    // Every aggregate over the rows, in the order of their definitions.
+    std::vector<QVariant> computeAggregates(const std::vector<Row *> &rows) const;
+    QVariant pickAggregate(const std::vector<QVariant> &values, const QString &name) const;
     bool requireActive();
     void computeRow(Row *row, RowValues &values);
     RowValues storedValues(const RowValues &values) const;

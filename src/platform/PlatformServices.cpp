@@ -47,9 +47,9 @@ QMessageBox::StandardButton DesktopServices::message(QWidget *parent, QMessageBo
 }
 
 QString DesktopServices::saveFileName(QWidget *parent, const QString &title, const QString &filter,
-                                      const QString &defaultSuffix)
+                                      const QString &defaultSuffix, const QString &start)
 {
-    QFileDialog dialog(parent, title, QString(), qtFilter(filter));
+    QFileDialog dialog(parent, title, start, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix.startsWith(u'.') ? defaultSuffix.mid(1) : defaultSuffix);
@@ -59,9 +59,9 @@ QString DesktopServices::saveFileName(QWidget *parent, const QString &title, con
 }
 
 QString DesktopServices::openFileName(QWidget *parent, const QString &title, const QString &filter,
-                                      const QString &defaultSuffix)
+                                      const QString &defaultSuffix, const QString &start)
 {
-    QFileDialog dialog(parent, title, QString(), qtFilter(filter));
+    QFileDialog dialog(parent, title, start, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix.startsWith(u'.') ? defaultSuffix.mid(1) : defaultSuffix);

@@ -20,11 +20,12 @@ public:
                                                 QMessageBox::StandardButtons buttons,
                                                 QMessageBox::StandardButton defaultButton) = 0;
     // File pickers. An empty result means the user cancelled. The save dialog asks before an
-    // existing file is overwritten.
+    // existing file is overwritten. They start in the folder given, or at the file given (a save
+    // dialog suggests its name); with none, wherever the system likes.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
-                                 const QString &defaultSuffix) = 0;
+                                 const QString &defaultSuffix, const QString &start = QString()) = 0;
     virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter,
-                                 const QString &defaultSuffix) = 0;
+                                 const QString &defaultSuffix, const QString &start = QString()) = 0;
     // Folder picker; empty when cancelled.
     virtual QString existingFolder(QWidget *parent, const QString &title, const QString &startFolder) = 0;
     // Hands a URL (web or mailto:) to the desktop. False when nothing could open it.
@@ -43,10 +44,10 @@ public:
     QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &text,
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override;
-    QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
-                         const QString &defaultSuffix) override;
-    QString openFileName(QWidget *parent, const QString &title, const QString &filter,
-                         const QString &defaultSuffix) override;
+    QString saveFileName(QWidget *parent, const QString &title, const QString &filter, const QString &defaultSuffix,
+                         const QString &start = QString()) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter, const QString &defaultSuffix,
+                         const QString &start = QString()) override;
     QString existingFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
     bool openUrl(const QUrl &url) override;
 };

@@ -6,6 +6,7 @@
 #include "search/SearchAnimation.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
+#include "settings/LastFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -509,8 +510,8 @@ void TfrmSearch::btnSaveSelectionClick()
     const QStringList sources = velvSearchResult->results()->checkedPaths();
     if (sources.isEmpty())
         return;
-    const QString folder =
-        Platform::Services::instance().existingFolder(this, tr("Select Destination Directory"), QString());
+    const QString folder = Platform::Services::instance().existingFolder(this, tr("Select Destination Directory"),
+                                                                         LastFolder::startFolder());
     if (folder.isEmpty())
         return;
     const FlatCopy::Result result = CopyProgressDialog::copyFiles(sources, folder, this);

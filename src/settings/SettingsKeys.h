@@ -13,4 +13,9 @@ inline const QString SettingNoPromptSetPassword = QStringLiteral("NoPromptSetPas
 // The master password, scrambled; empty or absent when there is none.
 inline const QString SettingPassword = QStringLiteral("pwd");
 
+// The file and folder pickers' own section.
+inline const QString SectionPickers = QStringLiteral("Pickers");
+// The folder the user last picked something in, where the next picker starts.
+inline const QString SettingLastFolder = QStringLiteral("LastFolder");
+
 } // namespace SettingsKeys

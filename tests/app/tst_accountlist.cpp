@@ -42,6 +42,8 @@ struct Account
     QString username;
     QString folder;
     QString password = {}; // as typed
+    int active = 1;
+    int fee = 1;
 };
 
 QByteArray dataFile(const QList<Account> &accounts)
@@ -60,8 +62,10 @@ QByteArray dataFile(const QList<Account> &accounts)
             row += QStringLiteral("<password>%1</password>").arg(EncodeStr(a.password).toHtmlEscaped());
         if (!a.folder.isEmpty())
             row += QStringLiteral("<savePath>%1</savePath>").arg(a.folder.toHtmlEscaped());
-        row +=
-            QStringLiteral("<monthlyFee>1</monthlyFee><addedDate>2024-03-05</addedDate><active>1</active></Account>\n");
+        row += QStringLiteral(
+                   "<monthlyFee>%1</monthlyFee><addedDate>2024-03-05</addedDate><active>%2</active></Account>\n")
+                   .arg(a.fee)
+                   .arg(a.active);
         xml += row.toUtf8();
     }
     return xml + "</Accounts>\n";
@@ -142,6 +146,14 @@ private Q_SLOTS:
     void sortEditAndRemoveOnTheNarrowedList();
     void exportWritesTheListWithoutPasswords();
     void columnsMakeRoomForTheScrollBar();
+    void totalsDescribeTheShownAccounts_data();
+    void totalsDescribeTheShownAccounts();
+    void filterBoxCopiesFromTheCurrentAccount_data();
+    void filterBoxCopiesFromTheCurrentAccount();
+    void filterBoxLeadsToTheList_data();
+    void filterBoxLeadsToTheList();
+    void pickersStartInTheFolderUsedLast_data();
+    void pickersStartInTheFolderUsedLast();
 
 private:
     std::unique_ptr<TfrmVantory> makeWindow(const QList<Account> &accounts);
@@ -614,6 +626,194 @@ void TestAccountList::columnsMakeRoomForTheScrollBar()
     QTRY_VERIFY(!grid->verticalScrollBar()->isVisible());
     QTRY_VERIFY(rightEdge() > withBar);
     QVERIFY(rightEdge() <= grid->viewport()->width());
+}
+
+void TestAccountList::totalsDescribeTheShownAccounts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("totals"); // sections 1, 2, 4 and 5
+    QTest::newRow("nothing typed") << QString()
+                                   << QStringList{u"Totals: 5 Site(s)"_qs, u"> 1,000  "_qs, u"2 Active/2 Inactive"_qs,
+                                                  u"$50.00"_qs};
+    QTest::newRow("two shown") << u"alp"_qs
+                               << QStringList{u"Totals: 2 of 5 Site(s)"_qs, u"(8)  "_qs, u"1 Active/0 Inactive"_qs,
+                                              u"$10.00"_qs};
+    QTest::newRow("an inactive one") << u"beta"_qs
+                                     << QStringList{u"Totals: 1 of 5 Site(s)"_qs, u"(7)  "_qs,
+                                                    u"0 Active/1 Inactive"_qs, u"$0.00"_qs};
+    QTest::newRow("the one over the cap")
+        << u"zeta"_qs
+        << QStringList{u"Totals: 1 of 5 Site(s)"_qs, u"> 1,000  "_qs, u"0 Active/1 Inactive"_qs, u"$0.00"_qs};
+    QTest::newRow("none") << u"nowhere"_qs
+                          << QStringList{u"Totals: 0 of 5 Site(s)"_qs, u"(0)  "_qs, u"0 Active/0 Inactive"_qs,
+                                         u"$0.00"_qs};
+}
+
+void TestAccountList::totalsDescribeTheShownAccounts()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, totals);
+    const QList<QPair<QString, qint32>> counts = {{u"/saves/a"_qs, 5},
+                                                  {u"/saves/b"_qs, 7},
+                                                  {u"/saves/g"_qs, 11},
+                                                  {u"/saves/p"_qs, 3},
+                                                  {u"/saves/z"_qs, FileCountCap}};
+    for (const auto &[folder, count] : counts)
+        m_counter->set(folder, count);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, {}, u"/saves/a"_qs, {}, 1, 10},
+                           {u"Beta"_qs, {}, {}, u"/saves/b"_qs, {}, 0, 20},
+                           {u"Gamma"_qs, {}, {}, u"/saves/g"_qs, {}, 1, 40},
+                           {u"Alpine"_qs, {}, {}, u"/saves/p"_qs, {}, 2, 30},
+                           {u"Zeta"_qs, {}, {}, u"/saves/z"_qs, {}, 0, 5}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_VERIFY(!m_window->isCounting());
+    QLineEdit *filter = m_window->edtFilter();
+    filter->setFocus();
+    QTest::keyClicks(filter, text);
+    const TotalsBar *bar = m_window->hdrTotals();
+    QCOMPARE((QStringList{bar->sectionText(1), bar->sectionText(2), bar->sectionText(4), bar->sectionText(5)}), totals);
+}
+
+// A list narrowed to "Beta one" and "Gamma one", whose current account is the second; the filter
+// box has the focus.
+static void narrowToTwo(TfrmVantory &window)
+{
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTableView *grid = window.dbgAccounts();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(window.edtFilter()->hasFocus());
+    QTest::keyClicks(window.edtFilter(), u"one"_qs);
+    QCOMPARE(window.accountModel()->rowCount(), 2);
+    grid->setCurrentIndex(window.accountModel()->index(1, AccountModel::ColumnSite));
+    QCOMPARE(window.cdsVantory()->value(FieldSiteName).toString(), u"Gamma one"_qs);
+    QVERIFY(window.edtFilter()->hasFocus());
+}
+
+void TestAccountList::filterBoxCopiesFromTheCurrentAccount_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("selected"); // the box's text is selected
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << false << u"gus"_qs;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << false << u"pw-g"_qs;
+    QTest::newRow("Ctrl+B, text selected") << int(Qt::Key_B) << true << u"one"_qs;
+    QTest::newRow("Ctrl+C, text selected") << int(Qt::Key_C) << true << u"one"_qs;
+}
+
+void TestAccountList::filterBoxCopiesFromTheCurrentAccount()
+{
+    QFETCH(int, key);
+    QFETCH(bool, selected);
+    QFETCH(QString, copied);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, u"ann"_qs, {}, u"pw-a"_qs},
+                           {u"Beta one"_qs, {}, u"bob"_qs, {}, u"pw-b"_qs},
+                           {u"Gamma one"_qs, {}, u"gus"_qs, {}, u"pw-g"_qs}});
+    narrowToTwo(*m_window);
+    if (QTest::currentTestFailed())
+        return;
+    if (selected)
+        m_window->edtFilter()->selectAll();
+    QGuiApplication::clipboard()->setText(u"before"_qs);
+    QTest::keyClick(m_window->edtFilter(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(m_window->edtFilter()->text(), u"one"_qs);
+    QVERIFY(m_window->edtFilter()->hasFocus());
+}
+
+void TestAccountList::filterBoxLeadsToTheList_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("opened"); // the account whose editor opens; -2 for none
+    QTest::addColumn<QString>("current");
+    QTest::newRow("Down") << int(Qt::Key_Down) << -2 << u"Gamma one"_qs;
+    QTest::newRow("Return") << int(Qt::Key_Return) << 1 << u"Beta one"_qs;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1 << u"Beta one"_qs;
+}
+
+void TestAccountList::filterBoxLeadsToTheList()
+{
+    QFETCH(int, key);
+    QFETCH(int, opened);
+    QFETCH(QString, current);
+    m_counter->let(10);
+    m_window = makeWindow({{u"Alpha"_qs, {}, {}, {}}, {u"Beta one"_qs, {}, {}, {}}, {u"Gamma one"_qs, {}, {}, {}}});
+    narrowToTwo(*m_window);
+    if (QTest::currentTestFailed())
+        return;
+    // Enter opens the first account shown, Down goes to the list at its current account.
+    QCOMPARE(editorOpenedBy([&] { QTest::keyClick(m_window->edtFilter(), Qt::Key(key)); }), opened);
+    QCOMPARE(m_window->cdsVantory()->value(FieldSiteName).toString(), current);
+    QCOMPARE(m_window->edtFilter()->text(), u"one"_qs);
+    if (opened == -2)
+        QVERIFY(m_window->dbgAccounts()->hasFocus());
+}
+
+void TestAccountList::pickersStartInTheFolderUsedLast_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("suggested"); // the file name the picker suggests, if any
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QTest::newRow("export") << u"aExport"_qs << u"Vantory accounts %1.csv"_qs.arg(today);
+    QTest::newRow("backup") << u"aBackup"_qs << QString();
+    QTest::newRow("restore") << u"aRestore"_qs << QString();
+}
+
+void TestAccountList::pickersStartInTheFolderUsedLast()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, suggested);
+    m_counter->let(100);
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    const QStringList commands = {u"aExport"_qs, u"aBackup"_qs, u"aRestore"_qs};
+    // Where each command's picker starts, when cancelled.
+    const auto starts = [this, &commands] {
+        QStringList result;
+        for (const QString &c : commands) {
+            m_services->queuePath(QString());
+            m_window->findChild<QAction *>(c)->trigger();
+            result << m_services->pickers.constLast().start;
+        }
+        return result;
+    };
+    const auto startsIn = [&commands](const QString &folder) {
+        QStringList result;
+        for (const QString &c : commands)
+            result << (c == u"aExport"_qs ? QDir(folder).filePath(u"Vantory accounts %1.csv"_qs.arg(
+                                                QDate::currentDate().toString(Qt::ISODate)))
+                                          : folder);
+        return result;
+    };
+    // At first in the home folder.
+    QCOMPARE(starts(), startsIn(QDir::homePath()));
+
+    // A file picked in a folder: every picker starts there next.
+    const QString used = m_dir->filePath(u"used"_qs);
+    QVERIFY(QDir().mkpath(used));
+    const QString picked = QDir(used).filePath(u"picked.xml"_qs);
+    if (command == u"aRestore"_qs)
+        QVERIFY(QFile::copy(m_dir->filePath(DataFileName), picked));
+    m_services->queuePath(picked);
+    m_window->findChild<QAction *>(command)->trigger();
+    QCOMPARE(m_services->pickers.constLast().start,
+             suggested.isEmpty() ? QDir::homePath() : QDir(QDir::homePath()).filePath(suggested));
+    QVERIFY(QFile::exists(picked));
+    QCOMPARE(starts(), startsIn(used));
+
+    // Also in the next run, kept in a section of its own.
+    m_window.reset();
+    m_window = makeWindow({{u"A"_qs, {}, {}, {}}});
+    QCOMPARE(starts(), startsIn(used));
+    QCOMPARE(RegReadString(u"Pickers"_qs, u"LastFolder"_qs), used);
+    QCOMPARE(RegReadString(SectionMain, SettingDataPath), m_dir->path());
+
+    // A folder that is gone sends the pickers home again.
+    QVERIFY(QDir(used).removeRecursively());
+    QCOMPARE(starts(), startsIn(QDir::homePath()));
 }
 
 QTEST_MAIN(TestAccountList)

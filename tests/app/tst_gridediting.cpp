@@ -5,7 +5,9 @@
 #include "app/TotalsBar.h"
 #include "app/VantoryConsts.h"
 #include "data/AccountSchema.h"
+#include "data/AccountTable.h"
 #include "data/DataSet.h"
+#include "data/XmlDataProvider.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -13,6 +15,7 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDevice>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -23,6 +26,23 @@
 using namespace VantoryConsts;
 using namespace AccountSchema;
 using namespace SettingsKeys;
+
+namespace {
+// The account data file, counting its writes.
+class CountingProvider : public XmlDataProvider
+{
+public:
+    CountingProvider() : XmlDataProvider(AccountTable::storedFieldDefs()) {}
+    int writes = 0;
+
+protected:
+    bool writeContents(QFileDevice &file, const QByteArray &data) override
+    {
+        ++writes;
+        return XmlDataProvider::writeContents(file, data);
+    }
+};
+} // namespace
 
 class TestGridEditing : public QObject
 {
@@ -44,6 +64,8 @@ private Q_SLOTS:
     void editorStaysOverTheCurrentRow_data();
     void stateCaptionsShowWhole();
     void editorStaysOverTheCurrentRow();
+    void escapeAndUndoPutBackTheCellsValue_data();
+    void escapeAndUndoPutBackTheCellsValue();
 
 private:
     // A window over the accounts Acc00, Acc01, ... (ids 0, 1, ...; even ones inactive, odd ones
@@ -425,6 +447,87 @@ void TestGridEditing::editorStaysOverTheCurrentRow()
         else
             QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key() + u" changed"_qs));
     }
+}
+
+void TestGridEditing::escapeAndUndoPutBackTheCellsValue_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("change"); // a key typed in the grid changes the cell first
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    const int date = AccountModel::ColumnDateAdded;
+    const int state = AccountModel::ColumnActive;
+    QTest::newRow("date, change, Escape") << date << true << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("date, change, Ctrl+Z") << date << true << int(Qt::Key_Z) << int(Qt::ControlModifier);
+    QTest::newRow("date, no change, Escape") << date << false << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("date, no change, Ctrl+Z") << date << false << int(Qt::Key_Z) << int(Qt::ControlModifier);
+    QTest::newRow("state, change, Escape") << state << true << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("state, change, Ctrl+Z") << state << true << int(Qt::Key_Z) << int(Qt::ControlModifier);
+    QTest::newRow("state, no change, Escape") << state << false << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("state, no change, Ctrl+Z") << state << false << int(Qt::Key_Z) << int(Qt::ControlModifier);
+}
+
+void TestGridEditing::escapeAndUndoPutBackTheCellsValue()
+{
+    QFETCH(int, column);
+    QFETCH(bool, change);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    const QByteArray original = dataFile();
+    m_window.reset();
+    auto provider = std::make_unique<CountingProvider>();
+    CountingProvider *file = provider.get();
+    m_window = std::make_unique<TfrmVantory>(std::move(provider));
+    m_window->resize(700, 400);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    const int writesAtStart = file->writes;
+
+    // Alpha: added 2024-01-02, active.
+    DataSet *t = m_window->cdsVantory();
+    const bool isDate = column == AccountModel::ColumnDateAdded;
+    const QString field = isDate ? FieldAddedDate : FieldActive;
+    const QVariant old = isDate ? QVariant(QDate(2024, 1, 2)) : QVariant(1);
+    QWidget *editor = isDate ? static_cast<QWidget *>(picker()) : combo();
+    focusCell(0, column);
+    QTRY_VERIFY(editor->isVisible());
+    if (change) {
+        // One key in the cell: the editor takes it and the change is saved at once.
+        QTest::keyClick(m_window->dbgAccounts(), isDate ? Qt::Key_5 : Qt::Key_N);
+        QVERIFY(t->value(field) != old);
+        QVERIFY(file->writes > writesAtStart);
+    } else {
+        editor->setFocus();
+    }
+    QTRY_VERIFY(editor->hasFocus());
+    const int writesBefore = file->writes;
+
+    // The character a keyboard gives with the key: the control character.
+    const QString typed(QChar(key == Qt::Key_Escape ? 0x1b : 0x1a));
+    const auto press = [&] {
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(key), typed,
+                            Qt::KeyboardModifiers(modifiers));
+    };
+    press();
+    QCOMPARE(t->value(field), old);
+    QCOMPARE(t->state(), DataSet::Browse);
+    QVERIFY(editor->isVisible());
+    if (isDate)
+        QCOMPARE(picker()->date(), old.toDate());
+    else
+        QCOMPARE(combo()->currentIndex(), old.toInt());
+    if (change) {
+        // Written and saved again: the file holds the old value.
+        QCOMPARE(file->writes, writesBefore + 1);
+        QVERIFY(dataFile().contains("<siteName>Alpha</siteName>\n    <monthlyFee>10</monthlyFee>\n    "
+                                    "<addedDate>2024-01-02</addedDate>\n    <active>1</active>"));
+    } else {
+        QCOMPARE(file->writes, writesAtStart); // nothing to put back, nothing saved
+        QCOMPARE(dataFile(), original);
+    }
+    // Once more puts back nothing more.
+    press();
+    QCOMPARE(file->writes, change ? writesBefore + 1 : writesAtStart);
 }
 
 QTEST_MAIN(TestGridEditing)

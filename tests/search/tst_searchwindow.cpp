@@ -13,6 +13,7 @@
 #include "search/SearchForm.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
+#include "settings/LastFolder.h"
 #include "settings/RegSettings.h"
 #include "settings/SettingsKeys.h"
 
@@ -108,6 +109,8 @@ private Q_SLOTS:
     void saveSelectionKeepsAnExistingFile();
     void saveSelectionReportsFilesThatDidNotArrive();
     void saveSelectionCancelledPickerDoesNothing();
+    void saveSelectionStartsInTheFolderUsedLast_data();
+    void saveSelectionStartsInTheFolderUsedLast();
     void closingDuringASearchStopsIt();
     void destroyingDuringASearch();
     void pathsToldApartAsTheFileSystemDoes();
@@ -714,6 +717,36 @@ void TestSearchWindow::saveSelectionCancelledPickerDoesNothing()
     QTest::mouseClick(child<QPushButton>("btnSaveSelection"), Qt::LeftButton);
     QCOMPARE(m_services->pickers.size(), 1);
     QVERIFY(m_services->messages.isEmpty());
+}
+
+void TestSearchWindow::saveSelectionStartsInTheFolderUsedLast_data()
+{
+    QTest::addColumn<bool>("used");   // a picker was answered in a folder before
+    QTest::addColumn<bool>("exists"); // that folder is still there
+    QTest::newRow("at first") << false << false;
+    QTest::newRow("used before") << true << true;
+    QTest::newRow("used before, gone since") << true << false;
+}
+
+void TestSearchWindow::saveSelectionStartsInTheFolderUsedLast()
+{
+    QFETCH(bool, used);
+    QFETCH(bool, exists);
+    TestSupport::clearSettings();
+    const QString folder = root(QStringLiteral("used"));
+    QVERIFY(QDir().mkpath(folder));
+    if (used)
+        LastFolder::rememberFileFolder(QDir(folder).filePath(QStringLiteral("backup.xml")));
+    if (!exists)
+        QVERIFY(QDir(folder).removeRecursively());
+    write(QStringLiteral("a/one.txt"));
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QString());
+    QTest::mouseClick(child<QPushButton>("btnSelectAll"), Qt::LeftButton);
+    m_services->queuePath(QString());
+    QTest::mouseClick(child<QPushButton>("btnSaveSelection"), Qt::LeftButton);
+    QCOMPARE(m_services->pickers.size(), 1);
+    QCOMPARE(m_services->pickers[0].start, used && exists ? folder : QDir::homePath());
 }
 
 // --- Closing and destroying during a search ------------------------------------------------------

@@ -58,22 +58,22 @@ QString ScriptedServices::nextPath(const QString &kind, const QString &title)
 }
 
 QString ScriptedServices::saveFileName(QWidget *, const QString &title, const QString &filter,
-                                       const QString &defaultSuffix)
+                                       const QString &defaultSuffix, const QString &start)
 {
-    pickers.append({QStringLiteral("save"), title, filter, defaultSuffix});
+    pickers.append({QStringLiteral("save"), title, filter, defaultSuffix, start});
     return nextPath(QStringLiteral("save"), title);
 }
 
 QString ScriptedServices::openFileName(QWidget *, const QString &title, const QString &filter,
-                                       const QString &defaultSuffix)
+                                       const QString &defaultSuffix, const QString &start)
 {
-    pickers.append({QStringLiteral("open"), title, filter, defaultSuffix});
+    pickers.append({QStringLiteral("open"), title, filter, defaultSuffix, start});
     return nextPath(QStringLiteral("open"), title);
 }
 
-QString ScriptedServices::existingFolder(QWidget *, const QString &title, const QString &)
+QString ScriptedServices::existingFolder(QWidget *, const QString &title, const QString &startFolder)
 {
-    pickers.append({QStringLiteral("folder"), title, QString(), QString()});
+    pickers.append({QStringLiteral("folder"), title, QString(), QString(), startFolder});
     return nextPath(QStringLiteral("folder"), title);
 }
 

@@ -25,6 +25,7 @@ public:
         QString title;
         QString filter;
         QString defaultSuffix;
+        QString start; // the folder, or the file, the picker starts at
     };
 
     ScriptedServices();
@@ -47,10 +48,10 @@ public:
     QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &text,
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override;
-    QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
-                         const QString &defaultSuffix) override;
-    QString openFileName(QWidget *parent, const QString &title, const QString &filter,
-                         const QString &defaultSuffix) override;
+    QString saveFileName(QWidget *parent, const QString &title, const QString &filter, const QString &defaultSuffix,
+                         const QString &start = QString()) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter, const QString &defaultSuffix,
+                         const QString &start = QString()) override;
     QString existingFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
     bool openUrl(const QUrl &url) override;
 
