@@ -65,9 +65,13 @@ namespace {
 // What tells one version of a file from the next without reading it.
 bool sameVersion(const struct stat &a, const struct stat &b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+#ifdef Q_OS_DARWIN
+    const auto &am = a.st_mtimespec, &bm = b.st_mtimespec, &ac = a.st_ctimespec, &bc = b.st_ctimespec;
+#else
+    const auto &am = a.st_mtim, &bm = b.st_mtim, &ac = a.st_ctim, &bc = b.st_ctim;
+#endif
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && am.tv_sec == bm.tv_sec &&
+           am.tv_nsec == bm.tv_nsec && ac.tv_sec == bc.tv_sec && ac.tv_nsec == bc.tv_nsec;
 }
 
 QString systemError()
