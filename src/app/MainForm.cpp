@@ -813,7 +813,21 @@ void TfrmVantory::aRestoreExecute()
     LastFolder::rememberFileFolder(source);
     // A file that is no data file never replaces the accounts; when the data file cannot be written,
     // the accounts stay as they are, changes not yet saved included.
-    const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source);
+    const int shown = m_table->isActive() ? m_table->totalRecordCount() : 0;
+    const auto proceed = [&](qsizetype accounts) {
+        // A file without a single account would wipe the list: only when the user says so.
+        if (accounts > 0 || shown == 0)
+            return true;
+        const QString question = tr("The backup %1 holds no accounts. Restoring it replaces your %n account(s) "
+                                    "with none.\n\nRestore it all the same?",
+                                    nullptr, shown)
+                                     .arg(source);
+        return Platform::showMessage(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No, this) == QMessageBox::Yes;
+    };
+    const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source, proceed);
+    if (done.kind == BackupRestore::Outcome::Declined)
+        return;
     if (!done.ok()) {
         Platform::showError(done.kind == BackupRestore::Outcome::NotDataFile ? done.error
                                                                              : restoreFailed().arg(source, done.error),

@@ -18,12 +18,20 @@ Outcome backup(const QString &dataFile, const QString &target)
     return {};
 }
 
-Outcome restore(XmlDataProvider &provider, const QString &source)
+Outcome restore(XmlDataProvider &provider, const QString &source, const std::function<bool(qsizetype)> &proceed)
 {
     QString error;
     bool notDataFile = false;
-    if (!provider.restoreFrom(source, error, &notDataFile))
+    bool declined = false;
+    const auto ask = [&](qsizetype accounts) {
+        declined = !proceed(accounts);
+        return !declined;
+    };
+    if (!provider.restoreFrom(source, error, &notDataFile, proceed ? std::function<bool(qsizetype)>(ask) : nullptr)) {
+        if (declined)
+            return {Outcome::Declined, QString()};
         return {notDataFile ? Outcome::NotDataFile : Outcome::Failed, error};
+    }
     return {};
 }
 

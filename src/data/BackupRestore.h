@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class XmlDataProvider;
 
 // The user's Backup and Restore commands on the data file, with their errors as values.
@@ -13,6 +15,7 @@ struct Outcome
     {
         Done,
         NotDataFile, // the chosen file is no data file: nothing was changed
+        Declined,    // the file was not to replace the accounts after all: nothing was changed
         Failed,      // reading or writing failed: the target is as it was
     };
     Kind kind = Done;
@@ -28,7 +31,9 @@ struct Outcome
 Outcome backup(const QString &dataFile, const QString &target);
 
 // Replaces the provider's data file with the file the user chose, once it is checked as a data file;
-// the data file as it was is kept in the Backups folder.
-Outcome restore(XmlDataProvider &provider, const QString &source);
+// the data file as it was is kept in the Backups folder. When given, proceed is asked with the number
+// of accounts the checked file holds before anything is written; no gives Declined.
+Outcome restore(XmlDataProvider &provider, const QString &source,
+                const std::function<bool(qsizetype accounts)> &proceed = {});
 
 } // namespace BackupRestore

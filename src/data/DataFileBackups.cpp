@@ -1,12 +1,15 @@
 #include "DataFileBackups.h"
 
 #include "PrivateFiles.h"
+#include "RegularFile.h"
 #include "SaveFile.h"
 #include "SaveLeftovers.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDate>
 #include <QDateTime>
+#include <QTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,14 +24,27 @@ QString tr(const char *text)
     return QCoreApplication::translate("DataFileBackups", text);
 }
 
-// A copy's name: the data file's base name, the local date and time, a counter when two copies are
-// made within one second, the data file's suffix.
+const QByteArray RecordHeader("vantory-copies 1");
+// The record lists at most a few hundred names; anything far larger is not ours.
+constexpr qint64 MaxRecordSize = 1024 * 1024;
+
+QString suffixOf(const QFileInfo &dataFile)
+{
+    return dataFile.suffix().isEmpty() ? QString() : u'.' + dataFile.suffix();
+}
+
+// A copy's name: the data file's base name, the local date and time, a counter from 2 on when the
+// name is taken, the data file's suffix. Captures the date, the time and the counter.
 QRegularExpression copyNamePattern(const QFileInfo &dataFile)
 {
-    const QString suffix = dataFile.suffix().isEmpty() ? QString() : u'.' + dataFile.suffix();
     return QRegularExpression(u'^' + QRegularExpression::escape(dataFile.completeBaseName()) +
-                              QStringLiteral("-(\\d{4}-\\d{2}-\\d{2}-\\d{6})(?:-(\\d+))?") +
-                              QRegularExpression::escape(suffix) + u'$');
+                              QStringLiteral("-(\\d{4}-\\d{2}-\\d{2})-(\\d{6})(?:-([2-9]|[1-9]\\d+))?") +
+                              QRegularExpression::escape(suffixOf(dataFile)) + u'$');
+}
+
+qint64 modifiedMs(const QFileInfo &info)
+{
+    return info.lastModified().toMSecsSinceEpoch();
 }
 
 } // namespace
@@ -36,6 +52,11 @@ QRegularExpression copyNamePattern(const QFileInfo &dataFile)
 QString DataFileBackups::folderName()
 {
     return QStringLiteral("Backups");
+}
+
+QString DataFileBackups::recordName()
+{
+    return QStringLiteral(".vantory-copies");
 }
 
 void DataFileBackups::setDataFile(const QString &path)
@@ -62,12 +83,12 @@ DataFileBackups::Result DataFileBackups::beforeWrite()
 
 DataFileBackups::Result DataFileBackups::copyNow()
 {
-    QFile source(m_dataFile);
-    if (!source.open(QIODevice::ReadOnly))
-        return {QString(), tr("Cannot read %1: %2").arg(m_dataFile, source.errorString())};
-    const QByteArray data = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return {QString(), tr("Cannot read %1: %2").arg(m_dataFile, source.errorString())};
+    // The same bounded reader as the load: a pipe or a device named as the data file must neither hang
+    // the program nor fill its memory, and a file rewritten while it is copied is not kept half-and-half.
+    QByteArray data;
+    QString reason;
+    if (!readRegularFile(m_dataFile, MaxFileSize, data, reason))
+        return {QString(), tr("Cannot read %1: %2").arg(m_dataFile, reason)};
     const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha256);
     if (!m_copy.isEmpty() && digest == m_copiedDigest && QFileInfo::exists(m_copy))
         return {m_copy, QString()};
@@ -76,61 +97,153 @@ DataFileBackups::Result DataFileBackups::copyNow()
     if (!PrivateFiles::makeFolder(dir))
         return {QString(), tr("Cannot create the folder %1").arg(dir)};
     const QFileInfo info(m_dataFile);
-    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-    const QString stem =
-        info.completeBaseName() + u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    QString path = QDir(dir).filePath(stem + suffix);
-    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
-        path = QDir(dir).filePath(stem + u'-' + QString::number(n) + suffix);
+    const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
+    std::vector<Recorded> record = readRecord();
+    const QString name =
+        freeName(info.completeBaseName() + u'-' + now.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), suffixOf(info),
+                 record);
+    const QString path = QDir(dir).filePath(name);
 
     SaveFile copy(path);
     if (!copy.open(QIODevice::WriteOnly) || copy.write(data) != data.size() || !copy.commit())
         return {QString(), tr("Cannot write %1: %2").arg(path, copy.errorString())};
     m_copy = path;
     m_copiedDigest = digest;
-    prune();
+    const QFileInfo made(path);
+    qint64 serial = 0;
+    for (const Recorded &entry : record)
+        serial = std::max(serial, entry.serial);
+    record.push_back({serial + 1, name, made.size(), modifiedMs(made)});
+    prune(record);
+    // A record that cannot be written leaves the copy unrecorded: it is then kept for ever, never
+    // taken for someone else's file.
+    writeRecord(record);
     return {m_copy, QString()};
+}
+
+QString DataFileBackups::freeName(const QString &stem, const QString &suffix,
+                                  const std::vector<Recorded> &record) const
+{
+    // Never a name used before for that second, even when that copy is gone since: a copy's name
+    // then always means one copy. The counter goes past every one in the folder and in the record.
+    const QDir dir(folder());
+    const QRegularExpression sameStem(u'^' + QRegularExpression::escape(stem) +
+                                      QStringLiteral("(?:-(\\d+))?") + QRegularExpression::escape(suffix) + u'$');
+    int highest = 0;
+    QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const Recorded &entry : record)
+        names << entry.name;
+    for (const QString &name : names) {
+        const QRegularExpressionMatch m = sameStem.match(name);
+        if (m.hasMatch())
+            highest = std::max(highest, m.captured(1).isEmpty() ? 1 : m.captured(1).toInt());
+    }
+    for (int n = highest + 1;; ++n) {
+        const QString name = n == 1 ? QString(stem + suffix) : QString(stem + u'-' + QString::number(n) + suffix);
+        const QFileInfo candidate(dir.filePath(name));
+        if (!candidate.exists() && !candidate.isSymLink())
+            return name;
+    }
+}
+
+bool DataFileBackups::isCopyName(const QString &name) const
+{
+    const QRegularExpressionMatch m = copyNamePattern(QFileInfo(m_dataFile)).match(name);
+    return m.hasMatch() && QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd")).isValid() &&
+           QTime::fromString(m.captured(2), QStringLiteral("HHmmss")).isValid();
+}
+
+bool DataFileBackups::isStillOurs(const Recorded &entry) const
+{
+    const QFileInfo info(QDir(folder()).filePath(entry.name));
+    return isCopyName(entry.name) && !info.isSymLink() && info.isFile() && info.size() == entry.size &&
+           modifiedMs(info) == entry.modifiedMs;
+}
+
+std::vector<DataFileBackups::Recorded> DataFileBackups::readRecord() const
+{
+    std::vector<Recorded> record;
+    const QString path = QDir(folder()).filePath(recordName());
+    QByteArray data;
+    QString reason;
+    if (QFileInfo(path).isSymLink() || !readRegularFile(path, MaxRecordSize, data, reason))
+        return record;
+    const QList<QByteArray> lines = data.split('\n');
+    if (lines.isEmpty() || lines.first() != RecordHeader)
+        return record;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].split('\t');
+        if (fields.size() != 4)
+            continue;
+        Recorded entry;
+        bool ok[3] = {false, false, false};
+        entry.serial = fields[0].toLongLong(&ok[0]);
+        entry.name = QString::fromUtf8(fields[1]);
+        entry.size = fields[2].toLongLong(&ok[1]);
+        entry.modifiedMs = fields[3].toLongLong(&ok[2]);
+        if (ok[0] && ok[1] && ok[2] && !entry.name.isEmpty() && !entry.name.contains(u'/') &&
+            !entry.name.contains(u'\\'))
+            record.push_back(entry);
+    }
+    return record;
+}
+
+bool DataFileBackups::writeRecord(const std::vector<Recorded> &record) const
+{
+    QByteArray data = RecordHeader + '\n';
+    for (const Recorded &entry : record) {
+        data += QByteArray::number(entry.serial) + '\t' + entry.name.toUtf8() + '\t' +
+                QByteArray::number(entry.size) + '\t' + QByteArray::number(entry.modifiedMs) + '\n';
+    }
+    SaveFile file(QDir(folder()).filePath(recordName()));
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
 }
 
 QStringList DataFileBackups::copies() const
 {
-    const QRegularExpression pattern = copyNamePattern(QFileInfo(m_dataFile));
-    struct Entry
-    {
-        QString name;
-        QString time;
-        int counter;
-    };
-    std::vector<Entry> entries;
-    const QDir dir(folder());
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        const QRegularExpressionMatch m = pattern.match(name);
-        if (m.hasMatch())
-            entries.push_back({name, m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()});
+    std::vector<Recorded> ours;
+    for (const Recorded &entry : readRecord()) {
+        if (isStillOurs(entry))
+            ours.push_back(entry);
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.time != b.time ? a.time > b.time : a.counter > b.counter;
-    });
+    std::sort(ours.begin(), ours.end(), [](const Recorded &a, const Recorded &b) { return a.serial > b.serial; });
     QStringList out;
-    for (const Entry &e : entries)
-        out << dir.filePath(e.name);
+    const QDir dir(folder());
+    for (const Recorded &entry : ours)
+        out << dir.filePath(entry.name);
     return out;
 }
 
-void DataFileBackups::prune() const
+void DataFileBackups::prune(std::vector<Recorded> &record) const
 {
-    const QStringList all = copies();
-    for (qsizetype i = KeptCopies; i < all.size(); ++i) {
-        // Never the copy this run made, even when the clock was set back since older copies.
-        if (all[i] != m_copy)
-            QFile::remove(all[i]);
-    }
-    // A copy that was being written when the program was killed is no copy.
-    const QRegularExpression pattern = copyNamePattern(QFileInfo(m_dataFile));
+    // Newest first by when they were made, whatever the clock said then.
+    std::sort(record.begin(), record.end(), [](const Recorded &a, const Recorded &b) { return a.serial > b.serial; });
     const QDir dir(folder());
+    int kept = 0;
+    std::vector<Recorded> remaining;
+    for (const Recorded &entry : record) {
+        if (!isCopyName(entry.name)) {
+            remaining.push_back(entry); // a copy of another data file in the same folder
+            continue;
+        }
+        // A copy that is gone or no longer what was recorded (the user put a file of their own there)
+        // is not ours any more: it leaves the record and is never removed.
+        if (!isStillOurs(entry))
+            continue;
+        const QString path = dir.filePath(entry.name);
+        // Never the copy this run made.
+        if (kept < KeptCopies || path == m_copy) {
+            ++kept;
+            remaining.push_back(entry);
+        } else if (!QFile::remove(path)) {
+            remaining.push_back(entry);
+        }
+    }
+    record = std::move(remaining);
+    // A copy or a record that was being written when the program was killed is no copy.
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
         const QString target = SaveFile::leftoverTarget(name);
-        if (!target.isEmpty() && pattern.match(target).hasMatch())
+        if (!target.isEmpty() && (isCopyName(target) || target == recordName()))
             SaveLeftovers::removeLeftover(dir.filePath(name));
     }
 }

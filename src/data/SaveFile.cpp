@@ -70,6 +70,12 @@ bool SaveFile::open(OpenMode mode)
     // A file the user made read-only is not replaced behind their back, though its folder would let
     // us. (Its mode is asked, not whether we may write it: an administrator may write anything.)
     const QFileInfo existing(m_target);
+    // Only a regular file is replaced: renaming over a pipe, a device or a folder (where a link may
+    // lead) would take away something that holds no accounts and may matter to the system.
+    if ((existing.exists() && !existing.isFile()) || (!existing.exists() && existing.isSymLink())) {
+        setErrorString(QStringLiteral("%1 is not a regular file").arg(m_target));
+        return false;
+    }
     if (existing.exists() && !(existing.permissions() & WriteOwner)) {
         setErrorString(QStringLiteral("The file %1 is read-only").arg(m_target));
         return false;

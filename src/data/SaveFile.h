@@ -18,7 +18,7 @@ public:
     ~SaveFile() override;
 
     // Creates the temporary file; only write-only opening is supported. Fails when the target exists
-    // and may not be written (read-only).
+    // and may not be written (read-only) or is no regular file (a pipe, a device, a folder).
     bool open(OpenMode mode) override;
     // Writes everything to the disk and renames the temporary file over the target. On failure the
     // temporary file is gone, the target is as it was, and errorString() tells why.

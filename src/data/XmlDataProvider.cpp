@@ -167,7 +167,8 @@ bool XmlDataProvider::readCheckedFile(const QString &path, QByteArray &data, QLi
     return true;
 }
 
-bool XmlDataProvider::restoreFrom(const QString &path, QString &error, bool *notDataFile)
+bool XmlDataProvider::restoreFrom(const QString &path, QString &error, bool *notDataFile,
+                                  const std::function<bool(qsizetype)> &proceed)
 {
     if (notDataFile)
         *notDataFile = false;
@@ -182,21 +183,31 @@ bool XmlDataProvider::restoreFrom(const QString &path, QString &error, bool *not
             *notDataFile = true;
         return false;
     }
+    if (proceed && !proceed(rows.size())) {
+        error.clear();
+        return false;
+    }
+    // Opened first: a data file that may not be replaced (no regular file, read-only) stops the
+    // restore before anything else is done.
+    SaveFile file(m_fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
     // Everything the data file holds now is about to go: it is kept, whether or not this run
     // has copied it before.
-    if (QFileInfo::exists(m_fileName)) {
-        const DataFileBackups::Result kept = backups().copyNow();
-        if (!kept.error.isEmpty())
-            m_writeWarning = tr("The backup was restored, but no copy of the data file as it was before could be "
-                                "kept: %1.")
-                                 .arg(kept.error);
-    }
-    SaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
+    DataFileBackups::Result kept;
+    if (QFileInfo::exists(m_fileName))
+        kept = backups().copyNow();
+    if (!writeContents(file, data) || !file.commit()) {
         error = file.errorString();
         return false;
     }
     m_backups.written();
+    if (!kept.error.isEmpty())
+        m_writeWarning = tr("The backup was restored, but no copy of the data file as it was before could be "
+                            "kept: %1.")
+                             .arg(kept.error);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class QFileDevice;
@@ -29,7 +30,7 @@ public:
     static constexpr int MappingVersion = 1;
     // No real account list comes near this; anything larger is refused with a clear error instead of
     // being read until memory runs out. Backup and Restore copy within the same bound.
-    static constexpr qint64 MaxFileSize = 256LL * 1024 * 1024;
+    static constexpr qint64 MaxFileSize = DataFileBackups::MaxFileSize;
 
     // The stored fields, in the table's order.
     explicit XmlDataProvider(std::vector<FieldDef> fields);
@@ -56,7 +57,10 @@ public:
     // was is copied into the Backups folder first (a copy that cannot be made is told through
     // takeWriteWarning(), it does not stop the restore). False with the reason when the file is no
     // data file (*notDataFile set) or the data file cannot be written; either way it is as it was.
-    bool restoreFrom(const QString &path, QString &error, bool *notDataFile = nullptr);
+    // When given, proceed is asked with the number of accounts of the checked file before anything is
+    // written; when it says no, the result is false with an empty error and nothing has changed.
+    bool restoreFrom(const QString &path, QString &error, bool *notDataFile = nullptr,
+                     const std::function<bool(qsizetype accounts)> &proceed = {});
 
     // The encoding the next write uses (the one the data file was read in).
     QByteArray encoding() const { return m_encoding; }

@@ -4,9 +4,11 @@
 #include "platform/FileOps.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <memory>
@@ -15,6 +17,7 @@
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -25,6 +28,8 @@ namespace {
 constexpr int kMaxCandidates = 10000;
 // Read and write buffer where the system cannot copy between files itself.
 constexpr qint64 kBufferSize = 1024 * 1024;
+// A source that keeps changing while it is copied is given up after this many tries.
+constexpr int kMaxCopyAttempts = 3;
 
 QString tr(const char *text)
 {
@@ -36,6 +41,13 @@ QString tr(const char *text)
 QString temporaryName()
 {
     return QStringLiteral(".vantory-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
+// Exactly the names temporaryName() gives.
+bool isTemporaryName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.vantory-[0-9a-f]{16}\\.part$"));
+    return pattern.match(name).hasMatch();
 }
 
 } // namespace
@@ -77,6 +89,7 @@ void FlatCopy::run()
 {
     m_result = Result();
     m_result.total = int(m_sources.size());
+    removeLeftovers();
 
     // The sizes first, so the progress can be told in bytes from the start.
     std::vector<qint64> sizes(m_sources.size(), 0);
@@ -157,6 +170,18 @@ struct FileDescriptor
     }
 };
 
+// What tells one version of a file from the next without reading it.
+bool sameVersion(const struct stat &a, const struct stat &b)
+{
+#ifdef Q_OS_DARWIN
+    const auto &am = a.st_mtimespec, &bm = b.st_mtimespec, &ac = a.st_ctimespec, &bc = b.st_ctimespec;
+#else
+    const auto &am = a.st_mtim, &bm = b.st_mtim, &ac = a.st_ctim, &bc = b.st_ctim;
+#endif
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && am.tv_sec == bm.tv_sec &&
+           am.tv_nsec == bm.tv_nsec && ac.tv_sec == bc.tv_sec && ac.tv_nsec == bc.tv_nsec;
+}
+
 bool writeAll(int fd, const char *data, qint64 count)
 {
     while (count > 0) {
@@ -203,6 +228,9 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
     QString temporary;
     QByteArray temporaryBytes;
     FileDescriptor out;
+    // Holds the lock that tells other copies into this folder that the temporary file is in use, until
+    // it has its final name.
+    FileDescriptor held;
     for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
         temporary = Platform::joinPath(m_destination, temporaryName());
         temporaryBytes = QFile::encodeName(temporary);
@@ -211,6 +239,16 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
             *reason = Platform::systemErrorText(errno);
             return false;
         }
+        if (out.fd < 0)
+            continue;
+        // Another copy's clean-up may have taken the file for a leftover between its creation and the
+        // lock: then it is gone (or about to go), and another name is tried.
+        struct stat created;
+        if (::flock(out.fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(out.fd, &created) != 0 || created.st_nlink == 0) {
+            ::close(out.release());
+            continue;
+        }
+        held.fd = ::fcntl(out.fd, F_DUPFD_CLOEXEC, 0);
     }
     if (out.fd < 0) {
         *reason = Platform::systemErrorText(EEXIST);
@@ -232,44 +270,64 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
 #else
     bool inKernel = false;
 #endif
-    for (;;) {
-        if (isCancelRequested())
-            return drop(tr("Cancelled"));
-        ssize_t n = 0;
+    for (int attempt = 1;; ++attempt) {
+        for (;;) {
+            if (isCancelRequested())
+                return drop(tr("Cancelled"));
+            ssize_t n = 0;
 #ifdef Q_OS_LINUX
-        if (inKernel) {
-            n = ::copy_file_range(in.fd, nullptr, out.fd, nullptr, size_t(m_chunkSize), 0);
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                if (errno == ENOSYS) // the kernel has no such call: no use asking for the next files
-                    m_inKernel = false;
-                inKernel = false;
-                continue;
+            if (inKernel) {
+                n = ::copy_file_range(in.fd, nullptr, out.fd, nullptr, size_t(m_chunkSize), 0);
+                if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                    if (errno == ENOSYS) // the kernel has no such call: no use asking for the next files
+                        m_inKernel = false;
+                    inKernel = false;
+                    continue;
+                }
+                // Files whose size the system reports as 0 (those of /proc and /sys) give nothing here
+                // although they have contents; reading tells.
+                if (n == 0 && copied == 0) {
+                    inKernel = false;
+                    continue;
+                }
             }
-            // Files whose size the system reports as 0 (those of /proc and /sys) give nothing here
-            // although they have contents; reading tells.
-            if (n == 0 && copied == 0) {
-                inKernel = false;
-                continue;
-            }
-        }
 #endif
-        if (!inKernel) {
-            if (!m_buffer)
-                m_buffer.reset(new char[kBufferSize]);
-            n = ::read(in.fd, m_buffer.get(), size_t(std::min(m_chunkSize, kBufferSize)));
-            if (n > 0 && !writeAll(out.fd, m_buffer.get(), n))
+            if (!inKernel) {
+                if (!m_buffer)
+                    m_buffer.reset(new char[kBufferSize]);
+                n = ::read(in.fd, m_buffer.get(), size_t(std::min(m_chunkSize, kBufferSize)));
+                if (n > 0 && !writeAll(out.fd, m_buffer.get(), n))
+                    return drop(Platform::systemErrorText(errno));
+            }
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
                 return drop(Platform::systemErrorText(errno));
+            }
+            if (n == 0)
+                break;
+            copied += n;
+            m_bytesDone.fetch_add(n, std::memory_order_relaxed);
+            report();
         }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        // A source written to while it was copied may have given parts of two versions (or of none, when
+        // it was cut short): it is copied again from the start. Files whose size the system reports as 0
+        // are taken as read.
+        struct stat after;
+        if (::fstat(in.fd, &after) != 0)
             return drop(Platform::systemErrorText(errno));
-        }
-        if (n == 0)
+        if (sameVersion(st, after) && (copied == after.st_size || after.st_size == 0))
             break;
-        copied += n;
-        m_bytesDone.fetch_add(n, std::memory_order_relaxed);
-        report();
+        if (attempt == kMaxCopyAttempts)
+            return drop(tr("The file changed while it was copied"));
+        m_bytesDone.fetch_sub(copied, std::memory_order_relaxed);
+        copied = 0;
+        st = after;
+        if (::lseek(in.fd, 0, SEEK_SET) < 0 || ::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) < 0)
+            return drop(Platform::systemErrorText(errno));
+#ifdef Q_OS_LINUX
+        inKernel = m_inKernel;
+#endif
     }
 
     // The copy keeps the source's modification time, as a file manager's copy does.
@@ -301,7 +359,38 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
     return true;
 }
 
+void FlatCopy::removeLeftovers() const
+{
+    const QStringList names = QDir(m_destination).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (!isTemporaryName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(Platform::joinPath(m_destination, name));
+        // Never through a link; a running copy holds a lock on its temporary file, which a copy that
+        // was killed no longer does.
+        FileDescriptor leftover;
+        leftover.fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st;
+        if (leftover.fd < 0 || ::fstat(leftover.fd, &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::flock(leftover.fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+    }
+}
+
 #else // Q_OS_WIN
+
+void FlatCopy::removeLeftovers() const
+{
+    // A running copy keeps its temporary file open, which keeps it from being removed here.
+    const QStringList names = QDir(m_destination).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString path = Platform::joinPath(m_destination, name);
+        const QFileInfo info(path);
+        if (isTemporaryName(name) && info.isFile() && !info.isSymLink())
+            QFile::remove(path);
+    }
+}
 
 bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
 {

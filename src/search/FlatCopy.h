@@ -12,7 +12,10 @@
 // came from. A file never replaces anything there: when its name is taken, the copy arrives as
 // "name (2).ext", then "(3)" and so on. Each copy is written under a temporary name in the
 // destination and gets its final name only when it is complete, so a failed or cancelled copy
-// leaves nothing behind. After a failure the remaining files are still tried; a cancel stops them.
+// leaves nothing behind, and what a killed copy left is removed by the next copy into that folder.
+// A source that changes while it is copied (its size or times differ afterwards) is copied again,
+// a few times at most, and otherwise reported as not copied, so a copy never mixes two versions.
+// After a failure the remaining files are still tried; a cancel stops them.
 //
 // run() does the work on the calling thread (a worker's, normally). progress() and cancel() may be
 // called from any other thread meanwhile: the worker only stores atomics and never waits for
@@ -76,6 +79,9 @@ public:
 
 private:
     bool copyOne(int index, QString *arrivedAt, QString *reason);
+    // Removes the temporary files of earlier copies into the destination that were cut off (the
+    // program was killed): regular files of exactly our temporary names that no running copy holds.
+    void removeLeftovers() const;
     // Gives the finished temporary copy the first free candidate name.
     bool claim(const QString &temporary, const QString &name, QString *arrivedAt, QString *reason);
     void report();

@@ -116,6 +116,8 @@ private Q_SLOTS:
     void refreshOfUnreadableDataFileEmptiesTheTotals();
     void backupThenRestoreBringsBackTheBackup();
     void restoreOfBrokenFileChangesNothing();
+    void restoreOfFileWithoutAccountsAsksFirst_data();
+    void restoreOfFileWithoutAccountsAsksFirst();
     void cancelledDialogsChangeNothing();
     void failedBackupIsReported();
     void backupCopiesOnlyARegularDataFile_data();
@@ -507,6 +509,46 @@ void TestMainWindow::restoreOfBrokenFileChangesNothing()
     QVERIFY(m_services->messages[0].text.startsWith(QStringLiteral("XML Parse Error:")));
     QCOMPARE(readAll(m_dataFile), before);
     QCOMPARE(siteNames(*w), QStringList{u"Kept"_qs});
+}
+
+void TestMainWindow::restoreOfFileWithoutAccountsAsksFirst_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("No keeps the accounts") << QMessageBox::No;
+    QTest::newRow("Yes replaces them") << QMessageBox::Yes;
+}
+
+// A data file whose accounts element holds only elements of another kind would replace every account
+// with none: the user is asked before, and No (the default) keeps them.
+void TestMainWindow::restoreOfFileWithoutAccountsAsksFirst()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QVERIFY(TestSupport::writeFile(m_dataFile, dataFile({accountXml(0, QStringLiteral("A"), 1, 0),
+                                                        accountXml(1, QStringLiteral("B"), 1, 0)})));
+    const QByteArray before = readAll(m_dataFile);
+    auto w = makeWindow();
+    const QString foreign = m_dir->filePath(QStringLiteral("foreign.xml"));
+    const QByteArray empty = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Accounts>\n<Site><siteName>A</siteName></Site>\n"
+                             "</Accounts>\n";
+    QVERIFY(TestSupport::writeFile(foreign, empty));
+    m_services->queuePath(foreign);
+    m_services->queueAnswer(answer);
+    w->findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QVERIFY(!m_services->messages.isEmpty());
+    const ScriptedServices::MessageCall &question = m_services->messages.first();
+    QCOMPARE(question.icon, QMessageBox::Question);
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY2(question.text.contains(foreign), qPrintable(question.text));
+    QVERIFY2(question.text.contains(u"2 account"), qPrintable(question.text));
+    if (answer == QMessageBox::No) {
+        QCOMPARE(m_services->messages.size(), 1);
+        QCOMPARE(readAll(m_dataFile), before);
+        QCOMPARE(siteNames(*w), (QStringList{u"A"_qs, u"B"_qs}));
+        QCOMPARE(backupCopies(QFileInfo(m_dataFile).path()), QStringList());
+    } else {
+        QCOMPARE(readAll(m_dataFile), empty);
+        QCOMPARE(siteNames(*w), QStringList());
+    }
 }
 
 void TestMainWindow::cancelledDialogsChangeNothing()

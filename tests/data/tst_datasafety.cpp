@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "data/AccountSchema.h"
 #include "data/AccountTable.h"
+#include "data/DataFileBackups.h"
 #include "data/SaveFile.h"
 #include "data/XmlDataProvider.h"
 #include "ProviderChanges.h"
@@ -60,8 +61,35 @@ struct DataFolder
             qWarning() << error;
         return ok;
     }
-    QStringList copies() const { return QDir(backups()).entryList(QDir::Files | QDir::Hidden); }
+    // Everything in the Backups folder but the record of the copies made.
+    QStringList copies() const
+    {
+        QStringList names = QDir(backups()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        names.removeOne(DataFileBackups::recordName());
+        return names;
+    }
+    QString backup(const QString &name) const { return QDir(backups()).filePath(name); }
+    // One run at the given local time that copies the data file as it loads it and then saves an
+    // account; the name of its copy.
+    QString copyAt(const QDateTime &when, int id) const
+    {
+        auto p = run();
+        p->backups().setClock([when] { return when; });
+        QList<RowValues> rows;
+        QString error;
+        if (!p->load(rows, error))
+            qWarning() << error;
+        const DataFileBackups::Result kept = p->backups().copyNow();
+        if (!applyToFile(*p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error))
+            qWarning() << error;
+        return QFileInfo(kept.copy).fileName();
+    }
 };
+
+QDateTime at(int year, int month, int day, int seconds = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(12, 0).addSecs(seconds));
+}
 
 const QRegularExpression kCopyName(QStringLiteral("^main-\\d{4}-\\d{2}-\\d{2}-\\d{6}(-\\d+)?\\.xml$"));
 
@@ -78,6 +106,10 @@ private Q_SLOTS:
     void firstSaveOfEachRunKeepsTheFileAsItWas();
     void firstRunWithoutDataFileNeedsNoCopy();
     void newestTenCopiesAreKept();
+    void rotationRemovesOnlyItsOwnCopies_data();
+    void rotationRemovesOnlyItsOwnCopies();
+    void copiesDatedInTheFutureRotateOut();
+    void copiesMadeInOneSecondNeverShareAName();
     void copyThatCannotBeMadeDoesNotStopTheSave();
     void copyAtLoadCountsAsTheRunsCopy();
 
@@ -150,35 +182,127 @@ void TestDataSafety::newestTenCopiesAreKept()
 {
     DataFolder folder;
     QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
-    QStringList old;
+    QStringList made;
     for (int day = 1; day <= 11; ++day)
-        old << QStringLiteral("main-2020-01-%1-120000.xml").arg(day, 2, 10, QLatin1Char('0'));
+        made << folder.copyAt(at(2020, 1, day), day);
     // A second copy made within the same second is the newer of the two.
-    old << QStringLiteral("main-2020-01-03-120000-2.xml");
+    made << folder.copyAt(at(2020, 1, 3), 12);
+    QCOMPARE(made.last(), u"main-2020-01-03-120000-2.xml"_qs);
     const QStringList others = {QStringLiteral("notes.txt"), QStringLiteral("main-2019.xml"),
                                 QStringLiteral("other-2019-01-01-120000.xml"),
                                 QStringLiteral("main-2019-01-01-120000.txt")};
-    for (const QString &name : old + others)
-        QVERIFY(TestSupport::writeFile(QDir(folder.backups()).filePath(name), name.toUtf8()));
+    for (const QString &name : others)
+        QVERIFY(TestSupport::writeFile(folder.backup(name), name.toUtf8()));
     // A copy whose writing was cut off long ago, beside the old ones.
-    const QString cutOff =
-        QDir(folder.backups()).filePath(QStringLiteral("main-2020-01-12-120000.xml.vantory-save-0a1b2c3d"));
+    const QString cutOff = folder.backup(QStringLiteral("main-2020-01-12-120000.xml.vantory-save-0a1b2c3d"));
     QVERIFY(TestSupport::writeFile(cutOff, "<?xml"));
 
     auto run = folder.run();
-    QVERIFY(DataFolder::addAccount(*run, 1));
+    QVERIFY(DataFolder::addAccount(*run, 13));
     QStringList copies = folder.copies();
     for (const QString &name : others)
         QVERIFY2(copies.removeOne(name), qPrintable(name));
     QCOMPARE(copies.size(), 10);
-    const QStringList made = QStringList(copies).filter(QRegularExpression(QStringLiteral("^main-(?!2020)")));
-    QCOMPARE(made.size(), 1);
-    QVERIFY2(kCopyName.match(made[0]).hasMatch(), qPrintable(made[0]));
+    const QStringList now = QStringList(copies).filter(QRegularExpression(QStringLiteral("^main-(?!2020)")));
+    QCOMPARE(now.size(), 1);
+    QVERIFY2(kCopyName.match(now[0]).hasMatch(), qPrintable(now[0]));
     // The nine newest old ones stay: the 4th to the 11th, and the later copy made on the 3rd.
-    copies.removeOne(made[0]);
-    const QStringList kept = old.mid(3, 8) << old[11];
+    copies.removeOne(now[0]);
+    const QStringList kept = made.mid(3);
     QCOMPARE(QSet<QString>(copies.begin(), copies.end()), QSet<QString>(kept.begin(), kept.end()));
+    QCOMPARE(run->backups().copies().first(), folder.backup(now[0]));
     QVERIFY(!QFileInfo::exists(cutOff));
+}
+
+void TestDataSafety::rotationRemovesOnlyItsOwnCopies_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // "file", "link", "copy replaced by a file", "copy replaced by a link"
+    QTest::newRow("the user's file named like a copy") << u"main-2010-06-01-101010.xml"_qs << u"file"_qs;
+    QTest::newRow("impossible date") << u"main-2010-13-45-996699.xml"_qs << u"file"_qs;
+    QTest::newRow("counter 1") << u"main-2010-06-01-101010-1.xml"_qs << u"file"_qs;
+    QTest::newRow("counter with a leading zero") << u"main-2010-06-01-101010-02.xml"_qs << u"file"_qs;
+#ifdef Q_OS_UNIX
+    QTest::newRow("link named like a copy") << u"main-2010-06-02-101010.xml"_qs << u"link"_qs;
+    QTest::newRow("copy replaced by a link") << u"main-2010-06-03-120000.xml"_qs << u"copy replaced by a link"_qs;
+#endif
+    QTest::newRow("copy replaced by a file") << u"main-2010-06-03-120000.xml"_qs << u"copy replaced by a file"_qs;
+}
+
+// The rotation removes the copies it made and nothing else, however much a file looks like one.
+void TestDataSafety::rotationRemovesOnlyItsOwnCopies()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    const QString path = folder.backup(name);
+    const QString elsewhere = folder.path(QStringLiteral("elsewhere.xml"));
+    QVERIFY(TestSupport::writeFile(elsewhere, "the user's"));
+    if (kind.startsWith(u"copy replaced")) {
+        QCOMPARE(folder.copyAt(at(2010, 6, 3), 1), name);
+        QVERIFY(QFile::remove(path));
+    }
+    if (kind.endsWith(u"link"))
+        QVERIFY(QDir().mkpath(folder.backups()) && QFile::link(elsewhere, path));
+    else
+        QVERIFY(TestSupport::writeFile(path, "the user's own file"));
+
+    QStringList made;
+    for (int i = 0; i < DataFileBackups::KeptCopies + 2; ++i)
+        made << folder.copyAt(at(2011, 1, 1, i), 10 + i);
+    QVERIFY2(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), qPrintable(name));
+    QCOMPARE(QFileInfo(path).isSymLink(), kind.endsWith(u"link"));
+    QCOMPARE(TestSupport::readFile(elsewhere), QByteArray("the user's"));
+    if (!kind.endsWith(u"link"))
+        QCOMPARE(TestSupport::readFile(path), QByteArray("the user's own file"));
+    // The copies it made rotate among themselves: the ten newest stay.
+    QStringList copies = folder.copies();
+    QVERIFY(copies.removeOne(name));
+    copies.sort();
+    const QStringList kept = made.mid(2);
+    QCOMPARE(copies, kept);
+}
+
+void TestDataSafety::copiesDatedInTheFutureRotateOut()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    // A clock that was years ahead for a while.
+    QStringList future;
+    for (int i = 0; i < DataFileBackups::KeptCopies; ++i)
+        future << folder.copyAt(at(2099, 1, 1, i), i);
+    QStringList made;
+    for (int i = 0; i < DataFileBackups::KeptCopies; ++i) {
+        made << folder.copyAt(at(2030, 1, 1, i), 100 + i);
+        // Every copy made since stays, and only the oldest of the future ones went.
+        QStringList expected = made + future.mid(i + 1);
+        QStringList copies = folder.copies();
+        expected.sort();
+        copies.sort();
+        QCOMPARE(copies, expected);
+    }
+}
+
+void TestDataSafety::copiesMadeInOneSecondNeverShareAName()
+{
+    DataFolder folder;
+    QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
+    QStringList made;
+    QList<QByteArray> contents;
+    for (int i = 0; i < DataFileBackups::KeptCopies + 3; ++i) {
+        contents << TestSupport::readFile(folder.data());
+        made << folder.copyAt(at(2030, 1, 1), i);
+    }
+    QCOMPARE(QSet<QString>(made.begin(), made.end()).size(), made.size());
+    // The newest ten stay, each holding the file as it was when it was made.
+    QStringList copies = folder.copies();
+    copies.sort();
+    QStringList kept = made.mid(3);
+    kept.sort();
+    QCOMPARE(copies, kept);
+    for (qsizetype i = 3; i < made.size(); ++i)
+        QCOMPARE(TestSupport::readFile(folder.backup(made[i])), contents[i]);
 }
 
 void TestDataSafety::copyThatCannotBeMadeDoesNotStopTheSave()

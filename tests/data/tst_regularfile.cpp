@@ -55,6 +55,8 @@ private Q_SLOTS:
     void onlyRegularFilesWithinTheBoundAreRead();
     void providerReadsOnlyRegularFiles_data();
     void providerReadsOnlyRegularFiles();
+    void fileChangedWhileReadIsReadAgain_data();
+    void fileChangedWhileReadIsReadAgain();
 };
 
 void TestRegularFile::onlyRegularFilesWithinTheBoundAreRead_data()
@@ -139,6 +141,51 @@ void TestRegularFile::providerReadsOnlyRegularFiles()
         QVERIFY(!p.load(rows, error));
         QVERIFY2(error.contains(reason), qPrintable(error));
     }
+}
+
+void TestRegularFile::fileChangedWhileReadIsReadAgain_data()
+{
+    QTest::addColumn<int>("changes");     // how many reads find the file changed after their first piece
+    QTest::addColumn<QByteArray>("next"); // what the file holds after each change
+    QTest::addColumn<bool>("read");
+    const QByteArray longer = "the second version, longer than the first";
+    QTest::newRow("rewritten once") << 1 << longer << true;
+    QTest::newRow("cut short once") << 1 << QByteArray("cut") << true;
+    QTest::newRow("same size, later time") << 1 << QByteArray("fedcba9876543210") << true;
+    QTest::newRow("changes at every read") << 100 << longer << false;
+}
+
+// Another program rewrites the file in place while it is read (between two pieces, through the
+// reader's hook): what is read is one whole version, or nothing with the reason.
+void TestRegularFile::fileChangedWhileReadIsReadAgain()
+{
+    QFETCH(int, changes);
+    QFETCH(QByteArray, next);
+    QFETCH(bool, read);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("source"));
+    QVERIFY(TestSupport::writeFile(path, "0123456789abcdef"));
+    int done = 0;
+    RegularFileTesting::setReadHook(
+        [&](const QString &file, qint64 bytes) {
+            if (file != path || bytes != 4 || done >= changes)
+                return;
+            ++done;
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(next), next.size());
+            // Also when the clock has not moved on since the read began.
+            QVERIFY(f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(done), QFileDevice::FileModificationTime));
+            f.close();
+        },
+        4);
+    QByteArray data;
+    QString error;
+    const bool ok = readRegularFile(path, 1024, data, error);
+    RegularFileTesting::setReadHook({});
+    QCOMPARE(ok, read);
+    QCOMPARE(data, read ? next : QByteArray());
+    QCOMPARE(error, read ? QString() : u"changed while it was read"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestRegularFile)

@@ -17,8 +17,11 @@
 #include <atomic>
 
 #ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -58,6 +61,10 @@ private Q_SLOTS:
     void filesWithoutReportedSizeAreCopiedWhole();
     void cancelLeavesNoHalfFile();
     void progressIsReported();
+    void sourceChangedWhileCopied_data();
+    void sourceChangedWhileCopied();
+    void leftoversOfKilledCopiesGo_data();
+    void leftoversOfKilledCopiesGo();
     void dialogShowsProgressAndCancels_data();
     void dialogShowsProgressAndCancels();
     void dialogReturnsWhenCopyEnds();
@@ -334,6 +341,116 @@ void TestFlatCopy::progressIsReported()
     QCOMPARE(last.filesDone, 3);
     QCOMPARE(last.bytesDone, qint64(80000));
     QCOMPARE(last.current, -1);
+}
+
+void TestFlatCopy::sourceChangedWhileCopied_data()
+{
+    QTest::addColumn<int>("changes");  // how many of the tries find the source changed
+    QTest::addColumn<int>("newSize");  // of the source after each change
+    QTest::addColumn<bool>("arrives"); // whole, as the source is at the end
+    QTest::newRow("rewritten once") << 1 << 48 * 1024 << true;
+    QTest::newRow("cut short once") << 1 << 5000 << true;
+    QTest::newRow("rewritten at the same size") << 1 << 64 * 1024 << true;
+    QTest::newRow("rewritten at every try") << 100 << 40 * 1024 << false;
+}
+
+// Another program writes the source while it is copied (after the first piece, from the progress hook,
+// which runs between pieces): the copy holds one whole version or is reported as not made.
+void TestFlatCopy::sourceChangedWhileCopied()
+{
+    QFETCH(int, changes);
+    QFETCH(int, newSize);
+    QFETCH(bool, arrives);
+    QTemporaryDir src, dst;
+    const QString source = src.filePath(QStringLiteral("report.pdf"));
+    QVERIFY(TestSupport::writeFile(source, pattern(64 * 1024, 'a')));
+    FlatCopy copy({source}, dst.path());
+    copy.setChunkSize(4096);
+    int done = 0;
+    copy.setProgressHook([&](const FlatCopy::Progress &p) {
+        // After the first piece of each try (a try that starts again counts its bytes afresh).
+        if (p.current != 0 || p.bytesDone <= 0 || p.bytesDone > 4096 || done >= changes)
+            return;
+        ++done;
+        // Rewritten in place, as an editor or a download does: same file, new contents.
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(f.write(pattern(newSize, char('b' + done))) == newSize);
+        // Also when the clock has not moved on since the file was opened.
+        QVERIFY(f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(done), QFileDevice::FileModificationTime));
+        f.close();
+    });
+    copy.run();
+    const FlatCopy::Result &result = copy.result();
+    QCOMPARE(result.succeeded(), arrives);
+    if (arrives) {
+        QCOMPARE(result.arrived, QStringList{dst.filePath(QStringLiteral("report.pdf"))});
+        QCOMPARE(TestSupport::readFile(result.arrived[0]), TestSupport::readFile(source));
+    } else {
+        QCOMPARE(result.failures.size(), 1);
+        QCOMPARE(result.failures[0].reason, QStringLiteral("The file changed while it was copied"));
+        QCOMPARE(namesIn(dst.path()), QStringList());
+    }
+}
+
+void TestFlatCopy::leftoversOfKilledCopiesGo_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // "file", "folder", "link" or "in use"
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("left by a killed copy") << u".vantory-0123456789abcdef.part"_qs << u"file"_qs << true;
+    QTest::newRow("in use by a running copy") << u".vantory-0123456789abcdef.part"_qs << u"in use"_qs << false;
+    QTest::newRow("folder") << u".vantory-0123456789abcdef.part"_qs << u"folder"_qs << false;
+    QTest::newRow("link") << u".vantory-0123456789abcdef.part"_qs << u"link"_qs << false;
+    QTest::newRow("fifteen digits") << u".vantory-0123456789abcde.part"_qs << u"file"_qs << false;
+    QTest::newRow("upper-case digits") << u".vantory-0123456789ABCDEF.part"_qs << u"file"_qs << false;
+    QTest::newRow("not hidden") << u"vantory-0123456789abcdef.part"_qs << u"file"_qs << false;
+    QTest::newRow("more after") << u".vantory-0123456789abcdef.part.pdf"_qs << u"file"_qs << false;
+    QTest::newRow("the user's own") << u"report.part"_qs << u"file"_qs << false;
+}
+
+// A copy killed half-way leaves its hidden temporary file; the next copy into that folder takes away
+// exactly such files, and nothing that a running copy or the user still has.
+void TestFlatCopy::leftoversOfKilledCopiesGo()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Locks and links are tested on POSIX");
+#else
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(bool, removed);
+    QTemporaryDir src, dst;
+    const QString path = dst.filePath(name);
+    const QString elsewhere = src.filePath(QStringLiteral("elsewhere.txt"));
+    QVERIFY(TestSupport::writeFile(elsewhere, "the user's"));
+    int holder = -1;
+    if (kind == u"folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == u"link") {
+        QVERIFY(QFile::link(elsewhere, path));
+    } else {
+        QVERIFY(TestSupport::writeFile(path, "half a copy"));
+        if (kind == u"in use") {
+            holder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(holder >= 0);
+            QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+    }
+    const QString source = src.filePath(QStringLiteral("a.txt"));
+    QVERIFY(TestSupport::writeFile(source, "new"));
+    FlatCopy copy({source}, dst.path());
+    copy.run();
+    if (holder >= 0)
+        ::close(holder);
+    QVERIFY(copy.result().succeeded());
+    QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+    QCOMPARE(TestSupport::readFile(elsewhere), QByteArray("the user's"));
+    QStringList expected{QStringLiteral("a.txt")};
+    if (!removed && kind != u"folder")
+        expected << name;
+    expected.sort();
+    QCOMPARE(namesIn(dst.path()), expected);
+#endif
 }
 
 void TestFlatCopy::dialogShowsProgressAndCancels_data()
