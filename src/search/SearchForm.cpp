@@ -6,6 +6,7 @@
 #include "search/SearchAnimation.h"
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
+#include "search/SearchStatusBar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,8 +30,6 @@
 #include <algorithm>
 #include <utility>
 
-SearchAccountCursor::~SearchAccountCursor() = default;
-
 namespace {
 
 // The window's first size (its client area) and its smallest.
@@ -39,8 +38,8 @@ constexpr QSize kMinimumSize(442, 233);
 
 } // namespace
 
-TfrmSearch::TfrmSearch(SearchAccountCursor *accounts, QWidget *parent)
-    : QDialog(parent), m_accounts(accounts), m_fileFinder(std::make_unique<TFindFile>())
+TfrmSearch::TfrmSearch(AccountFolderSnapshot accounts, QWidget *parent)
+    : QDialog(parent), m_accounts(std::move(accounts)), m_fileFinder(std::make_unique<TFindFile>())
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(tr("Search"));
@@ -132,7 +131,7 @@ void TfrmSearch::createControls()
     btnSaveSelection->setEnabled(false);
     connect(btnSaveSelection, &QPushButton::clicked, this, &TfrmSearch::btnSaveSelectionClick);
 
-    stSearch = new QStatusBar(this);
+    stSearch = new SearchStatusBar(this);
     stSearch->setObjectName(QStringLiteral("stSearch"));
     stSearch->setSizeGripEnabled(true);
 
@@ -334,25 +333,30 @@ void TfrmSearch::btnFindClick()
     m_foundKeys.clear();
     m_newFound.clear();
     ResetResults();
+    // The criteria and the accounts are taken now, once: what the user does meanwhile (editing the
+    // boxes, a count that reorders the list, a filter) changes nothing of this search.
+    m_request = currentRequest();
+    const Request request = m_request;
     try {
-        for (m_accounts->first(); !m_accounts->atEnd(); m_accounts->next()) {
-            const QString folder = m_accounts->savePath();
+        const QList<AccountFolder> accounts = m_accounts ? m_accounts() : QList<AccountFolder>();
+        for (const AccountFolder &account : accounts) {
+            const QString &folder = account.savePath;
             // An account without a save folder has nothing to search.
             if (!folder.isEmpty()) {
-                if (chkSearchContents->isChecked()) {
+                if (request.contents) {
                     if (m_cancelled) {
                         m_passSkipped = true;
                     } else {
-                        RunPass(folder, SplitMasks(cbFileMask->currentText()), cbFindText->text());
+                        RunPass(folder, SplitMasks(request.maskText), request.findText);
                         if (!WaitWhileSearching())
                             return;
                     }
                 }
-                if (chkSearchFilenames->isChecked()) {
+                if (request.names) {
                     if (m_cancelled) {
                         m_passSkipped = true;
                     } else {
-                        RunPass(folder, NameMasks(cbFileMask->currentText(), cbFindText->text()), QString());
+                        RunPass(folder, NameMasks(request.maskText, request.findText), QString());
                         if (!WaitWhileSearching())
                             return;
                     }
@@ -368,6 +372,27 @@ void TfrmSearch::btnFindClick()
         throw;
     }
     FinishSearch();
+}
+
+TfrmSearch::Request TfrmSearch::currentRequest() const
+{
+    return {cbFindText->text(), cbFileMask->currentText(), chkSearchFilenames->isChecked(),
+            chkSearchContents->isChecked()};
+}
+
+QString TfrmSearch::searchedFor(const Request &request) const
+{
+    const bool anyMask = !request.maskText.isEmpty();
+    if (request.names && !request.contents) {
+        return anyMask ? tr("\"%1\" in the names of %2: ").arg(request.findText, request.maskText)
+                       : tr("\"%1\" in the names: ").arg(request.findText);
+    }
+    if (request.contents && !request.names) {
+        return anyMask ? tr("\"%1\" in the contents of %2: ").arg(request.findText, request.maskText)
+                       : tr("\"%1\" in the contents: ").arg(request.findText);
+    }
+    return anyMask ? tr("\"%1\" in %2: ").arg(request.findText, request.maskText)
+                   : tr("\"%1\": ").arg(request.findText);
 }
 
 void TfrmSearch::RunPass(const QString &folder, const QStringList &masks, const QString &phrase)
@@ -468,6 +493,7 @@ void TfrmSearch::FinishSearch()
                        .arg(m_folderCount)
                        .arg(velvSearchResult->results()->count())
                        .arg(locale.toString(seconds, 'f', 3));
+    text.prepend(searchedFor(m_request));
     if (m_fileFinder->StopRequested() || m_passSkipped)
         text.prepend(tr("Search aborted - "));
     // Files the search could not look at are not silently missing from the list.

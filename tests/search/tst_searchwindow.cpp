@@ -36,21 +36,19 @@
 
 namespace {
 
-// The account table as the window sees it: save folders in table order.
-class ListCursor : public SearchAccountCursor
+// The accounts as the window sees them: their save folders, in account order.
+struct ListAccounts
 {
-public:
     QStringList paths;
-    int row = 0;
-    int rowsRead = 0; // savePath() calls
+    int snapshots = 0; // how often the window took them
 
-    void first() override { row = 0; }
-    bool atEnd() const override { return row >= paths.size(); }
-    void next() override { ++row; }
-    QString savePath() const override
+    QList<AccountFolder> take()
     {
-        ++const_cast<ListCursor *>(this)->rowsRead;
-        return paths.value(row);
+        ++snapshots;
+        QList<AccountFolder> folders;
+        for (int i = 0; i < paths.size(); ++i)
+            folders.append({i, QStringLiteral("Site %1").arg(i), paths[i]});
+        return folders;
     }
 };
 
@@ -133,7 +131,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScriptedServices> m_services;
-    ListCursor m_accounts;
+    ListAccounts m_accounts;
     std::unique_ptr<TfrmSearch> m_window;
 };
 
@@ -142,8 +140,8 @@ void TestSearchWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_services = std::make_unique<ScriptedServices>();
-    m_accounts = ListCursor();
-    m_window = std::make_unique<TfrmSearch>(&m_accounts);
+    m_accounts = ListAccounts();
+    m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -302,9 +300,10 @@ void TestSearchWindow::bothOptionsListAFileOnce()
              QStringList({QStringLiteral("acct/deep/notes.txt"), QStringLiteral("acct/deep/report.pdf"),
                           QStringLiteral("acct/report-2020.txt")}));
     // Two folders, entered once by each pass.
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 3 file(s) found - ")), qPrintable(status()));
-    QVERIFY2(QRegularExpression(QStringLiteral("^4 folder\\(s\\) searched and 3 file\\(s\\) found - \\d+\\.\\d{3} "
-                                               "second\\(s\\)$"))
+    QVERIFY2(status().startsWith(QStringLiteral("\"report\" in *.*: 4 folder(s) searched and 3 file(s) found - ")),
+             qPrintable(status()));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\"report\" in \\*\\.\\*: 4 folder\\(s\\) searched and 3 file\\(s\\) "
+                                               "found - \\d+\\.\\d{3} second\\(s\\)$"))
                  .match(status())
                  .hasMatch(),
              qPrintable(status()));
@@ -317,7 +316,9 @@ void TestSearchWindow::bothOptionsListAFileOnce()
     search(QStringLiteral("report"));
     QCOMPARE(sorted(listed()),
              QStringList({QStringLiteral("acct/deep/report.pdf"), QStringLiteral("acct/report-2020.txt")}));
-    QVERIFY(status().startsWith(QStringLiteral("2 folder(s) searched and 2 file(s) found")));
+    QVERIFY2(status().startsWith(
+                 QStringLiteral("\"report\" in the names of *.*: 2 folder(s) searched and 2 file(s) found")),
+             qPrintable(status()));
 }
 
 void TestSearchWindow::twoAccountsSharingAFolder()
@@ -330,7 +331,8 @@ void TestSearchWindow::twoAccountsSharingAFolder()
     QCOMPARE(sorted(listed()), QStringList({QStringLiteral("own/invoice 3.txt"), QStringLiteral("shared/invoice.txt"),
                                             QStringLiteral("shared/sub/old invoice.doc")}));
     // Folders count once per pass and account: (2 + 1 + 2) x 2.
-    QVERIFY2(status().startsWith(QStringLiteral("10 folder(s) searched and 3 file(s) found")), qPrintable(status()));
+    QVERIFY2(status().startsWith(QStringLiteral("\"invoice\" in *.*: 10 folder(s) searched and 3 file(s) found")),
+             qPrintable(status()));
     // The files reach the list account by account, each in collation order.
     QCOMPARE(listed(), QStringList({QStringLiteral("shared/invoice.txt"), QStringLiteral("shared/sub/old invoice.doc"),
                                     QStringLiteral("own/invoice 3.txt")}));
@@ -356,7 +358,7 @@ void TestSearchWindow::emptyFindTextListsEveryFile()
     // nothing to look at; the folders are still walked.
     search(QStringLiteral("one"), QString());
     QCOMPARE(listed(), QStringList{QStringLiteral("a/one.txt")});
-    QVERIFY(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")));
+    QVERIFY(status().startsWith(QStringLiteral("\"one\": 4 folder(s) searched and 1 file(s) found")));
 }
 
 void TestSearchWindow::severalMasksNarrowOnlyTheFirst()
@@ -442,14 +444,14 @@ void TestSearchWindow::cancelDuringTheSecondAccount()
     // No folder after the stop; the status names the folders entered: 2 + 2 of the first account, 1 of the second.
     QCOMPARE(foldersAfterCancel.size(), 1);
     QVERIFY2(foldersAfterCancel.constFirst().startsWith(
-                 QStringLiteral("Search aborted - 5 folder(s) searched and 2 file(s) found - ")),
+                 QStringLiteral("Search aborted - \"invoice\" in *.*: 5 folder(s) searched and 2 file(s) found - ")),
              qPrintable(foldersAfterCancel.constFirst()));
     QVERIFY(m_window->FileFinder()->StopRequested());
     QVERIFY(child<QPushButton>("btnFind")->isEnabled());
     QVERIFY(child<QPushButton>("btnFind")->isDefault());
     QVERIFY(!child<QPushButton>("btnCancel")->isDefault());
-    // The rows were still walked to the end.
-    QCOMPARE(m_accounts.row, 3);
+    // The accounts were taken once, when the search began.
+    QCOMPARE(m_accounts.snapshots, 1);
 
     // The next search runs whole again.
     search(QStringLiteral("invoice"));
@@ -536,8 +538,8 @@ void TestSearchWindow::emptyAccountTable()
 {
     search(QStringLiteral("anything"));
     QVERIFY(listed().isEmpty());
-    QVERIFY2(QRegularExpression(QStringLiteral("^0 folder\\(s\\) searched and 0 file\\(s\\) found - \\d+\\.\\d{3} "
-                                               "second\\(s\\)$"))
+    QVERIFY2(QRegularExpression(QStringLiteral("^\"anything\" in \\*\\.\\*: 0 folder\\(s\\) searched and 0 file\\(s\\) "
+                                               "found - \\d+\\.\\d{3} second\\(s\\)$"))
                  .match(status())
                  .hasMatch(),
              qPrintable(status()));
@@ -558,7 +560,8 @@ void TestSearchWindow::fileDeletedBeforeTheListIsFilled()
     });
     search(QStringLiteral("doomed"));
     QCOMPARE(listed(), QStringList{QStringLiteral("a/kept doomed.txt")});
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")), qPrintable(status()));
+    QVERIFY2(status().startsWith(QStringLiteral("\"doomed\" in *.*: 4 folder(s) searched and 1 file(s) found")),
+             qPrintable(status()));
 }
 
 void TestSearchWindow::accountsWithoutOrWithAMissingFolder()
@@ -571,8 +574,9 @@ void TestSearchWindow::accountsWithoutOrWithAMissingFolder()
     QCOMPARE(listed(), QStringList{QStringLiteral("real/invoice.txt")});
     // No folder for the account without one; the missing one is entered (and shown) by both passes.
     QVERIFY(shown.contains(AppendPathDelimiter(root(QStringLiteral("missing")))));
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")), qPrintable(status()));
-    QCOMPARE(m_accounts.rowsRead, 3);
+    QVERIFY2(status().startsWith(QStringLiteral("\"invoice\" in *.*: 4 folder(s) searched and 1 file(s) found")),
+             qPrintable(status()));
+    QCOMPARE(m_accounts.snapshots, 1);
 }
 
 void TestSearchWindow::namesWithoutASpellingAreToldAbout()
@@ -741,7 +745,8 @@ void TestSearchWindow::closingDuringASearchStopsIt()
     QCOMPARE(m_window->result(), int(QDialog::Rejected));
     // No pass ran after the close: only the summary came.
     QCOMPARE(shownAfterClose.size(), 1);
-    QVERIFY2(shownAfterClose[0].startsWith(QStringLiteral("Search aborted - 2 folder(s) searched and 1 file(s) found")),
+    QVERIFY2(shownAfterClose[0].startsWith(
+                 QStringLiteral("Search aborted - \"invoice\" in *.*: 2 folder(s) searched and 1 file(s) found")),
              qPrintable(shownAfterClose[0]));
     QCOMPARE(listed(), QStringList{QStringLiteral("a/invoice.txt")});
 }
@@ -765,7 +770,7 @@ void TestSearchWindow::destroyingDuringASearch()
     window->btnFindClick();
     QVERIFY(asked);
     QVERIFY(!window);
-    QCOMPARE(m_accounts.rowsRead, 1); // the search ended with the window
+    QCOMPARE(m_accounts.snapshots, 1); // the window took the accounts once, and went
 }
 
 // --- Paths ---------------------------------------------------------------------------------------
@@ -864,8 +869,8 @@ void TestSearchWindow::mainWindowSearchCommand()
     QVERIFY(!search->isVisible());
     QCOMPARE(refreshes, 0);
     QCOMPARE(search->resultList()->results()->count(), 2);
-    // The walk leaves the table on its last row.
-    QCOMPARE(main.cdsVantory()->recNo(), 3);
+    // The search leaves the table on the account the user was on.
+    QCOMPARE(main.cdsVantory()->recNo(), 1);
 
     // Shown again, it still has its texts, options and results.
     QString textAgain;
