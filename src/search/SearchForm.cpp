@@ -541,9 +541,17 @@ void TfrmSearch::btnSaveSelectionClick()
         return;
     const FlatCopy::Result result = CopyProgressDialog::copyFiles(sources, folder, this);
     if (result.succeeded()) {
+        // How many arrived, and how many of them under another name: the user finds those by it.
+        const QString copied =
+            result.renamed == 0
+                ? tr("%1 file(s) copied.").arg(result.arrived.size())
+                : tr("%1 file(s) copied, %2 of them under a new name because the name was taken.")
+                      .arg(result.arrived.size())
+                      .arg(result.renamed);
         Platform::showMessage(
             QMessageBox::Information,
-            tr("The files have been successfully saved to the folder\r\n%1").arg(QDir::toNativeSeparators(folder)),
+            tr("The files have been successfully saved to the folder\r\n%1").arg(QDir::toNativeSeparators(folder)) +
+                QStringLiteral("\r\n") + copied,
             QMessageBox::Ok, QMessageBox::NoButton, this);
         return;
     }
