@@ -7,6 +7,8 @@
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
 #include "search/SearchStatusBar.h"
+#include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -51,6 +54,34 @@ TfrmSearch::TfrmSearch(AccountFolderSnapshot accounts, QWidget *parent)
     createControls();
     resize(kClientSize);
     setMinimumSize(kMinimumSize);
+    restoreLayout();
+}
+
+void TfrmSearch::restoreLayout()
+{
+    using namespace SettingsKeys;
+    const int width = RegReadInteger(SectionSearch, SettingSearchWidth, 0);
+    const int height = RegReadInteger(SectionSearch, SettingSearchHeight, 0);
+    if (width > 0 && height > 0)
+        resize(QSize(width, height).expandedTo(kMinimumSize));
+    QList<int> columns;
+    for (const QString &key : SettingSearchColumnWidths) {
+        const int column = RegReadInteger(SectionSearch, key, 0);
+        if (column <= 0)
+            return; // none stored, or not all: the list fits them
+        columns << column;
+    }
+    velvSearchResult->setColumnWidths(columns);
+}
+
+void TfrmSearch::saveLayout() const
+{
+    using namespace SettingsKeys;
+    RegWriteInteger(SectionSearch, SettingSearchWidth, width());
+    RegWriteInteger(SectionSearch, SettingSearchHeight, height());
+    const QList<int> columns = velvSearchResult->columnWidths();
+    for (qsizetype i = 0; i < columns.size() && i < qsizetype(std::size(SettingSearchColumnWidths)); ++i)
+        RegWriteInteger(SectionSearch, SettingSearchColumnWidths[i], columns[i]);
 }
 
 TfrmSearch::~TfrmSearch()
@@ -194,6 +225,9 @@ void TfrmSearch::showEvent(QShowEvent *event)
 void TfrmSearch::hideEvent(QHideEvent *event)
 {
     qApp->removeEventFilter(this);
+    // The size and the columns as the user left them, for the next showing and the next run.
+    if (!event->spontaneous())
+        saveLayout();
     QDialog::hideEvent(event);
 }
 

@@ -76,6 +76,9 @@ protected:
 
 private:
     void createControls();
+    // The window's size and the result columns' widths, from the settings and back.
+    void restoreLayout();
+    void saveLayout() const;
     // Key preview: true when the key is swallowed before any control sees it (F5).
     bool FormKeyDown(QKeyEvent *event);
     void cbFindTextKeyDown();

@@ -13,4 +13,13 @@ inline const QString SettingNoPromptSetPassword = QStringLiteral("NoPromptSetPas
 // The master password, scrambled; empty or absent when there is none.
 inline const QString SettingPassword = QStringLiteral("pwd");
 
+// The search window's size and, once the user has sized them, its result columns' widths.
+inline const QString SectionSearch = QStringLiteral("Search");
+inline const QString SettingSearchWidth = QStringLiteral("Width");
+inline const QString SettingSearchHeight = QStringLiteral("Height");
+// One per column, in the list's column order: name, folder, size, type, date modified.
+inline const QString SettingSearchColumnWidths[] = {QStringLiteral("NameWidth"), QStringLiteral("FolderWidth"),
+                                                    QStringLiteral("SizeWidth"), QStringLiteral("TypeWidth"),
+                                                    QStringLiteral("DateWidth")};
+
 } // namespace SettingsKeys

@@ -22,12 +22,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -109,6 +112,8 @@ private Q_SLOTS:
     void closingDuringASearchStopsIt();
     void destroyingDuringASearch();
     void pathsToldApartAsTheFileSystemDoes();
+    void resultColumnsAtTheFirstSize();
+    void sizeAndColumnsAreKeptBetweenRuns();
     void saveFolderWithListSyntaxInItsPath_data();
     void saveFolderWithListSyntaxInItsPath();
     void mainWindowSearchCommand();
@@ -140,6 +145,8 @@ void TestSearchWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_services = std::make_unique<ScriptedServices>();
+    // Each test starts with the window's first size and fitted columns.
+    TestSupport::clearSettings();
     m_accounts = ListAccounts();
     m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
     m_window->show();
@@ -791,6 +798,106 @@ void TestSearchWindow::pathsToldApartAsTheFileSystemDoes()
     // Two files whose names differ by case are two entries; the order is the locale's.
     QCOMPARE(listed(), QStringList({QStringLiteral("a/a.txt"), QStringLiteral("a/b.txt"), QStringLiteral("a/B.txt"),
                                     QStringLiteral("a/C.txt")}));
+}
+
+// --- The result list's columns and the window's size ----------------------------------------------
+
+void TestSearchWindow::resultColumnsAtTheFirstSize()
+{
+    const QStringList names = {QStringLiteral("INVOICE for the yearly membership.TXT"),
+                               QStringLiteral("Invoice of the quarterly report summary.pdf")};
+    const QString folder = QStringLiteral("PLR Articles/Weight Loss and Fitness/Monthly Packs");
+    for (const QString &name : names)
+        write(folder + u'/' + name);
+    m_accounts.paths = {root(QStringLiteral("PLR Articles"))};
+    QCOMPARE(m_window->size(), QSize(520, 419));
+    search(QStringLiteral("invoice"));
+    SearchResultList *list = m_window->resultList();
+    QHeaderView *head = list->header();
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    const int icon = list->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, list);
+    option.decorationSize = QSize(icon, icon);
+    const auto needed = [&](int row, int column) {
+        return list->itemDelegate()->sizeHint(option, list->model()->index(row, column)).width();
+    };
+    const auto sizes = [head] {
+        QStringList texts;
+        for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+            texts << QString::number(head->sectionSize(column));
+        return texts.join(u' ');
+    };
+    const int rows = list->model()->rowCount();
+    QCOMPARE(rows, 2);
+    // The type is shown whole, and the folder has room for its last parts. Together the columns fill
+    // the list without a scroll bar.
+    for (int row = 0; row < rows; ++row) {
+        QTRY_VERIFY2(head->sectionSize(SearchResultModel::ColumnType) >= needed(row, SearchResultModel::ColumnType),
+                     qPrintable(sizes()));
+    }
+    QCOMPARE(head->length(), list->viewport()->width());
+    // The name has what the others leave, more than the folder; the date no more than it needs.
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnName) > head->sectionSize(SearchResultModel::ColumnFolder),
+             qPrintable(sizes()));
+    const int slack = 2 * list->fontMetrics().averageCharWidth();
+    for (int row = 0; row < rows; ++row) {
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnModified) <=
+                     needed(row, SearchResultModel::ColumnModified) + slack,
+                 qPrintable(sizes()));
+    }
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnFolder) >=
+                 list->fontMetrics().horizontalAdvance(QStringLiteral("Packs")),
+             qPrintable(sizes()));
+
+    // With room enough, the names are shown whole, and the folder gets what they leave.
+    m_window->resize(900, 419);
+    QTRY_COMPARE(head->length(), list->viewport()->width());
+    for (int row = 0; row < rows; ++row) {
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnName) >= needed(row, SearchResultModel::ColumnName),
+                 qPrintable(sizes()));
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnType) >= needed(row, SearchResultModel::ColumnType),
+                 qPrintable(sizes()));
+    }
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnFolder) >
+                 list->fontMetrics().horizontalAdvance(QStringLiteral("Weight Loss and Fitness/Monthly Packs")),
+             qPrintable(sizes()));
+}
+
+void TestSearchWindow::sizeAndColumnsAreKeptBetweenRuns()
+{
+    write(QStringLiteral("a/one.txt"));
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QString());
+    m_window->resize(700, 480);
+    // The user drags the border between the first two columns to the left.
+    QHeaderView *head = m_window->resultList()->header();
+    QTRY_COMPARE(head->length(), m_window->resultList()->viewport()->width());
+    const int border = head->sectionViewportPosition(1) - 1;
+    const int y = head->height() / 2;
+    QTest::mousePress(head->viewport(), Qt::LeftButton, {}, QPoint(border, y));
+    QTest::mouseMove(head->viewport(), QPoint(border - 40, y));
+    QTest::mouseRelease(head->viewport(), Qt::LeftButton, {}, QPoint(border - 40, y));
+    QList<int> widths;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        widths << head->sectionSize(column);
+    QVERIFY(widths[0] < border - 20);
+
+    // Shown again, and made anew as at the program's next start.
+    m_window->close();
+    m_window->show();
+    QCOMPARE(m_window->size(), QSize(700, 480));
+    m_window.reset();
+    m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_window->size(), QSize(700, 480));
+    head = m_window->resultList()->header();
+    QList<int> widthsAgain;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        widthsAgain << head->sectionSize(column);
+    QCOMPARE(widthsAgain, widths);
+    // The main section of the settings is as it was: the window's keys are in a section of their own.
+    QCOMPARE(RegReadInteger(SettingsKeys::SectionSearch, SettingsKeys::SettingSearchWidth, 0), 700);
 }
 
 void TestSearchWindow::saveFolderWithListSyntaxInItsPath_data()
