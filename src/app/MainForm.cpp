@@ -62,20 +62,6 @@ using namespace SettingsKeys;
 namespace {
 constexpr int RowHeight = 19;
 constexpr int IndicatorWidth = 11;
-
-// The search window walks the account table through this, from the first row to the last.
-class AccountCursor : public SearchAccountCursor
-{
-public:
-    explicit AccountCursor(DataSet &table) : m_table(table) {}
-    void first() override { m_table.first(); }
-    bool atEnd() const override { return m_table.eof(); }
-    void next() override { m_table.next(); }
-    QString savePath() const override { return m_table.value(FieldSavePath).toString(); }
-
-private:
-    DataSet &m_table;
-};
 } // namespace
 
 TfrmVantory::TfrmVantory(QWidget *parent)
@@ -125,13 +111,14 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     fitToolBar();
     resize(627, 327);
     FormCreate();
-    m_searchAccounts = std::make_unique<AccountCursor>(*m_table);
-    m_search = new TfrmSearch(m_searchAccounts.get(), this);
+    // The search takes every account's folder when it starts, from all rows: neither the filter nor
+    // the order of the list, nor the current row, has anything to do with it.
+    m_search = new TfrmSearch([table = m_table.get()] { return AccountTable::accountFolders(*table); }, this);
 }
 
 TfrmVantory::~TfrmVantory()
 {
-    // The search window walks the table: it goes first. No count arrives any more.
+    // The search window reads the table: it goes first. No count arrives any more.
     delete std::exchange(m_search, nullptr);
     delete std::exchange(m_counts, nullptr);
     // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no

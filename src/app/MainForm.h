@@ -27,7 +27,6 @@ class QToolBar;
 class XmlDataProvider;
 class TotalsBar;
 class AccountCellDelegate;
-class SearchAccountCursor;
 class TfrmSearch;
 
 // The main window: the account list with its totals bar, the commands, and the life of the account
@@ -182,7 +181,6 @@ private:
     QLabel *m_logo = nullptr;
     QMenu *m_popup = nullptr;
     GridEditors *m_editors = nullptr;
-    std::unique_ptr<SearchAccountCursor> m_searchAccounts;
     FolderCountService *m_counts = nullptr;
     QHash<QPair<qint64, QString>, qint32> m_knownCounts; // by account and folder
     bool m_applyingCounts = false;

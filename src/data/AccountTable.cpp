@@ -120,4 +120,17 @@ void calcFields(DataSet &table, const FileCounter &countFiles)
     table.setCalcValue(ActualMonthlyFee, active == StateActive ? QVariant(qint64(roundedFee(fee))) : QVariant());
 }
 
+QList<AccountFolder> accountFolders(const DataSet &table)
+{
+    QList<AccountFolder> folders;
+    folders.reserve(table.totalRecordCount());
+    for (int row = 0; row < table.totalRecordCount(); ++row) { // the filter hides none from this
+        folders.append({table.valueOfRow(row, AccountID).toLongLong(), table.valueOfRow(row, SiteName).toString(),
+                        table.valueOfRow(row, SavePath).toString()});
+    }
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const AccountFolder &a, const AccountFolder &b) { return a.accountId < b.accountId; });
+    return folders;
+}
+
 } // namespace AccountTable

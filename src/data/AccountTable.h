@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccountFolders.h"
 #include "DataSet.h"
 
 #include <functional>
@@ -32,6 +33,11 @@ bool initNewRecord(DataSet &table);
 // Computes the four computed fields of the record being computed. A pending count leaves Total Files
 // empty: no total, order or cap reads a count that is not there.
 void calcFields(DataSet &table, const FileCounter &countFiles);
+
+// Every account's save folder with its identifier and site name, from all rows of the table whatever
+// its filter and order, ordered by identifier (accounts with the same one in the order they were
+// added). Reads the rows without moving the current one.
+QList<AccountFolder> accountFolders(const DataSet &table);
 
 // A monthly fee in whole currency units, a half going to the even neighbour.
 qint64 roundedFee(double fee);

@@ -116,6 +116,8 @@ void FlatCopy::run()
         QString reason;
         if (copyOne(int(i), &arrivedAt, &reason)) {
             m_result.arrived.append(arrivedAt);
+            if (QFileInfo(arrivedAt).fileName() != QFileInfo(m_sources.at(i)).fileName())
+                ++m_result.renamed;
         } else {
             m_result.failures.append({m_sources.at(i), reason});
             if (isCancelRequested())

@@ -42,6 +42,7 @@ public:
     {
         int total = 0;
         QStringList arrived; // the paths the copies arrived at, in the order of the sources
+        int renamed = 0;     // copies that arrived under another name, their own being taken
         QList<Failure> failures;
         bool cancelled = false;
 

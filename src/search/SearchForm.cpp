@@ -7,6 +7,9 @@
 #include "search/SearchResultList.h"
 #include "search/SearchResultModel.h"
 #include "settings/LastFolder.h"
+#include "search/SearchStatusBar.h"
+#include "settings/RegSettings.h"
+#include "settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,9 +31,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
-
-SearchAccountCursor::~SearchAccountCursor() = default;
 
 namespace {
 
@@ -40,8 +42,8 @@ constexpr QSize kMinimumSize(442, 233);
 
 } // namespace
 
-TfrmSearch::TfrmSearch(SearchAccountCursor *accounts, QWidget *parent)
-    : QDialog(parent), m_accounts(accounts), m_fileFinder(std::make_unique<TFindFile>())
+TfrmSearch::TfrmSearch(AccountFolderSnapshot accounts, QWidget *parent)
+    : QDialog(parent), m_accounts(std::move(accounts)), m_fileFinder(std::make_unique<TFindFile>())
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(tr("Search"));
@@ -53,6 +55,34 @@ TfrmSearch::TfrmSearch(SearchAccountCursor *accounts, QWidget *parent)
     createControls();
     resize(kClientSize);
     setMinimumSize(kMinimumSize);
+    restoreLayout();
+}
+
+void TfrmSearch::restoreLayout()
+{
+    using namespace SettingsKeys;
+    const int width = RegReadInteger(SectionSearch, SettingSearchWidth, 0);
+    const int height = RegReadInteger(SectionSearch, SettingSearchHeight, 0);
+    if (width > 0 && height > 0)
+        resize(QSize(width, height).expandedTo(kMinimumSize));
+    QList<int> columns;
+    for (const QString &key : SettingSearchColumnWidths) {
+        const int column = RegReadInteger(SectionSearch, key, 0);
+        if (column <= 0)
+            return; // none stored, or not all: the list fits them
+        columns << column;
+    }
+    velvSearchResult->setColumnWidths(columns);
+}
+
+void TfrmSearch::saveLayout() const
+{
+    using namespace SettingsKeys;
+    RegWriteInteger(SectionSearch, SettingSearchWidth, width());
+    RegWriteInteger(SectionSearch, SettingSearchHeight, height());
+    const QList<int> columns = velvSearchResult->columnWidths();
+    for (qsizetype i = 0; i < columns.size() && i < qsizetype(std::size(SettingSearchColumnWidths)); ++i)
+        RegWriteInteger(SectionSearch, SettingSearchColumnWidths[i], columns[i]);
 }
 
 TfrmSearch::~TfrmSearch()
@@ -133,7 +163,7 @@ void TfrmSearch::createControls()
     btnSaveSelection->setEnabled(false);
     connect(btnSaveSelection, &QPushButton::clicked, this, &TfrmSearch::btnSaveSelectionClick);
 
-    stSearch = new QStatusBar(this);
+    stSearch = new SearchStatusBar(this);
     stSearch->setObjectName(QStringLiteral("stSearch"));
     stSearch->setSizeGripEnabled(true);
 
@@ -196,6 +226,9 @@ void TfrmSearch::showEvent(QShowEvent *event)
 void TfrmSearch::hideEvent(QHideEvent *event)
 {
     qApp->removeEventFilter(this);
+    // The size and the columns as the user left them, for the next showing and the next run.
+    if (!event->spontaneous())
+        saveLayout();
     QDialog::hideEvent(event);
 }
 
@@ -335,25 +368,30 @@ void TfrmSearch::btnFindClick()
     m_foundKeys.clear();
     m_newFound.clear();
     ResetResults();
+    // The criteria and the accounts are taken now, once: what the user does meanwhile (editing the
+    // boxes, a count that reorders the list, a filter) changes nothing of this search.
+    m_request = currentRequest();
+    const Request request = m_request;
     try {
-        for (m_accounts->first(); !m_accounts->atEnd(); m_accounts->next()) {
-            const QString folder = m_accounts->savePath();
+        const QList<AccountFolder> accounts = m_accounts ? m_accounts() : QList<AccountFolder>();
+        for (const AccountFolder &account : accounts) {
+            const QString &folder = account.savePath;
             // An account without a save folder has nothing to search.
             if (!folder.isEmpty()) {
-                if (chkSearchContents->isChecked()) {
+                if (request.contents) {
                     if (m_cancelled) {
                         m_passSkipped = true;
                     } else {
-                        RunPass(folder, SplitMasks(cbFileMask->currentText()), cbFindText->text());
+                        RunPass(folder, SplitMasks(request.maskText), request.findText);
                         if (!WaitWhileSearching())
                             return;
                     }
                 }
-                if (chkSearchFilenames->isChecked()) {
+                if (request.names) {
                     if (m_cancelled) {
                         m_passSkipped = true;
                     } else {
-                        RunPass(folder, NameMasks(cbFileMask->currentText(), cbFindText->text()), QString());
+                        RunPass(folder, NameMasks(request.maskText, request.findText), QString());
                         if (!WaitWhileSearching())
                             return;
                     }
@@ -369,6 +407,27 @@ void TfrmSearch::btnFindClick()
         throw;
     }
     FinishSearch();
+}
+
+TfrmSearch::Request TfrmSearch::currentRequest() const
+{
+    return {cbFindText->text(), cbFileMask->currentText(), chkSearchFilenames->isChecked(),
+            chkSearchContents->isChecked()};
+}
+
+QString TfrmSearch::searchedFor(const Request &request) const
+{
+    const bool anyMask = !request.maskText.isEmpty();
+    if (request.names && !request.contents) {
+        return anyMask ? tr("\"%1\" in the names of %2: ").arg(request.findText, request.maskText)
+                       : tr("\"%1\" in the names: ").arg(request.findText);
+    }
+    if (request.contents && !request.names) {
+        return anyMask ? tr("\"%1\" in the contents of %2: ").arg(request.findText, request.maskText)
+                       : tr("\"%1\" in the contents: ").arg(request.findText);
+    }
+    return anyMask ? tr("\"%1\" in %2: ").arg(request.findText, request.maskText)
+                   : tr("\"%1\": ").arg(request.findText);
 }
 
 void TfrmSearch::RunPass(const QString &folder, const QStringList &masks, const QString &phrase)
@@ -469,6 +528,7 @@ void TfrmSearch::FinishSearch()
                        .arg(m_folderCount)
                        .arg(velvSearchResult->results()->count())
                        .arg(locale.toString(seconds, 'f', 3));
+    text.prepend(searchedFor(m_request));
     if (m_fileFinder->StopRequested() || m_passSkipped)
         text.prepend(tr("Search aborted - "));
     // Files the search could not look at are not silently missing from the list.
@@ -514,11 +574,20 @@ void TfrmSearch::btnSaveSelectionClick()
                                                                          LastFolder::startFolder());
     if (folder.isEmpty())
         return;
+    LastFolder::rememberFolder(folder);
     const FlatCopy::Result result = CopyProgressDialog::copyFiles(sources, folder, this);
     if (result.succeeded()) {
+        // How many arrived, and how many of them under another name: the user finds those by it.
+        const QString copied =
+            result.renamed == 0
+                ? tr("%1 file(s) copied.").arg(result.arrived.size())
+                : tr("%1 file(s) copied, %2 of them under a new name because the name was taken.")
+                      .arg(result.arrived.size())
+                      .arg(result.renamed);
         Platform::showMessage(
             QMessageBox::Information,
-            tr("The files have been successfully saved to the folder\r\n%1").arg(QDir::toNativeSeparators(folder)),
+            tr("The files have been successfully saved to the folder\r\n%1").arg(QDir::toNativeSeparators(folder)) +
+                QStringLiteral("\r\n") + copied,
             QMessageBox::Ok, QMessageBox::NoButton, this);
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/AccountFolders.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QSet>
@@ -20,19 +22,6 @@ class SearchResultList;
 class TFindFile;
 class TSearchRec;
 
-// What the search window needs of the account table: a walk from the first row to the last and,
-// for the row it stands on, the account's save folder. The walk moves the table's own current row,
-// so after a search the table stands on its last row.
-class SearchAccountCursor
-{
-public:
-    virtual ~SearchAccountCursor();
-    virtual void first() = 0;
-    virtual bool atEnd() const = 0;
-    virtual void next() = 0;
-    virtual QString savePath() const = 0;
-};
-
 // The search window: looks through the save folders of all accounts for files whose names or
 // contents hold a text, among files of chosen types, lists them with check boxes and copies the
 // checked ones into one folder. Created once with the main window and shown modally by its Search
@@ -48,8 +37,8 @@ class TfrmSearch : public QDialog
     Q_OBJECT
 
 public:
-    // The cursor is not owned; it must outlive the window.
-    explicit TfrmSearch(SearchAccountCursor *accounts, QWidget *parent = nullptr);
+    // accounts hands out the save folders to search; it is asked once when a search starts.
+    explicit TfrmSearch(AccountFolderSnapshot accounts, QWidget *parent = nullptr);
     ~TfrmSearch() override;
 
     // The search component; its criteria are set anew by every pass.
@@ -87,6 +76,9 @@ protected:
 
 private:
     void createControls();
+    // The window's size and the result columns' widths, from the settings and back.
+    void restoreLayout();
+    void saveLayout() const;
     // Key preview: true when the key is swallowed before any control sees it (F5).
     bool FormKeyDown(QKeyEvent *event);
     void cbFindTextKeyDown();
@@ -94,6 +86,18 @@ private:
     void btnCancelClicked();
     void velvSearchResultChecked(int checkedCount);
 
+    // What a search looks for: the controls as they stood when Find was pressed. Editing them while
+    // the search runs changes nothing of it.
+    struct Request
+    {
+        QString findText;
+        QString maskText;
+        bool names = true;
+        bool contents = true;
+    };
+    Request currentRequest() const;
+    // What the status line says was searched for, in front of the summary.
+    QString searchedFor(const Request &request) const;
     void RunPass(const QString &folder, const QStringList &masks, const QString &phrase);
     // Handles events until the running pass has ended. False when the window was destroyed
     // meanwhile: the caller must then return at once, touching nothing of it.
@@ -105,7 +109,8 @@ private:
     void AddResults();
     void FinishSearch();
 
-    SearchAccountCursor *m_accounts;
+    AccountFolderSnapshot m_accounts;
+    Request m_request;
     std::unique_ptr<TFindFile> m_fileFinder;
 
     QLabel *lblFindText = nullptr;

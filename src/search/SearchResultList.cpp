@@ -6,14 +6,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDateTime>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -54,22 +52,24 @@ public:
     }
 
 protected:
-    // Names and folders lose their middle when too long, so the extension and the last folder stay
-    // in sight; the other columns lose their end.
+    // A name too long loses its middle, so its start and extension stay in sight; a folder loses its
+    // start, so its last parts (the account's folder and below) stay; the other columns their end.
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() == SearchResultModel::ColumnName || index.column() == SearchResultModel::ColumnFolder)
+        if (index.column() == SearchResultModel::ColumnName)
             option->textElideMode = Qt::ElideMiddle;
+        else if (index.column() == SearchResultModel::ColumnFolder)
+            option->textElideMode = Qt::ElideLeft;
     }
 };
 
-// Widths in average characters, so they follow the font: the usual ones, which the name, folder and
-// type columns keep in proportion when they share the list's width, and the least in which each can
-// still be read. Size and date are as wide as their longest text.
+// Widths in average characters, so they follow the font: the first ones, before the list knows its
+// width, the least in which the name and the folder can still be read, and the most the type takes.
 constexpr int kColumnChars[SearchResultModel::ColumnCount] = {34, 36, 12, 24, 24};
-constexpr int kSharedColumnChars[SearchResultModel::ColumnCount] = {50, 30, 0, 14, 0};
-constexpr int kLeastColumnChars[SearchResultModel::ColumnCount] = {16, 10, 0, 8, 0};
+constexpr int kLeastNameChars = 16;
+constexpr int kLeastFolderChars = 8;
+constexpr int kMostTypeChars = 30;
 
 } // namespace
 
@@ -157,6 +157,9 @@ SearchResultList::SearchResultList(QWidget *parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchResultList::updateActions);
     connect(m_results, &SearchResultModel::checkedChanged, this, &SearchResultList::updateActions);
     connect(m_results, &QAbstractItemModel::modelReset, this, &SearchResultList::updateActions);
+    // What the columns show decides their widths: fitted again as results arrive.
+    connect(m_results, &QAbstractItemModel::rowsInserted, this, &SearchResultList::fitColumns, Qt::QueuedConnection);
+    connect(m_results, &QAbstractItemModel::layoutChanged, this, &SearchResultList::fitColumns, Qt::QueuedConnection);
     updateActions();
 }
 
@@ -171,6 +174,37 @@ bool SearchResultList::viewportEvent(QEvent *event)
     return handled;
 }
 
+int SearchResultList::titleWidth(int column) const
+{
+    const QHeaderView *head = header();
+    const int charWidth = head->fontMetrics().averageCharWidth();
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, head);
+    return head->fontMetrics().horizontalAdvance(m_results->headerData(column, Qt::Horizontal).toString()) + margins +
+           2 * charWidth;
+}
+
+int SearchResultList::contentWidth(int column) const
+{
+    // The header's title (with room for the sort arrow) and the rows in view: the longest text a
+    // column has to show, without reading every entry of a long list.
+    if (column == SearchResultModel::ColumnName)
+        return std::max(titleWidth(column), sizeHintForColumn(column));
+    // A plain text: its width and the cell's margins, over the rows in view.
+    const QFontMetrics metrics = fontMetrics();
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                        metrics.averageCharWidth();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const int first = top.isValid() ? top.row() : 0;
+    const int rowHeight = std::max(1, sizeHintForRow(first));
+    const int last = std::min(m_results->count(), first + viewport()->height() / rowHeight + 2);
+    int widest = titleWidth(column);
+    for (int row = first; row < last; ++row) {
+        const QString text = m_results->index(row, column).data().toString();
+        widest = std::max(widest, metrics.horizontalAdvance(text) + margins);
+    }
+    return widest;
+}
+
 void SearchResultList::fitColumns()
 {
     if (!m_fitColumns)
@@ -179,47 +213,61 @@ void SearchResultList::fitColumns()
     const int width = viewport()->width();
     if (width <= 0)
         return;
-    const QFontMetrics metrics = fontMetrics();
-    const int charWidth = metrics.averageCharWidth();
-    // Room for the cell's margins, and in the header for the sort arrow.
-    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + charWidth;
-    const auto longest = [&](int column, const QString &sample) {
-        const QString title = m_results->headerData(column, Qt::Horizontal).toString();
-        return std::max(metrics.horizontalAdvance(sample), head->fontMetrics().horizontalAdvance(title) + charWidth) +
-               padding;
-    };
-    const QLocale locale;
-    int left = width;
-    int shared = 0;
-    for (int column = 0; column < SearchResultModel::ColumnCount; ++column) {
-        if (head->isSectionHidden(column))
-            continue;
-        shared += kSharedColumnChars[column];
-        if (kSharedColumnChars[column] != 0)
-            continue;
-        const QString sample =
-            column == SearchResultModel::ColumnSize
-                ? locale.formattedDataSize(qint64(1023.9 * 1024 * 1024), 1, QLocale::DataSizeTraditionalFormat)
-                : locale.toString(QDateTime(QDate(2026, 12, 28), QTime(22, 58)), QLocale::ShortFormat);
-        const int natural = longest(column, sample);
-        m_fitting = true;
-        head->resizeSection(column, natural);
-        m_fitting = false;
-        left -= natural;
+    const int charWidth = fontMetrics().averageCharWidth();
+    const auto shown = [head](int column) { return !head->isSectionHidden(column); };
+    // Size, type and date are as wide as what they show, the type no wider than a sensible most.
+    int widths[SearchResultModel::ColumnCount] = {};
+    widths[SearchResultModel::ColumnSize] = contentWidth(SearchResultModel::ColumnSize);
+    widths[SearchResultModel::ColumnModified] = contentWidth(SearchResultModel::ColumnModified);
+    widths[SearchResultModel::ColumnType] =
+        std::min(contentWidth(SearchResultModel::ColumnType), kMostTypeChars * charWidth);
+    int rest = width;
+    for (int column :
+         {SearchResultModel::ColumnSize, SearchResultModel::ColumnType, SearchResultModel::ColumnModified}) {
+        if (shown(column))
+            rest -= widths[column];
     }
-    // The others share the rest, each rounded down; the name column takes what the rounding left.
-    int name = left;
+    // The folder takes what the names leave, up to what it needs; when the names want it all, the least
+    // that still shows its last part. The name takes the rest: all the spare width.
+    const int leastName = kLeastNameChars * charWidth;
+    int folder = 0;
+    if (shown(SearchResultModel::ColumnFolder)) {
+        const int folderNeed = contentWidth(SearchResultModel::ColumnFolder);
+        // The hint leaves no room to spare, and a name a little wider than its column loses its middle.
+        const int nameNeed = contentWidth(SearchResultModel::ColumnName) + 2 * charWidth;
+        const int leastFolder = std::max(kLeastFolderChars * charWidth, titleWidth(SearchResultModel::ColumnFolder));
+        folder = std::max(std::min(folderNeed, rest - nameNeed), leastFolder);
+        widths[SearchResultModel::ColumnFolder] = folder;
+    }
+    widths[SearchResultModel::ColumnName] = std::max(leastName, rest - folder);
     m_fitting = true;
     for (int column = 0; column < SearchResultModel::ColumnCount; ++column) {
-        if (head->isSectionHidden(column) || kSharedColumnChars[column] == 0 || column == SearchResultModel::ColumnName)
-            continue;
-        const int share = std::max(kLeastColumnChars[column] * charWidth, left * kSharedColumnChars[column] / shared);
-        head->resizeSection(column, share);
-        name -= share;
+        if (shown(column))
+            head->resizeSection(column, widths[column]);
     }
-    head->resizeSection(SearchResultModel::ColumnName,
-                        std::max(kLeastColumnChars[SearchResultModel::ColumnName] * charWidth, name));
     m_fitting = false;
+}
+
+QList<int> SearchResultList::columnWidths() const
+{
+    if (m_fitColumns)
+        return {};
+    QList<int> widths;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        widths << header()->sectionSize(column);
+    return widths;
+}
+
+void SearchResultList::setColumnWidths(const QList<int> &widths)
+{
+    if (widths.size() != SearchResultModel::ColumnCount)
+        return;
+    const int least = fontMetrics().averageCharWidth() * 2;
+    m_fitting = true;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        header()->resizeSection(column, std::max(least, widths[column]));
+    m_fitting = false;
+    m_fitColumns = false;
 }
 
 void SearchResultList::focusFirstEntry()

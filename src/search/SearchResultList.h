@@ -10,8 +10,9 @@ class SearchResultModel;
 // date. Several rows can be selected (a right click selects the row under the mouse); double click
 // or Enter opens a file with its program, F2 renames it in place, Space checks or unchecks the
 // selected rows, and the files can be dragged out. The header's context menu shows and hides
-// columns; clicking a header sorts by that column (a third click returns to the order found). The
-// columns fill the list's width until the user sizes one of them.
+// columns; clicking a header sorts by that column (a third click returns to the order found). Until
+// the user sizes a column, size, type and date are as wide as what they show and the name and the
+// folder share the rest, the name taking all that is spare.
 //
 // The list owns its model; the search window adds to it and reads the check marks through it.
 class SearchResultList : public QTreeView
@@ -28,6 +29,11 @@ public:
     void focusFirstEntry();
     // The selected rows, in list order.
     QList<int> selectedRows() const;
+
+    // The columns' widths as the user sized them (in column order); empty while the list fits them.
+    QList<int> columnWidths() const;
+    // Gives the columns widths the user chose before; the list no longer fits them.
+    void setColumnWidths(const QList<int> &widths);
 
     // The context menu's commands (also reachable by their object names).
     QAction *openAction() const { return m_open; }
@@ -55,10 +61,12 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
-    // Shares the list's width among the shown columns, each in proportion to its usual width and
-    // none narrower than it can be read in. Until the user sizes a column: from then on the widths
-    // are theirs.
+    // Shares the list's width among the shown columns. Until the user sizes a column: from then on
+    // the widths are theirs.
     void fitColumns();
+    // The width a column needs for its title, and for its title and the rows in view.
+    int titleWidth(int column) const;
+    int contentWidth(int column) const;
     void updateActions();
     void showHeaderMenu(const QPoint &pos);
     void openRow(int row);

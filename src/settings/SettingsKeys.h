@@ -18,4 +18,13 @@ inline const QString SectionPickers = QStringLiteral("Pickers");
 // The folder the user last picked something in, where the next picker starts.
 inline const QString SettingLastFolder = QStringLiteral("LastFolder");
 
+// The search window's size and, once the user has sized them, its result columns' widths.
+inline const QString SectionSearch = QStringLiteral("Search");
+inline const QString SettingSearchWidth = QStringLiteral("Width");
+inline const QString SettingSearchHeight = QStringLiteral("Height");
+// One per column, in the list's column order: name, folder, size, type, date modified.
+inline const QString SettingSearchColumnWidths[] = {QStringLiteral("NameWidth"), QStringLiteral("FolderWidth"),
+                                                    QStringLiteral("SizeWidth"), QStringLiteral("TypeWidth"),
+                                                    QStringLiteral("DateWidth")};
+
 } // namespace SettingsKeys

@@ -145,6 +145,7 @@ void TestFlatCopy::takenNamesGetNumbers()
     job.run();
     QVERIFY(job.result().succeeded());
     QCOMPARE(job.result().arrived, QStringList{dest.filePath(QStringLiteral("a (3).txt"))});
+    QCOMPARE(job.result().renamed, 1);
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("a.txt"))), QByteArray("old"));
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("a (2).txt"))), QByteArray("older"));
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("a (3).txt"))), QByteArray("new"));
@@ -164,6 +165,8 @@ void TestFlatCopy::sameNameFromTwoFolders()
     job.run();
     QVERIFY(job.result().succeeded());
     QCOMPARE(namesIn(dest.path()), QStringList({QStringLiteral("notes (2).txt"), QStringLiteral("notes.txt")}));
+    // The first takes its own name; only the second needed another.
+    QCOMPARE(job.result().renamed, 1);
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes.txt"))), QByteArray("from x"));
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes (2).txt"))), QByteArray("from y"));
 }

@@ -23,12 +23,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -37,21 +40,19 @@
 
 namespace {
 
-// The account table as the window sees it: save folders in table order.
-class ListCursor : public SearchAccountCursor
+// The accounts as the window sees them: their save folders, in account order.
+struct ListAccounts
 {
-public:
     QStringList paths;
-    int row = 0;
-    int rowsRead = 0; // savePath() calls
+    int snapshots = 0; // how often the window took them
 
-    void first() override { row = 0; }
-    bool atEnd() const override { return row >= paths.size(); }
-    void next() override { ++row; }
-    QString savePath() const override
+    QList<AccountFolder> take()
     {
-        ++const_cast<ListCursor *>(this)->rowsRead;
-        return paths.value(row);
+        ++snapshots;
+        QList<AccountFolder> folders;
+        for (int i = 0; i < paths.size(); ++i)
+            folders.append({i, QStringLiteral("Site %1").arg(i), paths[i]});
+        return folders;
     }
 };
 
@@ -114,6 +115,8 @@ private Q_SLOTS:
     void closingDuringASearchStopsIt();
     void destroyingDuringASearch();
     void pathsToldApartAsTheFileSystemDoes();
+    void resultColumnsAtTheFirstSize();
+    void sizeAndColumnsAreKeptBetweenRuns();
     void saveFolderWithListSyntaxInItsPath_data();
     void saveFolderWithListSyntaxInItsPath();
     void mainWindowSearchCommand();
@@ -136,7 +139,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScriptedServices> m_services;
-    ListCursor m_accounts;
+    ListAccounts m_accounts;
     std::unique_ptr<TfrmSearch> m_window;
 };
 
@@ -145,8 +148,10 @@ void TestSearchWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_services = std::make_unique<ScriptedServices>();
-    m_accounts = ListCursor();
-    m_window = std::make_unique<TfrmSearch>(&m_accounts);
+    // Each test starts with the window's first size and fitted columns.
+    TestSupport::clearSettings();
+    m_accounts = ListAccounts();
+    m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -305,9 +310,10 @@ void TestSearchWindow::bothOptionsListAFileOnce()
              QStringList({QStringLiteral("acct/deep/notes.txt"), QStringLiteral("acct/deep/report.pdf"),
                           QStringLiteral("acct/report-2020.txt")}));
     // Two folders, entered once by each pass.
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 3 file(s) found - ")), qPrintable(status()));
-    QVERIFY2(QRegularExpression(QStringLiteral("^4 folder\\(s\\) searched and 3 file\\(s\\) found - \\d+\\.\\d{3} "
-                                               "second\\(s\\)$"))
+    QVERIFY2(status().startsWith(QStringLiteral("\"report\" in *.*: 4 folder(s) searched and 3 file(s) found - ")),
+             qPrintable(status()));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\"report\" in \\*\\.\\*: 4 folder\\(s\\) searched and 3 file\\(s\\) "
+                                               "found - \\d+\\.\\d{3} second\\(s\\)$"))
                  .match(status())
                  .hasMatch(),
              qPrintable(status()));
@@ -320,7 +326,9 @@ void TestSearchWindow::bothOptionsListAFileOnce()
     search(QStringLiteral("report"));
     QCOMPARE(sorted(listed()),
              QStringList({QStringLiteral("acct/deep/report.pdf"), QStringLiteral("acct/report-2020.txt")}));
-    QVERIFY(status().startsWith(QStringLiteral("2 folder(s) searched and 2 file(s) found")));
+    QVERIFY2(status().startsWith(
+                 QStringLiteral("\"report\" in the names of *.*: 2 folder(s) searched and 2 file(s) found")),
+             qPrintable(status()));
 }
 
 void TestSearchWindow::twoAccountsSharingAFolder()
@@ -333,7 +341,8 @@ void TestSearchWindow::twoAccountsSharingAFolder()
     QCOMPARE(sorted(listed()), QStringList({QStringLiteral("own/invoice 3.txt"), QStringLiteral("shared/invoice.txt"),
                                             QStringLiteral("shared/sub/old invoice.doc")}));
     // Folders count once per pass and account: (2 + 1 + 2) x 2.
-    QVERIFY2(status().startsWith(QStringLiteral("10 folder(s) searched and 3 file(s) found")), qPrintable(status()));
+    QVERIFY2(status().startsWith(QStringLiteral("\"invoice\" in *.*: 10 folder(s) searched and 3 file(s) found")),
+             qPrintable(status()));
     // The files reach the list account by account, each in collation order.
     QCOMPARE(listed(), QStringList({QStringLiteral("shared/invoice.txt"), QStringLiteral("shared/sub/old invoice.doc"),
                                     QStringLiteral("own/invoice 3.txt")}));
@@ -359,7 +368,7 @@ void TestSearchWindow::emptyFindTextListsEveryFile()
     // nothing to look at; the folders are still walked.
     search(QStringLiteral("one"), QString());
     QCOMPARE(listed(), QStringList{QStringLiteral("a/one.txt")});
-    QVERIFY(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")));
+    QVERIFY(status().startsWith(QStringLiteral("\"one\": 4 folder(s) searched and 1 file(s) found")));
 }
 
 void TestSearchWindow::severalMasksNarrowOnlyTheFirst()
@@ -445,14 +454,14 @@ void TestSearchWindow::cancelDuringTheSecondAccount()
     // No folder after the stop; the status names the folders entered: 2 + 2 of the first account, 1 of the second.
     QCOMPARE(foldersAfterCancel.size(), 1);
     QVERIFY2(foldersAfterCancel.constFirst().startsWith(
-                 QStringLiteral("Search aborted - 5 folder(s) searched and 2 file(s) found - ")),
+                 QStringLiteral("Search aborted - \"invoice\" in *.*: 5 folder(s) searched and 2 file(s) found - ")),
              qPrintable(foldersAfterCancel.constFirst()));
     QVERIFY(m_window->FileFinder()->StopRequested());
     QVERIFY(child<QPushButton>("btnFind")->isEnabled());
     QVERIFY(child<QPushButton>("btnFind")->isDefault());
     QVERIFY(!child<QPushButton>("btnCancel")->isDefault());
-    // The rows were still walked to the end.
-    QCOMPARE(m_accounts.row, 3);
+    // The accounts were taken once, when the search began.
+    QCOMPARE(m_accounts.snapshots, 1);
 
     // The next search runs whole again.
     search(QStringLiteral("invoice"));
@@ -539,8 +548,8 @@ void TestSearchWindow::emptyAccountTable()
 {
     search(QStringLiteral("anything"));
     QVERIFY(listed().isEmpty());
-    QVERIFY2(QRegularExpression(QStringLiteral("^0 folder\\(s\\) searched and 0 file\\(s\\) found - \\d+\\.\\d{3} "
-                                               "second\\(s\\)$"))
+    QVERIFY2(QRegularExpression(QStringLiteral("^\"anything\" in \\*\\.\\*: 0 folder\\(s\\) searched and 0 file\\(s\\) "
+                                               "found - \\d+\\.\\d{3} second\\(s\\)$"))
                  .match(status())
                  .hasMatch(),
              qPrintable(status()));
@@ -561,7 +570,8 @@ void TestSearchWindow::fileDeletedBeforeTheListIsFilled()
     });
     search(QStringLiteral("doomed"));
     QCOMPARE(listed(), QStringList{QStringLiteral("a/kept doomed.txt")});
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")), qPrintable(status()));
+    QVERIFY2(status().startsWith(QStringLiteral("\"doomed\" in *.*: 4 folder(s) searched and 1 file(s) found")),
+             qPrintable(status()));
 }
 
 void TestSearchWindow::accountsWithoutOrWithAMissingFolder()
@@ -574,8 +584,9 @@ void TestSearchWindow::accountsWithoutOrWithAMissingFolder()
     QCOMPARE(listed(), QStringList{QStringLiteral("real/invoice.txt")});
     // No folder for the account without one; the missing one is entered (and shown) by both passes.
     QVERIFY(shown.contains(AppendPathDelimiter(root(QStringLiteral("missing")))));
-    QVERIFY2(status().startsWith(QStringLiteral("4 folder(s) searched and 1 file(s) found")), qPrintable(status()));
-    QCOMPARE(m_accounts.rowsRead, 3);
+    QVERIFY2(status().startsWith(QStringLiteral("\"invoice\" in *.*: 4 folder(s) searched and 1 file(s) found")),
+             qPrintable(status()));
+    QCOMPARE(m_accounts.snapshots, 1);
 }
 
 void TestSearchWindow::namesWithoutASpellingAreToldAbout()
@@ -671,8 +682,11 @@ void TestSearchWindow::saveSelectionKeepsAnExistingFile()
     QCOMPARE(m_services->pickers[0].title, QStringLiteral("Select Destination Directory"));
     QCOMPARE(m_services->messages.size(), 1);
     QCOMPARE(m_services->messages[0].icon, QMessageBox::Information);
-    QCOMPARE(m_services->messages[0].text, QStringLiteral("The files have been successfully saved to the folder\r\n") +
-                                               QDir::toNativeSeparators(root(QStringLiteral("dest"))));
+    // Both copies found "notes.txt" taken, the first by the file that was there.
+    QCOMPARE(m_services->messages[0].text,
+             QStringLiteral("The files have been successfully saved to the folder\r\n") +
+                 QDir::toNativeSeparators(root(QStringLiteral("dest"))) +
+                 QStringLiteral("\r\n2 file(s) copied, 2 of them under a new name because the name was taken."));
     QCOMPARE(TestSupport::readFile(root(QStringLiteral("dest/notes.txt"))), QByteArray("existing"));
     QDir dest(root(QStringLiteral("dest")));
     QCOMPARE(dest.entryList(QDir::Files).size(), 3);
@@ -774,7 +788,8 @@ void TestSearchWindow::closingDuringASearchStopsIt()
     QCOMPARE(m_window->result(), int(QDialog::Rejected));
     // No pass ran after the close: only the summary came.
     QCOMPARE(shownAfterClose.size(), 1);
-    QVERIFY2(shownAfterClose[0].startsWith(QStringLiteral("Search aborted - 2 folder(s) searched and 1 file(s) found")),
+    QVERIFY2(shownAfterClose[0].startsWith(
+                 QStringLiteral("Search aborted - \"invoice\" in *.*: 2 folder(s) searched and 1 file(s) found")),
              qPrintable(shownAfterClose[0]));
     QCOMPARE(listed(), QStringList{QStringLiteral("a/invoice.txt")});
 }
@@ -798,7 +813,7 @@ void TestSearchWindow::destroyingDuringASearch()
     window->btnFindClick();
     QVERIFY(asked);
     QVERIFY(!window);
-    QCOMPARE(m_accounts.rowsRead, 1); // the search ended with the window
+    QCOMPARE(m_accounts.snapshots, 1); // the window took the accounts once, and went
 }
 
 // --- Paths ---------------------------------------------------------------------------------------
@@ -816,6 +831,106 @@ void TestSearchWindow::pathsToldApartAsTheFileSystemDoes()
     // Two files whose names differ by case are two entries; the order is the locale's.
     QCOMPARE(listed(), QStringList({QStringLiteral("a/a.txt"), QStringLiteral("a/b.txt"), QStringLiteral("a/B.txt"),
                                     QStringLiteral("a/C.txt")}));
+}
+
+// --- The result list's columns and the window's size ----------------------------------------------
+
+void TestSearchWindow::resultColumnsAtTheFirstSize()
+{
+    const QStringList names = {QStringLiteral("INVOICE for the yearly membership.TXT"),
+                               QStringLiteral("Invoice of the quarterly report summary.pdf")};
+    const QString folder = QStringLiteral("PLR Articles/Weight Loss and Fitness/Monthly Packs");
+    for (const QString &name : names)
+        write(folder + u'/' + name);
+    m_accounts.paths = {root(QStringLiteral("PLR Articles"))};
+    QCOMPARE(m_window->size(), QSize(520, 419));
+    search(QStringLiteral("invoice"));
+    SearchResultList *list = m_window->resultList();
+    QHeaderView *head = list->header();
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    const int icon = list->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, list);
+    option.decorationSize = QSize(icon, icon);
+    const auto needed = [&](int row, int column) {
+        return list->itemDelegate()->sizeHint(option, list->model()->index(row, column)).width();
+    };
+    const auto sizes = [head] {
+        QStringList texts;
+        for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+            texts << QString::number(head->sectionSize(column));
+        return texts.join(u' ');
+    };
+    const int rows = list->model()->rowCount();
+    QCOMPARE(rows, 2);
+    // The type is shown whole, and the folder has room for its last parts. Together the columns fill
+    // the list without a scroll bar.
+    for (int row = 0; row < rows; ++row) {
+        QTRY_VERIFY2(head->sectionSize(SearchResultModel::ColumnType) >= needed(row, SearchResultModel::ColumnType),
+                     qPrintable(sizes()));
+    }
+    QCOMPARE(head->length(), list->viewport()->width());
+    // The name has what the others leave, more than the folder; the date no more than it needs.
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnName) > head->sectionSize(SearchResultModel::ColumnFolder),
+             qPrintable(sizes()));
+    const int slack = 2 * list->fontMetrics().averageCharWidth();
+    for (int row = 0; row < rows; ++row) {
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnModified) <=
+                     needed(row, SearchResultModel::ColumnModified) + slack,
+                 qPrintable(sizes()));
+    }
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnFolder) >=
+                 list->fontMetrics().horizontalAdvance(QStringLiteral("Packs")),
+             qPrintable(sizes()));
+
+    // With room enough, the names are shown whole, and the folder gets what they leave.
+    m_window->resize(900, 419);
+    QTRY_COMPARE(head->length(), list->viewport()->width());
+    for (int row = 0; row < rows; ++row) {
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnName) >= needed(row, SearchResultModel::ColumnName),
+                 qPrintable(sizes()));
+        QVERIFY2(head->sectionSize(SearchResultModel::ColumnType) >= needed(row, SearchResultModel::ColumnType),
+                 qPrintable(sizes()));
+    }
+    QVERIFY2(head->sectionSize(SearchResultModel::ColumnFolder) >
+                 list->fontMetrics().horizontalAdvance(QStringLiteral("Weight Loss and Fitness/Monthly Packs")),
+             qPrintable(sizes()));
+}
+
+void TestSearchWindow::sizeAndColumnsAreKeptBetweenRuns()
+{
+    write(QStringLiteral("a/one.txt"));
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QString());
+    m_window->resize(700, 480);
+    // The user drags the border between the first two columns to the left.
+    QHeaderView *head = m_window->resultList()->header();
+    QTRY_COMPARE(head->length(), m_window->resultList()->viewport()->width());
+    const int border = head->sectionViewportPosition(1) - 1;
+    const int y = head->height() / 2;
+    QTest::mousePress(head->viewport(), Qt::LeftButton, {}, QPoint(border, y));
+    QTest::mouseMove(head->viewport(), QPoint(border - 40, y));
+    QTest::mouseRelease(head->viewport(), Qt::LeftButton, {}, QPoint(border - 40, y));
+    QList<int> widths;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        widths << head->sectionSize(column);
+    QVERIFY(widths[0] < border - 20);
+
+    // Shown again, and made anew as at the program's next start.
+    m_window->close();
+    m_window->show();
+    QCOMPARE(m_window->size(), QSize(700, 480));
+    m_window.reset();
+    m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_window->size(), QSize(700, 480));
+    head = m_window->resultList()->header();
+    QList<int> widthsAgain;
+    for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
+        widthsAgain << head->sectionSize(column);
+    QCOMPARE(widthsAgain, widths);
+    // The main section of the settings is as it was: the window's keys are in a section of their own.
+    QCOMPARE(RegReadInteger(SettingsKeys::SectionSearch, SettingsKeys::SettingSearchWidth, 0), 700);
 }
 
 void TestSearchWindow::saveFolderWithListSyntaxInItsPath_data()
@@ -897,8 +1012,8 @@ void TestSearchWindow::mainWindowSearchCommand()
     QVERIFY(!search->isVisible());
     QCOMPARE(refreshes, 0);
     QCOMPARE(search->resultList()->results()->count(), 2);
-    // The walk leaves the table on its last row.
-    QCOMPARE(main.cdsVantory()->recNo(), 3);
+    // The search leaves the table on the account the user was on.
+    QCOMPARE(main.cdsVantory()->recNo(), 1);
 
     // Shown again, it still has its texts, options and results.
     QString textAgain;
