@@ -717,11 +717,11 @@ bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
 
 bool TfrmVantory::edtFilterKeyDown(QKeyEvent *key)
 {
-    // Ctrl+B and Ctrl+C act on the current account, as in the list, unless text of the box is
-    // selected: then both copy it.
+    // Ctrl+B and Ctrl+C act on the current account, as in the list; Ctrl+C copies the box's own
+    // text instead while some of it is selected (a text box has no use for Ctrl+B).
     const QKeySequence pressed(key->keyCombination());
     if (pressed == aCopyUsername->shortcut() || pressed == aCopyPassword->shortcut()) {
-        if (!m_filter->hasSelectedText()) {
+        if (!m_filter->hasSelectedText() || pressed == aCopyUsername->shortcut()) {
             key->ignore(); // the box lets the command's shortcut have the key
             return key->type() == QEvent::ShortcutOverride;
         }

@@ -700,7 +700,7 @@ void TestAccountList::filterBoxCopiesFromTheCurrentAccount_data()
     QTest::addColumn<QString>("copied");
     QTest::newRow("Ctrl+B") << int(Qt::Key_B) << false << u"gus"_qs;
     QTest::newRow("Ctrl+C") << int(Qt::Key_C) << false << u"pw-g"_qs;
-    QTest::newRow("Ctrl+B, text selected") << int(Qt::Key_B) << true << u"one"_qs;
+    QTest::newRow("Ctrl+B, text selected") << int(Qt::Key_B) << true << u"gus"_qs;
     QTest::newRow("Ctrl+C, text selected") << int(Qt::Key_C) << true << u"one"_qs;
 }
 
