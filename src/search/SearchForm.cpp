@@ -88,6 +88,12 @@ void TfrmSearch::saveLayout() const
 TfrmSearch::~TfrmSearch()
 {
     m_destroying = true;
+    // No handler of this window runs once it goes, not even the abort its own stop below fires.
+    m_fileFinder->setOnSearchBegin({});
+    m_fileFinder->setOnSearchFinish({});
+    m_fileFinder->setOnSearchAbort({});
+    m_fileFinder->setOnFolderChange({});
+    m_fileFinder->setOnFileMatch({});
     qApp->removeEventFilter(this);
     // A search may be waiting in btnFindClick further down the stack: stop its pass and let its
     // wait end; it sees that the window is gone and returns without touching anything.

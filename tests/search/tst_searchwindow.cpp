@@ -114,6 +114,8 @@ private Q_SLOTS:
     void saveSelectionStartsInTheFolderUsedLast();
     void closingDuringASearchStopsIt();
     void destroyingDuringASearch();
+    void destroyedWindowHearsNothingFromItsSearch_data();
+    void destroyedWindowHearsNothingFromItsSearch();
     void pathsToldApartAsTheFileSystemDoes();
     void resultColumnsAtTheFirstSize();
     void sizeAndColumnsAreKeptBetweenRuns();
@@ -814,6 +816,81 @@ void TestSearchWindow::destroyingDuringASearch()
     QVERIFY(asked);
     QVERIFY(!window);
     QCOMPARE(m_accounts.snapshots, 1); // the window took the accounts once, and went
+}
+
+void TestSearchWindow::destroyedWindowHearsNothingFromItsSearch_data()
+{
+    QTest::addColumn<int>("moment");
+    QTest::newRow("from the event loop") << 0;
+    QTest::newRow("the GUI thread busy first") << 1;
+    QTest::newRow("the worker ended, its end not yet handled") << 2;
+}
+
+void TestSearchWindow::destroyedWindowHearsNothingFromItsSearch()
+{
+    // The window destroyed at many moments of a running search, while its pass waits: once its
+    // destruction has begun no handler it gave the search runs (finish, abort, match, folder), then
+    // or later.
+    QFETCH(int, moment);
+    for (int i = 0; i < 20; ++i)
+        write(QStringLiteral("a/sub%1/invoice.txt").arg(i));
+    m_accounts.paths = {root(QStringLiteral("a")), root(QStringLiteral("a"))};
+    QStringList late;
+    constexpr int kTries = 12;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (!m_window) {
+            m_window = std::make_unique<TfrmSearch>(&m_accounts);
+            m_window->show();
+        }
+        TFindFile *finder = m_window->FileFinder();
+        bool goingAway = false;
+        bool asked = false;
+        int statuses = 0;
+        const auto record = [&late, &goingAway, attempt](const char *what) {
+            if (goingAway)
+                late << QStringLiteral("%1 (try %2)").arg(QLatin1String(what)).arg(attempt);
+            return goingAway;
+        };
+        const auto destroy = [&] {
+            if (moment == 1)
+                QThread::usleep(unsigned(attempt % 4) * 500);
+            if (moment == 2) {
+                const QThread *worker = finder->Worker();
+                while (worker && !worker->isFinished())
+                    QThread::yieldCurrentThread();
+            }
+            goingAway = true;
+            m_window.reset();
+        };
+        onStatus([&](const QString &) {
+            record("status");
+            if (statuses++ == 0) {
+                // The window's own handlers, watched; one for the abort, which it leaves unset.
+                TNotifyEvent finish = finder->OnSearchFinish();
+                finder->setOnSearchFinish([record, finish](QObject *sender) {
+                    if (!record("finish"))
+                        finish(sender);
+                });
+                TFileMatchEvent match = finder->OnFileMatch();
+                finder->setOnFileMatch([record, match](QObject *sender, const QString &folder, const TSearchRec &e) {
+                    if (!record("match"))
+                        match(sender, folder, e);
+                });
+                finder->setOnSearchAbort([record](QObject *) { record("abort"); });
+            }
+            if (statuses == 1 + attempt % 15 && !asked) {
+                asked = true;
+                QTimer::singleShot(0, this, destroy);
+            }
+        });
+        child<QLineEdit>("cbFindText")->setText(QStringLiteral("invoice"));
+        QPointer<TfrmSearch> window(m_window.get());
+        window->btnFindClick();
+        QVERIFY(asked);
+        QVERIFY(!window);
+        QCoreApplication::processEvents(); // what was queued for the search reaches no handler either
+    }
+    QVERIFY2(late.isEmpty(), qPrintable(late.join(u", ")));
 }
 
 // --- Paths ---------------------------------------------------------------------------------------
