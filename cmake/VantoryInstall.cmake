@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where (GNU layout under the prefix):
 #   bin/vantory                                   the program
 #   share/applications/vantory.desktop            its entry in the desktop's menu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package with lintian (any error or warning fails), then shows that it installs
 # and starts on a fresh Debian 12: makes a minimal bookworm root with debootstrap, installs the
 # package there with apt (which brings the Qt libraries it depends on), checks the files it put in

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Vantory needs to build, test and benchmark.
 # Does nothing when everything is already present.
 set -eu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a fresh prefix and checks what a user gets: exactly the files an
 # installation should hold (the program, its desktop entry, its icons, the data template, the README,
 # the manual page, and no Data folder beside the program), and a first run that makes the user's data
