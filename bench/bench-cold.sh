@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench-cold.sh - the first search of the day: times the engine and the usual tools on a tree that
 # is not in memory (the page cache is dropped before every run).
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the file counter against `find DIR -type f | wc -l` and a bare readdir walk, in one run.
 #
 # usage: bench/bench-countfiles.sh [BUILD_DIR] [TREE] [RUNS]

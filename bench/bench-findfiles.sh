@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench-findfiles.sh - check build/bench/findfiles against grep and find, then time them side by side.
 #
 # usage: bench/bench-findfiles.sh [BUILD_DIR] [--build DIR] [--scale small|medium|large] [--tree DIR]

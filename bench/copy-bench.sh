@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # copy-bench.sh - time the copy of Save Selection (build/bench/copyfiles) against cp on ~1 GB.
 #
 # usage: bench/copy-bench.sh [BUILD_DIR] [--rounds N] [--dir DIR]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // copyfiles DEST SOURCE...
 //
 // Copies the sources flat into the folder DEST as Save Selection does (FlatCopy, on this thread).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what CountFiles gives for a folder: countfiles FOLDER [LIMIT] (no limit when not given).
 #include "data/CommonUtil.h"
 

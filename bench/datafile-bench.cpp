@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Generates a data file of N accounts, loads it into the account table and writes it back.
 // Prints load_ms, write_ms and peak_rss_mb (medians of five), and first_load_ms, the first load of the process.
 #include "data/AccountTable.h"

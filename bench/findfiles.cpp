@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // findfiles [--threaded] [--mask MASKS] [--phrase TEXT] [--case] [--read-ahead auto|always|never] FOLDER...
 //
 // Runs one search of TFindFile with default criteria but for: Location = the folders (";"-joined),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the account list with N accounts (default 10,000), offscreen: switching to a sort order
 // already defined, defining a new one, scrolling a page, repainting the whole grid and a refresh
 // with empty save folders. Prints one line per measure in milliseconds (median of several runs).

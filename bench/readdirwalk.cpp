@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bare recursive readdir walk counting every non-folder: the floor a file counter can approach.
 // readdirwalk FOLDER
 #include <dirent.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark of this folder against the given build folder and prints their figures.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // search-list-bench [N] [FOLDER]
 //
 // Times the search result list, offscreen: emptying it, adding N paths of existing files

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // search-window-bench TREE [--list FILE] [--runs N] [--hand-off]
 //
 // Times the search window on a tree of save folders (such as ../shared/bench/make-tree.sh makes):

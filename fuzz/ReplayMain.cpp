@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays a fuzz target's corpus in the normal build: every file of the folders named on the command
 // line is handed to the target once, so that what a fuzzer found stays found without a fuzzer.
 #include <QByteArray>

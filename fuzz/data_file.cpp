@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any text as main.xml. Whatever the file holds, the readers never crash, and:
 // - the quick reader never accepts what the full reader refuses, and where it accepts, both give the
 //   same accounts, notes and encoding;

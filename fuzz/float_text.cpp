@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric edit's number text on any input. The first byte picks the decimal separator and the
 // number of decimals, the rest is the text (UTF-8). Checked:
 // - the parser accepts exactly the texts of its grammar whose value the type can hold, and gives the

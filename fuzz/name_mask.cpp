@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name and path masks on any names against plain matchers written from their rules:
 // - MatchesWildcard: letters a-z compared without case, "?" one character (or nothing at the end
 //   of the text), and the first "*" ends the test with a match;

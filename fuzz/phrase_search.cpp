@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content test on any bytes and phrases against a plain search of the whole file, with case
 // folding off, by A-Z and by a single-byte table, and with the file's size known and not known.
 // A phrase beyond ASCII in UTF-8 folded without a table is checked against the whole file decoded

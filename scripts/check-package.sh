@@ -1,8 +1,9 @@
 #!/bin/sh
-# Shows that the Debian package installs and starts on a fresh Debian 12: makes a minimal bookworm
-# root with debootstrap, installs the package there with apt (which brings the Qt libraries it
-# depends on), checks the files it put in place and runs the program once, offscreen, as a new user,
-# until it has made that user's data folder.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Checks the Debian package with lintian (any error or warning fails), then shows that it installs
+# and starts on a fresh Debian 12: makes a minimal bookworm root with debootstrap, installs the
+# package there with apt (which brings the Qt libraries it depends on), checks the files it put in
+# place and runs the program once, offscreen, as a new user, until it has made that user's data folder.
 # usage (as root): scripts/check-package.sh [BUILD_DIR | PACKAGE.deb]
 # The Debian mirror is the one this machine's apt uses, or DEBIAN_MIRROR. The root is kept in
 # CHECK_ROOT (default build/package-check/root) and made again only when missing, so a second check
@@ -17,6 +18,14 @@ else
     deb=$target
 fi
 [ -n "$deb" ] && [ -f "$deb" ] || { echo "check-package: no package; run make package first" >&2; exit 1; }
+
+# Debian's own checks of the package: its control fields, files, modes, hardening, manual page,
+# changelog and copyright.
+command -v lintian >/dev/null 2>&1 || VANTORY_PACKAGE_DEPS=1 scripts/install-deps.sh
+echo "check-package: lintian $(basename "$deb")"
+lintian --fail-on error,warning --tag-display-limit 0 --info "$deb" ||
+    { echo "check-package: FAIL: lintian finds errors or warnings in $deb" >&2; exit 1; }
+
 [ "$(id -u)" -eq 0 ] || { echo "check-package: must run as root (debootstrap, chroot)" >&2; exit 1; }
 
 if ! command -v debootstrap >/dev/null 2>&1; then
@@ -69,7 +78,8 @@ fail() {
     exit 1
 }
 for f in /usr/bin/vantory /usr/share/applications/vantory.desktop /usr/share/icons/hicolor/scalable/apps/vantory.svg \
-    /usr/share/icons/hicolor/48x48/apps/vantory.png /usr/share/vantory/Data/main.xml; do
+    /usr/share/icons/hicolor/48x48/apps/vantory.png /usr/share/vantory/Data/main.xml /usr/share/man/man1/vantory.1.gz \
+    /usr/share/doc/vantory/copyright /usr/share/doc/vantory/changelog.Debian.gz; do
     [ -f "$root$f" ] || fail "$f is missing"
 done
 [ ! -e "$root/usr/bin/Data" ] || fail "a Data folder lies beside the program"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Vantory needs to build, test and benchmark.
 # Does nothing when everything is already present.
 set -eu
@@ -11,9 +12,9 @@ fi
 if [ "${VANTORY_FUZZ_DEPS:-0}" = 1 ]; then
     PACKAGES="$PACKAGES clang libclang-rt-dev"
 fi
-# dpkg-shlibdeps finds the libraries the Debian package depends on.
+# dpkg-shlibdeps finds the libraries the Debian package depends on; lintian checks the package.
 if [ "${VANTORY_PACKAGE_DEPS:-0}" = 1 ]; then
-    PACKAGES="$PACKAGES dpkg-dev"
+    PACKAGES="$PACKAGES dpkg-dev lintian"
 fi
 
 missing=""

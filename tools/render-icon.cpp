@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders an SVG picture to PNG files of the given square sizes, for the icon themes that want
 // pixels: OUTDIR/<size>x<size>/apps/NAME.png. Runs at build time, so the installed PNG icons always
 // match the SVG.

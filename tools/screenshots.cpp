@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows to PNG files: the main window with a sample account list and with
 // an empty one, while the folder counts arrive, with a filter and with its pop-up menu, its dialogs,
 // its menus and the search window. The sample accounts and the files in their download folders are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DlgTemplate.h"
 
 #include "Icons.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FolderCountService.h"
 
 #include "CommonUtil.h"

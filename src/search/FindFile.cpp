@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The criteria classes and the matching routines. The engine is in FindFileEngine.cpp.
 #include "FindFile.h"
 

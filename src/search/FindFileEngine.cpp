@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search component TFindFile, its worker TSearchThread and the entry record.
 #include "FindFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Persistent.h"
 
 EConvertError::EConvertError(QString message)

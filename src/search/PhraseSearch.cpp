@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compiled with -O3 (see CMakeLists.txt): this is the content search's hot loop.
 #include "PhraseSearch.h"
 

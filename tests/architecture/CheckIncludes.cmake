@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks which way the includes of the sources run:
 #  - a file of the core library includes only files of the core library and no header of QtWidgets;
 #  - the folders under SRC_DIR include each other without a cycle (no two folders include each other,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders every picture of resources/icons and a few sample widgets of src/controls to PNG files,
 // for looking at them:  render_artwork <output folder>   (QT_QPA_PLATFORM=offscreen works).
 #include "controls/DlgTemplate.h"

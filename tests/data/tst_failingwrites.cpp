@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A write that cannot be made: the change is reported, the data file stays as it was, the change
 // stays pending, and the next save that can be made writes it.
 #include "FolderFixtures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A save killed at any moment leaves the data file whole: the state before it or the state after it,
 // never a mixture, never a file that does not load; and what the killed save left behind is gone once
 // the next save has succeeded.

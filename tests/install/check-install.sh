@@ -1,8 +1,9 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a fresh prefix and checks what a user gets: exactly the files an
 # installation should hold (the program, its desktop entry, its icons, the data template, the README,
-# and no Data folder beside the program), and a first run that makes the user's data folder from the
-# template, user-only, without writing anything beside the program.
+# the manual page, and no Data folder beside the program), and a first run that makes the user's data
+# folder from the template, user-only, without writing anything beside the program.
 # usage: check-install.sh CMAKE BUILD_DIR WORK_DIR
 set -eu
 cmake=$1 build=$2 work=$3
@@ -26,6 +27,7 @@ prefix=$work/prefix
         echo "./share/icons/hicolor/${size}x${size}/apps/vantory.png"
     done
     echo ./share/icons/hicolor/scalable/apps/vantory.svg
+    echo ./share/man/man1/vantory.1.gz
     echo ./share/vantory/Data/main.xml
     echo ./share/vantory/Data/main_ToDp.xtr
     echo ./share/vantory/Data/main_ToXml.xtr
@@ -41,6 +43,7 @@ for size in 16 256; do
 done
 grep -qx 'Exec=vantory' "$prefix/share/applications/vantory.desktop" || fail "the desktop entry does not start vantory"
 grep -qx 'Icon=vantory' "$prefix/share/applications/vantory.desktop" || fail "the desktop entry does not name the icon"
+gzip -dc "$prefix/share/man/man1/vantory.1.gz" | grep -q '^vantory \\- ' || fail "the manual page has no NAME line for vantory"
 
 # A first run of the installed program as a new user. It keeps running until it is closed; once the
 # data folder holds the three files, it is ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chain of open folders of a walk: bounded open files at any depth, folders opened again on the
 // way back, links and loops.
 #include "FolderFixtures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Not a test: renders the search result list with a few entries, its context menu, its column
 // menu and the copy progress to PNG files, for looking at them.
 //   build/tests/render_searchresults <output folder> [icon theme]

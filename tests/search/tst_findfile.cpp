@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Targets, the walk, the tests in the walk, the events and the two modes of TFindFile.
 #include "FolderFixtures.h"
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copying checked files flat into one folder: names that are taken, failures, cancels, progress,
 // and the progress dialog around a copy on its worker thread.
 #include "TestSupport.h"

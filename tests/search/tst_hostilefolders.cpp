@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save folders as the downloads of a real user leave them: named pipes, sockets, device nodes,
 // unreadable files and folders, strange names, paths longer than a path may be, huge folders, link
 // loops, files that change while they are looked at, trees deeper than the open files allow. Each

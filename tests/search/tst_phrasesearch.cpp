@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content test (FileContainsPhrase, TContentCriteria.Matches) and the two fast matchers
 // behind the walk: the phrase searcher and the listing's name masks.
 #include "TestSupport.h"

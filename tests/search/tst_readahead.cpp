@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading ahead of the walk changes how soon files are read, never what is reported or in which
 // order: the same matches as the walk that reads one file at a time, also when files change
 // between the listing and the read; a stop ends it; it stays inside its share of the open files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The criteria classes, their defaults, Assign, and every matching rule but the content
 // search (tst_phrasesearch.cpp).
 #include "TestSupport.h"

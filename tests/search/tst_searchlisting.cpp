@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the search engine added to Platform::DirListing: listing by name after the parent moved on,
 // a stat by name, the listing's own file type, read-only files and batched closing.
 #include "TestSupport.h"

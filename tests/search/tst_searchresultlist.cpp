@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search result list as the user drives it: selection by the right button, the context menu
 // and its commands, opening, renaming in place, check marks from the keyboard, the header's
 // column menu and sorting by clicks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model of the search result list: adding (and refusing) paths, check marks and their
 // notification, sorting, renaming, dragging out, types and their icons.
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window as the user drives it: its controls, the two passes per account and what they
 // list, Cancel, Enter and F5, closing and destroying it during a search, the check marks and
 // Save Selection, and the main window's Search command.

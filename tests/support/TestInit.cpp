@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into every test: pins the locale and isolates the settings before any test runs.
 #include "TestSupport.h"
 
