@@ -840,7 +840,7 @@ void TestSearchWindow::destroyedWindowHearsNothingFromItsSearch()
     constexpr int kTries = 12;
     for (int attempt = 0; attempt < kTries; ++attempt) {
         if (!m_window) {
-            m_window = std::make_unique<TfrmSearch>(&m_accounts);
+            m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
             m_window->show();
         }
         TFindFile *finder = m_window->FileFinder();
