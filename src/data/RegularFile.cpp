@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RegularFile.h"
 
+#include "platform/FileOps.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -62,18 +64,6 @@ void RegularFileTesting::setReadHook(std::function<void(const QString &, qint64)
 #ifdef Q_OS_UNIX
 
 namespace {
-
-// What tells one version of a file from the next without reading it.
-bool sameVersion(const struct stat &a, const struct stat &b)
-{
-#ifdef Q_OS_DARWIN
-    const auto &am = a.st_mtimespec, &bm = b.st_mtimespec, &ac = a.st_ctimespec, &bc = b.st_ctimespec;
-#else
-    const auto &am = a.st_mtim, &bm = b.st_mtim, &ac = a.st_ctim, &bc = b.st_ctim;
-#endif
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && am.tv_sec == bm.tv_sec &&
-           am.tv_nsec == bm.tv_nsec && ac.tv_sec == bc.tv_sec && ac.tv_nsec == bc.tv_nsec;
-}
 
 QString systemError()
 {
@@ -148,7 +138,7 @@ Attempt readOnce(const QString &path, qint64 maxSize, QByteArray &data, QString 
         error = systemError();
         return Attempt::Failed;
     }
-    if (!sameVersion(before, after) || total != after.st_size)
+    if (!Platform::sameFileVersion(before, after) || total != after.st_size)
         return Attempt::Changed;
     buffer.truncate(qsizetype(total));
     data = std::move(buffer);

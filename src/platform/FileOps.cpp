@@ -74,6 +74,17 @@ bool statFile(const QString &path, FileStatus &status)
     return true;
 }
 
+bool sameFileVersion(const struct stat &a, const struct stat &b)
+{
+#ifdef Q_OS_DARWIN
+    const auto &am = a.st_mtimespec, &bm = b.st_mtimespec, &ac = a.st_ctimespec, &bc = b.st_ctimespec;
+#else
+    const auto &am = a.st_mtim, &bm = b.st_mtim, &ac = a.st_ctim, &bc = b.st_ctim;
+#endif
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && am.tv_sec == bm.tv_sec &&
+           am.tv_nsec == bm.tv_nsec && ac.tv_sec == bc.tv_sec && ac.tv_nsec == bc.tv_nsec;
+}
+
 namespace {
 
 RenameResult failed(int code, QString *error)

@@ -3,6 +3,10 @@
 
 #include <QString>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 // Small file operations the result list and the copy of found files need, done with one system
 // call each where the system allows it.
 namespace Platform {
@@ -32,5 +36,12 @@ RenameResult renameNoReplace(const QString &from, const QString &to, QString *er
 
 // The system's text for an error number (errno on POSIX), safe to call from any thread.
 QString systemErrorText(int error);
+
+#ifndef Q_OS_WIN
+// Whether two statuses of a path are of one version of one file: the same file (device and inode),
+// size, modification and change time. A file rewritten in place, even to the same size, changes its
+// change time; the status tells it without reading the file.
+bool sameFileVersion(const struct stat &a, const struct stat &b);
+#endif
 
 } // namespace Platform

@@ -173,18 +173,6 @@ struct FileDescriptor
     }
 };
 
-// What tells one version of a file from the next without reading it.
-bool sameVersion(const struct stat &a, const struct stat &b)
-{
-#ifdef Q_OS_DARWIN
-    const auto &am = a.st_mtimespec, &bm = b.st_mtimespec, &ac = a.st_ctimespec, &bc = b.st_ctimespec;
-#else
-    const auto &am = a.st_mtim, &bm = b.st_mtim, &ac = a.st_ctim, &bc = b.st_ctim;
-#endif
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && am.tv_sec == bm.tv_sec &&
-           am.tv_nsec == bm.tv_nsec && ac.tv_sec == bc.tv_sec && ac.tv_nsec == bc.tv_nsec;
-}
-
 bool writeAll(int fd, const char *data, qint64 count)
 {
     while (count > 0) {
@@ -319,7 +307,7 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
         struct stat after;
         if (::fstat(in.fd, &after) != 0)
             return drop(Platform::systemErrorText(errno));
-        if (sameVersion(st, after) && (copied == after.st_size || after.st_size == 0))
+        if (Platform::sameFileVersion(st, after) && (copied == after.st_size || after.st_size == 0))
             break;
         if (attempt == kMaxCopyAttempts)
             return drop(tr("The file changed while it was copied"));
