@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SearchListFill.h"
 
-#include "search/SearchResultList.h"
-#include "search/SearchResultModel.h"
+#include "gui/search/SearchResultList.h"
+#include "gui/search/SearchResultModel.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // Copies the sources flat into the folder DEST as Save Selection does (FlatCopy, on this thread).
 // Prints the files that did not arrive with the reason, one a line, on stderr; exits with 0 only
 // when every file arrived.
-#include "search/FlatCopy.h"
+#include "core/search/FlatCopy.h"
 
 #include <QCoreApplication>
 #include <QStringList>

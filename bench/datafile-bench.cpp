@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Generates a data file of N accounts, loads it into the account table and writes it back.
 // Prints load_ms, write_ms and peak_rss_mb (medians of five), and first_load_ms, the first load of the process.
-#include "data/AccountTable.h"
-#include "data/CommonUtil.h"
-#include "data/DataSet.h"
-#include "data/XmlDataProvider.h"
+#include "core/accounts/AccountTable.h"
+#include "core/accounts/CommonUtil.h"
+#include "core/accounts/DataSet.h"
+#include "core/datafile/XmlDataProvider.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 // Prints the full path of every match, one a line. --threaded runs the walk on the worker thread
 // with a Qt event loop on the main thread handling every hand-off; otherwise it runs in-line.
 // --read-ahead: when the walk reads ahead (default auto: once it finds the disk slow).
-#include "platform/ReadAhead.h"
-#include "search/FindFile.h"
+#include "core/platform/ReadAhead.h"
+#include "core/search/FindFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -9,15 +9,15 @@
 // it is shown and answers after the data file was read, the longest gap of its event loop while the
 // counts arrive, and how long the counting takes in all. Last, the filter: typing a site name one
 // character at a time, the time of each keystroke until the list is painted again.
-#include "app/MainForm.h"
-#include "app/Startup.h"
-#include "app/VantoryConsts.h"
-#include "data/AccountSchema.h"
-#include "data/AccountTable.h"
-#include "data/CommonUtil.h"
-#include "data/DataSet.h"
-#include "settings/RegSettings.h"
-#include "settings/SettingsKeys.h"
+#include "gui/mainwindow/MainForm.h"
+#include "gui/mainwindow/Startup.h"
+#include "gui/mainwindow/VantoryConsts.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/accounts/AccountTable.h"
+#include "core/accounts/CommonUtil.h"
+#include "core/accounts/DataSet.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>

@@ -8,8 +8,8 @@
 // and split into adding (one stat per path) and the layout and paint that follow; then the time of
 // sorting the full list by name and by type.
 #include "SearchListFill.h"
-#include "search/SearchResultList.h"
-#include "search/SearchResultModel.h"
+#include "gui/search/SearchResultList.h"
+#include "gui/search/SearchResultModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

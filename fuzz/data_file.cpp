@@ -5,9 +5,9 @@
 // - a file the provider loads is saved, and the saved file loads again with the same accounts (the
 //   accounts of a file that loads are never lost at the next save);
 // - the file a save writes in UTF-8 is one the quick reader takes.
-#include "data/AccountTable.h"
-#include "data/XmlDataProvider.h"
-#include "data/XmlDataReader.h"
+#include "core/accounts/AccountTable.h"
+#include "core/datafile/XmlDataProvider.h"
+#include "core/datafile/XmlDataReader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // The password scrambling on any input. The input is read twice: as bytes (encodeBytes/decodeBytes)
 // and as UTF-16 units, so that DecodeStr also meets characters beyond Latin-1, halves of surrogate
 // pairs and NULs, as a damaged data file or settings file could hand it.
-#include "security/Encode.h"
+#include "core/security/Encode.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 //   value the C library reads from them;
 // - every value it accepts, written with any number of decimals, parses again, lies within the
 //   rounding of what was written, and is written the same way again.
-#include "controls/FloatText.h"
+#include "core/text/FloatText.h"
 
 #include <QString>
 

@@ -12,8 +12,8 @@
 //   in "." only names without a dot.
 // The first byte picks the matcher and how the rest is decoded; the rest is split at NULs into the
 // texts the matcher takes.
-#include "search/FindFile.h"
-#include "search/NameMask.h"
+#include "core/search/FindFile.h"
+#include "core/search/NameMask.h"
 
 #include <QString>
 #include <QStringList>

@@ -9,8 +9,8 @@
 //
 // Input: flags, phrase length, filler byte, two bytes of offset, then the phrase and the file's
 // own bytes.
-#include "platform/DirListing.h"
-#include "search/PhraseSearch.h"
+#include "core/platform/DirListing.h"
+#include "core/search/PhraseSearch.h"
 
 #include <QByteArray>
 #include <QChar>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Startup.h"
+#include "gui/mainwindow/Startup.h"
 
 int main(int argc, char *argv[])
 {

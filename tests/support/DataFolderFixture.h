@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "data/AccountSchema.h"
-#include "data/XmlDataProvider.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/datafile/XmlDataProvider.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "data/XmlDataProvider.h"
+#include "core/datafile/XmlDataProvider.h"
 
 // Writes changes to what a provider's data file holds now, as a table would: loads the rows, plays
 // the changes on them (a changed or removed row is found by its values) and writes the rows. False

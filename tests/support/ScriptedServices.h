@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/PlatformServices.h"
+#include "gui/widgets/PlatformServices.h"
 
 #include <QList>
 #include <QQueue>

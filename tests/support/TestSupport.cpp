@@ -34,11 +34,6 @@ void clearSettings()
     settings.sync();
 }
 
-QString dataDir()
-{
-    return qEnvironmentVariable("VANTORY_TEST_DATA");
-}
-
 bool writeFile(const QString &path, const QByteArray &contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

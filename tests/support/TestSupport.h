@@ -9,8 +9,6 @@ namespace TestSupport {
 void initEnvironment();
 // Removes every value of the settings store.
 void clearSettings();
-// Folder of the fixture files under tests/data.
-QString dataDir();
 // Writes a file (creating its folder); returns false on failure.
 bool writeFile(const QString &path, const QByteArray &contents);
 // The whole file; empty when it cannot be read.

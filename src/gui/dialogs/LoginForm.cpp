@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LoginForm.h"
+
+#include "PasswordTexts.h"
+#include "gui/widgets/LabeledEdit.h"
+#include "gui/widgets/PlatformServices.h"
+#include "core/security/Encode.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+
+#include <QVBoxLayout>
+
+using namespace PasswordTexts;
+using namespace SettingsKeys;
+
+TfrmLogin::TfrmLogin(QWidget *parent) : TDlgTemplate(parent)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(tr("Authentication"));
+    setClientSize(226, 99);
+
+    QWidget *area = clientArea();
+    auto *column = new QVBoxLayout(area);
+    column->setContentsMargins(12, 9, 12, 8);
+    column->setSpacing(0);
+
+    edtPassword = new LabeledEdit(tr("Enter the master password:"), LabeledEdit::LabelPosition::Above, area);
+    edtPassword->setObjectName(QStringLiteral("edtPassword"));
+    edtPassword->setEchoMode(QLineEdit::Password);
+    // Typed characters show as asterisks whatever the style's own masking character is.
+    edtPassword->edit()->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    column->addWidget(edtPassword);
+    column->addStretch(1);
+
+    setTabOrder(edtPassword->edit(), btnOK);
+    setTabOrder(btnOK, btnCancel);
+}
+
+void TfrmLogin::showEvent(QShowEvent *event)
+{
+    TDlgTemplate::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    edtPassword->edit()->setFocus();
+}
+
+void TfrmLogin::btnOKClick()
+{
+    // Read at every try: the stored value is the only authority, never a copy taken at start. A store
+    // that cannot be read holds no password to compare with, which is not the same as none set.
+    QString stored;
+    QString reason;
+    if (!RegReadStringChecked(SectionMain, SettingPassword, stored, &reason)) {
+        Platform::showMessage(QMessageBox::Critical, settingsUnreadable().arg(RegStoreLocation(), reason),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        setResult(mrNone);
+        return;
+    }
+    if (EncodeStr(edtPassword->text()) == stored)
+        return;
+    Platform::showMessage(QMessageBox::Warning, wrongPassword(), QMessageBox::Ok, QMessageBox::NoButton, this);
+    setResult(mrNone);
+}

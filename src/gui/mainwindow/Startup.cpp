@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Startup.h"
+
+#include "MainForm.h"
+#include "VantoryConsts.h"
+#include "gui/widgets/Icons.h"
+#include "gui/widgets/PlatformServices.h"
+#include "gui/dialogs/LoginForm.h"
+#include "gui/dialogs/PasswordTexts.h"
+#include "core/settings/DataFolder.h"
+#include "core/settings/ProgramInfo.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+
+#include <exception>
+
+namespace Startup {
+
+namespace {
+
+// Shown without an owner: no window of the program exists yet.
+bool showLoginDialog()
+{
+    TfrmLogin frmLogin;
+    return frmLogin.exec() == TDlgTemplate::mrOk;
+}
+
+LoginGate g_loginGate = showLoginDialog;
+
+} // namespace
+
+void setLoginGate(LoginGate gate)
+{
+    g_loginGate = gate ? std::move(gate) : LoginGate(showLoginDialog);
+}
+
+void initApplication()
+{
+    QCoreApplication::setOrganizationName(ProgramInfo::Organization);
+    QCoreApplication::setApplicationName(ProgramInfo::Name);
+    QGuiApplication::setApplicationDisplayName(ProgramInfo::Name);
+    // The desktop entry and the icon it names are installed under this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantory"));
+    QGuiApplication::setWindowIcon(Icons::icon(QStringLiteral("vantory")));
+}
+
+namespace {
+
+enum class Gate
+{
+    Open,
+    Shut,
+    Unreadable, // the settings cannot be read whole: whether a password is set is not known
+};
+
+Gate checkGate()
+{
+    QString stored;
+    QString reason;
+    if (!RegReadStringChecked(SettingsKeys::SectionMain, SettingsKeys::SettingPassword, stored, &reason)) {
+        // Not the same as no password: the user is told which file to repair or remove.
+        Platform::showMessage(QMessageBox::Critical,
+                              PasswordTexts::settingsUnreadableAtStart().arg(RegStoreLocation(), reason));
+        return Gate::Unreadable;
+    }
+    if (stored.isEmpty())
+        return Gate::Open;
+    return g_loginGate() ? Gate::Open : Gate::Shut;
+}
+
+} // namespace
+
+bool passGate()
+{
+    return checkGate() == Gate::Open;
+}
+
+int run(QApplication &app)
+{
+    initApplication();
+    switch (checkGate()) {
+    case Gate::Open:
+        break;
+    case Gate::Shut:
+        return 0;
+    case Gate::Unreadable:
+        return 1;
+    }
+    DataFolder::provide();
+    TfrmVantory frmVantory;
+    frmVantory.show();
+    return app.exec();
+}
+
+} // namespace Startup
+
+VantoryApplication::VantoryApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool VantoryApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        Platform::showError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        Platform::showError(tr("An unexpected error occurred"));
+    }
+    return false;
+}

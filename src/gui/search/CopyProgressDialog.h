@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/search/FlatCopy.h"
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The progress of a flat copy: the file being copied, files and bytes done, and Cancel. run() is
+// the whole Save Selection copy in one call: the copy goes to a worker thread, the GUI keeps
+// painting and answering, and the dialog shows only when the copy takes longer than a moment.
+class CopyProgressDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // How long a copy may take before its progress shows.
+    static constexpr int kShowAfterMs = 400;
+
+    explicit CopyProgressDialog(FlatCopy &job, QWidget *parent = nullptr);
+
+    // Runs the copy to its end and returns its result. Until the dialog shows, user input waits
+    // (it is delivered afterwards), so nothing can be started a second time meanwhile; once it
+    // shows, the dialog is modal.
+    static FlatCopy::Result run(FlatCopy &job, QWidget *parent = nullptr, int showAfterMs = kShowAfterMs);
+    static FlatCopy::Result copyFiles(const QStringList &sources, const QString &destination,
+                                      QWidget *parent = nullptr);
+
+    // Shows the job's current progress.
+    void refresh();
+
+public Q_SLOTS:
+    // Cancel, Esc and the close button: the copy stops after the piece being written; the dialog
+    // stays until the worker has cleaned up.
+    void reject() override;
+
+private:
+    FlatCopy &m_job;
+    QLabel *m_file;
+    QLabel *m_counts;
+    QProgressBar *m_bar;
+    QPushButton *m_cancel;
+};

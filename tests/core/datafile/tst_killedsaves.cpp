@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A save killed at any moment leaves the data file whole: the state before it or the state after it,
+// never a mixture, never a file that does not load; and what the killed save left behind is gone once
+// the next save has succeeded.
+#include "TestSupport.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/accounts/AccountTable.h"
+#include "core/datafile/SaveFile.h"
+#include "core/datafile/XmlDataProvider.h"
+#include "ProviderChanges.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace AccountSchema;
+
+namespace {
+
+constexpr int Accounts = 40;
+
+RowValues account(int id, int generation)
+{
+    // A long text, so that a save takes long enough to be caught half-way now and then.
+    return {id, QStringLiteral("Site %1 generation %2 ").arg(id).arg(generation).repeated(8), QString(), QString(),
+            QString(), QString(), double(generation), QDate(2024, 1, 2), 1};
+}
+
+std::unique_ptr<XmlDataProvider> providerIn(const QTemporaryDir &dir)
+{
+    auto p = std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs());
+    p->setFileName(dir.filePath(DataFileName));
+    p->setReadMappingFile(dir.filePath(ReadMappingFileName));
+    p->setWriteMappingFile(dir.filePath(WriteMappingFileName));
+    return p;
+}
+
+// The generation every account of the file holds; -1 when they disagree or the file does not load.
+int generationOf(const QTemporaryDir &dir, QString &error)
+{
+    QList<RowValues> rows;
+    if (!providerIn(dir)->load(rows, error))
+        return -1;
+    if (rows.size() != Accounts) {
+        error = QStringLiteral("%1 accounts").arg(rows.size());
+        return -1;
+    }
+    const int generation = int(rows[0][6].toDouble());
+    for (int i = 0; i < Accounts; ++i) {
+        if (rows[i] != account(i, generation)) {
+            error = QStringLiteral("account %1 is not of generation %2").arg(i).arg(generation);
+            return -1;
+        }
+    }
+    return generation;
+}
+
+// Moves every account from its generation to the next one in one save.
+bool saveNextGeneration(XmlDataProvider &p, int generation, QString &error)
+{
+    QList<PendingChange> changes;
+    for (int i = 0; i < Accounts; ++i)
+        changes.append({PendingChange::Modify, account(i, generation), account(i, generation + 1)});
+    return applyToFile(p, changes, error);
+}
+
+QStringList leftovers(const QTemporaryDir &dir)
+{
+    QStringList found;
+    for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        if (!SaveFile::leftoverTarget(name).isEmpty())
+            found << name;
+    return found;
+}
+
+} // namespace
+
+class TestKilledSaves : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyKillLeavesOneWholeState();
+};
+
+void TestKilledSaves::everyKillLeavesOneWholeState()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("Needs fork() and SIGKILL");
+#else
+    // More kills in a longer run: VANTORY_KILLED_SAVES=5000.
+    const int kills = qMax(200, qEnvironmentVariableIntValue("VANTORY_KILLED_SAVES"));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    {
+        auto p = providerIn(dir);
+        QList<RowValues> rows;
+        QString error;
+        QVERIFY2(p->load(rows, error), qPrintable(error));
+        QList<PendingChange> changes;
+        for (int i = 0; i < Accounts; ++i)
+            changes.append({PendingChange::Insert, {}, account(i, 0)});
+        QVERIFY2(applyToFile(*p, changes, error), qPrintable(error));
+    }
+    int caughtWithLeftover = 0;
+    int generation = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // Saves one generation after another until it is killed.
+            auto p = providerIn(dir);
+            QList<RowValues> rows;
+            QString error;
+            if (!p->load(rows, error))
+                ::_exit(2);
+            for (int g = int(rows[0][6].toDouble());; ++g)
+                if (!saveNextGeneration(*p, g, error))
+                    ::_exit(3);
+        }
+        ::usleep(QRandomGenerator::global()->bounded(200u, 8000u));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status), "the saving child ended by itself");
+
+        QString error;
+        const int now = generationOf(dir, error);
+        QVERIFY2(now >= generation, qPrintable(QStringLiteral("after kill %1: %2").arg(kill).arg(error)));
+        generation = now;
+        if (!leftovers(dir).isEmpty())
+            ++caughtWithLeftover;
+
+        // The next save succeeds and takes away what the killed one left.
+        auto p = providerIn(dir);
+        QList<RowValues> rows;
+        QVERIFY2(p->load(rows, error), qPrintable(error));
+        QVERIFY2(saveNextGeneration(*p, generation, error), qPrintable(error));
+        ++generation;
+        QCOMPARE(leftovers(dir), QStringList());
+    }
+    qInfo("%d kills, %d of them left a temporary file behind, %d generations saved", kills, caughtWithLeftover,
+          generation);
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestKilledSaves)
+#include "tst_killedsaves.moc"
