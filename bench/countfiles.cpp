@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what CountFiles gives for a folder: countfiles FOLDER [LIMIT] (no limit when not given).
-#include "core/accounts/CommonUtil.h"
+#include "core/accounts/FileCount.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 #include "AccountTable.h"
 
 #include "AccountSchema.h"
-#include "CommonUtil.h"
+#include "FileCount.h"
 
 #include <algorithm>
 #include <cmath>

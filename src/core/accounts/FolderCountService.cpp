@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FolderCountService.h"
 
-#include "CommonUtil.h"
+#include "FileCount.h"
 
 #include <QMetaObject>
 

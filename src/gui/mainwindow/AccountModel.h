@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "gui/widgets/ExtDBGrid.h"
+#include "gui/widgets/DataSetSource.h"
 
 #include <QAbstractTableModel>
 

@@ -1,29 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainForm.h"
 
-#include "AccountCellDelegate.h"
+#include "AccountGrid.h"
 #include "AccountModel.h"
-#include "GridEditors.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
 #include "gui/widgets/ActiveStateItems.h"
-#include "gui/widgets/ExtDBGrid.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/XPPanel.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
+#include "core/accounts/TableOrder.h"
 #include "core/datafile/BackupRestore.h"
-#include "core/accounts/CommonUtil.h"
 #include "core/datafile/CsvExport.h"
 #include "core/accounts/DataSet.h"
-#include "core/accounts/FolderCountService.h"
-#include "core/platform/PrivateFiles.h"
+#include "core/accounts/FileCount.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "gui/editor/AccountEditForm.h"
 #include "gui/dialogs/AboutForm.h"
 #include "gui/dialogs/AffiliateForm.h"
 #include "gui/dialogs/ShareForm.h"
-#include "core/platform/DirListing.h"
 #include "gui/widgets/PlatformServices.h"
 #include "gui/search/SearchForm.h"
 #include "core/security/Encode.h"
@@ -39,17 +35,12 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QMultiHash>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -60,32 +51,23 @@ using namespace VantoryConsts;
 using namespace AccountSchema;
 using namespace SettingsKeys;
 
-namespace {
-constexpr int RowHeight = 19;
-constexpr int IndicatorWidth = 11;
-} // namespace
-
 TfrmVantory::TfrmVantory(QWidget *parent)
     : TfrmVantory(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()), parent)
 {
 }
 
 TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *parent, FolderCounter countFolder)
-    : QMainWindow(parent), m_table(std::make_unique<DataSet>()), m_provider(std::move(provider)),
-      m_counts(new FolderCountService(std::move(countFolder), this))
+    : QMainWindow(parent), m_book(new AccountBook(std::move(provider), std::move(countFolder), this)),
+      m_table(m_book->table())
 {
-    connect(m_counts, &FolderCountService::counted, this, &TfrmVantory::countsArrived);
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(ProgramInfo::Name);
-    m_table->setObjectName(QStringLiteral("cdsVantory"));
-    AccountTable::define(*m_table);
-    m_table->setProvider(m_provider.get());
-    m_table->onNewRecord = [this](DataSet &) { cdsVantoryNewRecord(); };
-    m_table->onCalcFields = [this](DataSet &) { cdsVantoryCalcFields(); };
-    m_table->afterOpen = [this](DataSet &) { cdsVantoryAfterOpen(); };
-    m_table->afterEdit = [this](DataSet &) { cdsVantoryAfterEdit(); };
-    m_table->afterPost = [this](DataSet &) { cdsVantoryNeedApplyChanges(); };
-    m_table->afterDelete = [this](DataSet &) { cdsVantoryNeedApplyChanges(); };
+    connect(m_book, &AccountBook::opened, this, &TfrmVantory::cdsVantoryAfterOpen);
+    connect(m_book, &AccountBook::edited, this, &TfrmVantory::cdsVantoryAfterEdit);
+    connect(m_book, &AccountBook::newRecordFailed, this, &TfrmVantory::cdsVantoryNewRecord);
+    connect(m_book, &AccountBook::saved, this, &TfrmVantory::cdsVantoryNeedApplyChanges);
+    connect(m_book, &AccountBook::countsChanged, this, &TfrmVantory::UpdateTotals);
+    connect(m_book, &AccountBook::loadNotesFound, this, &TfrmVantory::tellLoadNotes);
 
     createActions();
     createMenus();
@@ -93,19 +75,19 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     createListArea();
     statusBar()->setObjectName(QStringLiteral("stMain"));
     // Remove is enabled exactly while there are rows; re-checked whenever the rows change.
-    connect(m_table.get(), &DataSet::reset, this, &TfrmVantory::aAccountDeleteUpdate);
-    connect(m_table.get(), &DataSet::rowInserted, this, &TfrmVantory::aAccountDeleteUpdate);
-    connect(m_table.get(), &DataSet::rowRemoved, this, &TfrmVantory::aAccountDeleteUpdate);
+    connect(m_table, &DataSet::reset, this, &TfrmVantory::aAccountDeleteUpdate);
+    connect(m_table, &DataSet::rowInserted, this, &TfrmVantory::aAccountDeleteUpdate);
+    connect(m_table, &DataSet::rowRemoved, this, &TfrmVantory::aAccountDeleteUpdate);
     // Opening fills the totals (cdsVantoryAfterOpen); closing, for good when a refresh cannot read
     // the file again, empties them.
-    connect(m_table.get(), &DataSet::stateChanged, this, [this] {
+    connect(m_table, &DataSet::stateChanged, this, [this] {
         if (!m_table->isActive())
             UpdateTotals();
     });
     // The commands on the current account follow what it holds.
     for (auto signal : {&DataSet::reset, &DataSet::currentChanged, &DataSet::stateChanged})
-        connect(m_table.get(), signal, this, &TfrmVantory::aAccountCommandsUpdate);
-    connect(m_table.get(), &DataSet::rowChanged, this, &TfrmVantory::aAccountCommandsUpdate);
+        connect(m_table, signal, this, &TfrmVantory::aAccountCommandsUpdate);
+    connect(m_table, &DataSet::rowChanged, this, &TfrmVantory::aAccountCommandsUpdate);
     aAccountDeleteUpdate();
     aAccountCommandsUpdate();
     setMinimumSize(MinimumWidth, MinimumHeight);
@@ -114,25 +96,21 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     FormCreate();
     // The search takes every account's folder when it starts, from all rows: neither the filter nor
     // the order of the list, nor the current row, has anything to do with it.
-    m_search = new TfrmSearch([table = m_table.get()] { return AccountTable::accountFolders(*table); }, this);
+    m_search = new TfrmSearch([book = m_book] { return book->accountFolders(); }, this);
 }
 
 TfrmVantory::~TfrmVantory()
 {
-    // The search window reads the table: it goes first. No count arrives any more.
+    // The search window reads the accounts: it goes first. The grid (with the model and the editors
+    // that watch the table) goes before the table, and the book, whose counts may still be on their
+    // way, goes with it before anything the window shows.
     delete std::exchange(m_search, nullptr);
-    delete std::exchange(m_counts, nullptr);
-    // A dying widget still sends events (hide, focus) to the filters watching it, and by then it is no
-    // longer the class it was. Nothing of this window may look at the grid while it goes: the editors
-    // and the filters are gone before it, and the grid (with the model that watches the table) goes
-    // before the table.
-    delete std::exchange(m_editors, nullptr);
-    QTableView *grid = std::exchange(m_grid, nullptr);
-    const QList<QObject *> watched = {grid, grid->viewport(), grid->horizontalHeader()->viewport(),
-                                      grid->verticalScrollBar(), m_logo};
-    for (QObject *object : watched)
-        object->removeEventFilter(this);
-    delete grid;
+    delete std::exchange(m_grid, nullptr);
+    m_table->disconnect(this);
+    m_table = nullptr;
+    delete std::exchange(m_book, nullptr);
+    m_filter->removeEventFilter(this);
+    m_logo->removeEventFilter(this);
 }
 
 QAction *TfrmVantory::makeAction(const QString &name, const QString &caption, const QString &hint,
@@ -351,64 +329,13 @@ void TfrmVantory::createListArea()
     });
     listLayout->addWidget(m_filter);
 
-    auto *grid = new TExtDBGrid(m_listPanel);
-    grid->setStripedBackground();
-    m_grid = grid;
-    m_grid->setObjectName(QStringLiteral("dbgAccounts"));
-    m_grid->setFrameShape(QFrame::NoFrame);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the columns are laid out to fit
-    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_grid, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { m_popup->popup(m_grid->viewport()->mapToGlobal(pos)); });
-    m_model = new AccountModel(m_table.get(), m_grid);
-    m_model->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
-    m_grid->setModel(m_model);
-    auto *delegate = new AccountCellDelegate(m_grid);
-    delegate->editorCoversCell = [this](const QModelIndex &index) { return m_editors && m_editors->coversCell(index); };
-    m_grid->setItemDelegate(delegate);
-    QHeaderView *rows = m_grid->verticalHeader();
-    rows->setFixedWidth(IndicatorWidth);
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setMinimumSectionSize(0);
-    rows->setDefaultSectionSize(RowHeight);
-    QHeaderView *titles = m_grid->horizontalHeader();
-    titles->setSectionsClickable(true);
-    titles->setHighlightSections(false);
-    titles->setStretchLastSection(false);
-    titles->setMinimumSectionSize(0);
-    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connect(titles, &QHeaderView::sectionClicked, this, &TfrmVantory::dbgAccountsTitleClick);
-    titles->viewport()->installEventFilter(this);
-    m_grid->viewport()->installEventFilter(this);
-    m_grid->installEventFilter(this);
-    m_grid->verticalScrollBar()->installEventFilter(this);
-    // The grid's current row is the table's current record, both ways. (The in-grid editors connect
-    // after this, so they see the table already moved.)
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
-        if (!current.isValid())
-            return;
-        m_currentColumn = current.column();
-        if (current.row() + 1 != m_table->recNo())
-            m_table->setRecNo(current.row() + 1);
-    });
-    connect(m_table.get(), &DataSet::currentChanged, this, [this] {
-        const int row = m_table->recNo() - 1;
-        if (row < 0 || !m_grid)
-            return;
-        // After the rows were read or ordered anew the grid has no current cell: the current record
-        // comes back in the column the user was in.
-        const QModelIndex current = m_grid->currentIndex();
-        if (current.row() != row)
-            m_grid->setCurrentIndex(m_model->index(row, current.isValid() ? current.column() : m_currentColumn));
-    });
-    listLayout->addWidget(m_grid, 1);
-
+    // The totals bar takes its section widths from the grid's columns.
     m_totals = new TotalsBar(m_listPanel);
-    m_totals->setColumnWidthSource([this](int column) { return m_grid->columnWidth(column); });
+    m_grid = new AccountGrid(m_table, m_totals, m_popup, m_listPanel);
+    m_grid->accountModel()->setFileCountText([this](qint32 count) { return cdsVantorytotalFilesGetText(count); });
+    connect(m_grid, &AccountGrid::titleClicked, this, &TfrmVantory::dbgAccountsTitleClick);
+    connect(m_grid, &AccountGrid::accountActivated, aAccountEdit, &QAction::trigger);
+    listLayout->addWidget(m_grid, 1);
     listLayout->addWidget(m_totals);
     layout->addWidget(m_listPanel, 1);
     setCentralWidget(central);
@@ -423,19 +350,13 @@ QString TfrmVantory::GetDataPath()
 
 void TfrmVantory::FormCreate()
 {
-    m_provider->setFileName(GetDataPath() + DataFileName);
-    m_provider->setReadMappingFile(GetDataPath() + ReadMappingFileName);
-    m_provider->setWriteMappingFile(GetDataPath() + WriteMappingFileName);
-    PrivateFiles::makeFolder(GetDataPath());
-    if (!m_table->open()) {
+    m_book->setDataFolder(GetDataPath());
+    if (!m_book->open()) {
         Platform::showError(m_table->lastError(), this);
         UpdateTotals();
     }
-    m_grid->horizontalHeader()->setSectionsMovable(false);
-    m_sortedColumn = 0;
     SortDataSet(*m_table, AccountModel::fieldName(0));
-    // The editors start hidden, with no remembered row and no key being forwarded.
-    m_editors = new GridEditors(*this, m_grid, m_table.get(), this);
+    m_grid->createEditors();
     LayoutColumns();
     ResetRowHeight();
 }
@@ -465,14 +386,13 @@ void TfrmVantory::FormActivate()
 
 void TfrmVantory::closeEvent(QCloseEvent *event)
 {
-    // A table that never opened has nothing to write; closing still ends the program.
-    if (m_table->isActive() && !m_table->applyUpdates(0)) {
+    // What cannot be written keeps the window open, so nothing is lost unseen.
+    if (!m_book->close()) {
         Platform::showError(m_table->lastError(), this);
         event->ignore();
         return;
     }
     tellWriteWarning();
-    m_counts->cancel();
     event->accept();
 }
 
@@ -484,43 +404,6 @@ void TfrmVantory::aExitExecute()
 void TfrmVantory::cdsVantoryAfterOpen()
 {
     UpdateTotals();
-    // What the filter compares is readied once the window is up, not at the first keystroke.
-    QTimer::singleShot(0, this, [this] {
-        using namespace AccountTable;
-        if (m_table->isActive())
-            m_table->prepareFilter({SiteName, SiteUrl, Username});
-    });
-    tellLoadNotes();
-}
-
-// When the file just loaded holds what the next save will not keep, the user hears it now, before
-// any change, together with where a copy of the file as it is now lies.
-void TfrmVantory::tellLoadNotes()
-{
-    const QStringList &notes = m_provider->loadNotes();
-    if (notes.isEmpty())
-        return;
-    const DataFileBackups::Result kept = m_provider->backups().copyNow();
-    const QString told = notes.join(u'\n') + u'\n' + kept.copy + kept.error;
-    if (told == m_toldLoadNotes)
-        return; // the same file again (a refresh): the user knows
-    m_toldLoadNotes = told;
-    QStringList items;
-    for (const QString &note : notes)
-        items << QStringLiteral("- ") + note;
-    const QString where = kept.copy.isEmpty() ? loadNotesNoCopy().arg(kept.error)
-                                              : loadNotesCopy().arg(QDir::toNativeSeparators(kept.copy));
-    Platform::showMessage(
-        QMessageBox::Warning,
-        loadNotesText().arg(QDir::toNativeSeparators(m_provider->fileName()), items.join(u'\n'), where),
-        QMessageBox::Ok, QMessageBox::Ok, this);
-}
-
-void TfrmVantory::tellWriteWarning()
-{
-    const QString warning = m_provider->takeWriteWarning();
-    if (!warning.isEmpty())
-        Platform::showMessage(QMessageBox::Warning, warning, QMessageBox::Ok, QMessageBox::Ok, this);
 }
 
 void TfrmVantory::cdsVantoryAfterEdit()
@@ -528,56 +411,40 @@ void TfrmVantory::cdsVantoryAfterEdit()
     UpdateTotals();
 }
 
+// The file just loaded holds what the next save will not keep: the user hears it now, before any
+// change, together with where a copy of the file as it is now lies.
+void TfrmVantory::tellLoadNotes(const AccountBook::LoadNotes &notes)
+{
+    QStringList items;
+    for (const QString &note : notes.notes)
+        items << QStringLiteral("- ") + note;
+    const QString where = notes.copy.isEmpty() ? loadNotesNoCopy().arg(notes.copyError)
+                                               : loadNotesCopy().arg(QDir::toNativeSeparators(notes.copy));
+    Platform::showMessage(QMessageBox::Warning,
+                          loadNotesText().arg(QDir::toNativeSeparators(notes.file), items.join(u'\n'), where),
+                          QMessageBox::Ok, QMessageBox::Ok, this);
+}
+
+void TfrmVantory::tellWriteWarning()
+{
+    const QString warning = m_book->takeWriteWarning();
+    if (!warning.isEmpty())
+        Platform::showMessage(QMessageBox::Warning, warning, QMessageBox::Ok, QMessageBox::Ok, this);
+}
+
 void TfrmVantory::cdsVantoryNewRecord()
 {
     // Shown as it is, not through the error handler, which would add a full stop.
-    if (!AccountTable::initNewRecord(*m_table))
-        Platform::showMessage(QMessageBox::Critical, failedToInsertRecord(), QMessageBox::Ok, QMessageBox::NoButton,
-                              this);
+    Platform::showMessage(QMessageBox::Critical, failedToInsertRecord(), QMessageBox::Ok, QMessageBox::NoButton, this);
 }
 
-void TfrmVantory::cdsVantoryCalcFields()
+// The book saved a change (every change is saved at once), or could not.
+void TfrmVantory::cdsVantoryNeedApplyChanges(const QString &error)
 {
-    // A folder is counted on the counting thread; the row shows its count once known. A record being
-    // saved has its folder counted again, showing the count it had meanwhile.
-    AccountTable::calcFields(*m_table, [this](const QString &folder, qint32 limit) -> qint32 {
-        if (folder.isEmpty())
-            return 0;
-        const QPair<qint64, QString> key(m_table->value(FieldAccountID).toLongLong(), folder);
-        const auto known = m_knownCounts.constFind(key);
-        const bool saving = m_table->state() == DataSet::Edit || m_table->state() == DataSet::Insert;
-        if (known != m_knownCounts.constEnd() && (m_applyingCounts || !saving))
-            return *known;
-        if (!m_applyingCounts && m_counts)
-            m_counts->request(key.first, folder, limit);
-        return known != m_knownCounts.constEnd() ? *known : AccountTable::FileCountPending;
-    });
-}
-
-void TfrmVantory::countsArrived(const QList<FolderCount> &counts)
-{
-    // By account first (a number), then by folder: every row is looked at for every batch.
-    QMultiHash<qint64, QString> arrived;
-    arrived.reserve(counts.size());
-    for (const FolderCount &c : counts) {
-        m_knownCounts.insert({c.accountId, c.folder}, c.count);
-        arrived.insert(c.accountId, c.folder);
-    }
-    m_applyingCounts = true;
-    m_table->recalcRows([&arrived](const RowValues &row) {
-        const qint64 id = row.at(AccountTable::AccountID).toLongLong();
-        if (!arrived.contains(id))
-            return false;
-        return arrived.contains(id, row.at(AccountTable::SavePath).toString());
-    });
-    m_applyingCounts = false;
+    if (!error.isEmpty())
+        Platform::showError(error, this);
+    tellWriteWarning();
     UpdateTotals();
-}
-
-void TfrmVantory::recount()
-{
-    m_counts->cancel();
-    m_knownCounts.clear();
 }
 
 void TfrmVantory::edtFilterChange(const QString &text)
@@ -586,19 +453,6 @@ void TfrmVantory::edtFilterChange(const QString &text)
     if (!m_table->setFilter(text, {SiteName, SiteUrl, Username}))
         Platform::showError(m_table->lastError(), this);
     showTotals(); // the totals follow the rows shown
-}
-
-bool TfrmVantory::isCounting() const
-{
-    return m_counts && m_counts->isBusy();
-}
-
-void TfrmVantory::cdsVantoryNeedApplyChanges()
-{
-    if (!m_table->applyUpdates(0))
-        Platform::showError(m_table->lastError(), this);
-    tellWriteWarning();
-    UpdateTotals();
 }
 
 QString TfrmVantory::cdsVantorytotalFilesGetText(qint32 count) const
@@ -634,32 +488,34 @@ void TfrmVantory::showTotals()
                           .shown = filtered ? qint64(m_table->recordCount()) : qint64(-1)});
 }
 
+QTableView *TfrmVantory::dbgAccounts() const
+{
+    return m_grid;
+}
+
+AccountModel *TfrmVantory::accountModel() const
+{
+    return m_grid->accountModel();
+}
+
+GridEditors *TfrmVantory::gridEditors() const
+{
+    return m_grid ? m_grid->editors() : nullptr;
+}
+
 void TfrmVantory::LayoutColumns()
 {
-    constexpr int n = AccountModel::ColumnCount;
-    // The grid's width, less a vertical scroll bar when one shows: the columns always fit.
-    QScrollBar *bar = m_grid->verticalScrollBar();
-    const int w = m_grid->width() - (bar->isVisible() ? bar->width() : 0);
-    const int a = std::min(w / n, 100);
-    const int widths[n] = {w - 4 * a - n - 11, (3 * a) / 4, a, (5 * a) / 4, a};
-    for (int c = 0; c < n; ++c)
-        m_grid->setColumnWidth(c, widths[c]);
-    m_totals->setWidth(0, 12);
-    for (int c = 0; c < n; ++c)
-        m_totals->setWidth(c + 1, widths[c] + 1);
+    m_grid->LayoutColumns();
 }
 
 void TfrmVantory::ResetRowHeight()
 {
-    m_grid->verticalHeader()->setDefaultSectionSize(RowHeight);
+    m_grid->ResetRowHeight();
 }
 
 QRect TfrmVantory::EditorRectForCell(const QRect &cellRect) const
 {
-    // Cell rectangles come in the grid viewport's coordinates.
-    const QPoint origin = m_grid->viewport()->mapTo(this, QPoint(0, 0));
-    QRect r = cellRect.translated(origin);
-    return r.adjusted(-2, -2, 1, 1);
+    return m_grid->EditorRectForCell(cellRect);
 }
 
 void TfrmVantory::resizeEvent(QResizeEvent *event)
@@ -680,33 +536,7 @@ void TfrmVantory::FormResize()
 
 bool TfrmVantory::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_grid && watched == m_grid->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        dbgAccountsMouseUp();
-    } else if (m_grid && watched == m_grid && event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Enter on a row opens its account, as a double click does. (Enter inside the date picker
-        // or the state list goes to them, not to the grid.)
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) &&
-            !(m_editors && m_editors->FForwardingKey()) && m_grid->currentIndex().isValid()) {
-            aAccountEdit->trigger();
-            return true;
-        }
-        if (m_editors && m_editors->dbgAccountsKeyDown(key))
-            return true;
-    } else if (m_grid && watched == m_grid->verticalScrollBar() &&
-               (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
-        // The scroll bar comes and goes with the number of rows shown (a filter, a start-up with
-        // many accounts): the columns make room for it or take its place.
-        LayoutColumns();
-    } else if (m_grid && (watched == m_grid || watched == m_grid->viewport()) && event->type() == QEvent::Resize) {
-        // The grid gets its final width from the window's layout, after the window's own resize.
-        LayoutColumns();
-    } else if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        dbgAccountsDblClick();
-        return true;
-    } else if (watched == m_filter &&
-               (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+    if (watched == m_filter && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         if (edtFilterKeyDown(static_cast<QKeyEvent *>(event)))
             return true;
     } else if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
@@ -758,16 +588,9 @@ bool TfrmVantory::edtFilterKeyDown(QKeyEvent *key)
     }
 }
 
-void TfrmVantory::dbgAccountsMouseUp()
-{
-    LayoutColumns();
-    ResetRowHeight();
-}
-
 void TfrmVantory::dbgAccountsTitleClick(int column)
 {
-    m_model->setBoldColumn(column);
-    m_sortedColumn = column;
+    accountModel()->setBoldColumn(column);
     if (!SortDataSet(*m_table, AccountModel::fieldName(column)) && !m_table->lastError().isEmpty())
         Platform::showError(m_table->lastError(), this);
     ResetRowHeight();
@@ -775,8 +598,7 @@ void TfrmVantory::dbgAccountsTitleClick(int column)
 
 void TfrmVantory::aRefreshExecute()
 {
-    recount();
-    RefreshDataSet(*m_table);
+    m_book->refresh();
     ResetRowHeight();
 }
 
@@ -787,7 +609,7 @@ void TfrmVantory::aBackupExecute()
     if (target.isEmpty())
         return;
     LastFolder::rememberFileFolder(target);
-    const BackupRestore::Outcome done = BackupRestore::backup(m_provider->fileName(), target);
+    const BackupRestore::Outcome done = BackupRestore::backup(xtrVantory()->fileName(), target);
     if (!done.ok())
         Platform::showError(backupFailed().arg(target, done.error), this);
 }
@@ -813,7 +635,7 @@ void TfrmVantory::aRestoreExecute()
         return Platform::showMessage(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No, this) == QMessageBox::Yes;
     };
-    const BackupRestore::Outcome done = BackupRestore::restore(*m_provider, source, proceed);
+    const BackupRestore::Outcome done = BackupRestore::restore(*xtrVantory(), source, proceed);
     if (done.kind == BackupRestore::Outcome::Declined)
         return;
     if (!done.ok()) {
@@ -823,10 +645,8 @@ void TfrmVantory::aRestoreExecute()
         return;
     }
     tellWriteWarning();
-    recount();
-    m_table->close();
     ResetRowHeight();
-    if (!m_table->open())
+    if (!m_book->reopen())
         Platform::showError(m_table->lastError(), this);
 }
 
@@ -840,26 +660,8 @@ void TfrmVantory::aExportExecute()
         return;
     LastFolder::rememberFileFolder(target);
     // The list as it shows, in its order; never a password.
+    const QList<QStringList> rows = m_book->csvRows(activeStateCaptions());
     const QLocale locale;
-    const QStringList states = activeStateCaptions();
-    QList<QStringList> rows;
-    rows << QStringList{tr("Site"),        tr("URL"),        tr("Username"), tr("Save Folder"),
-                        tr("Monthly Fee"), tr("Date Added"), tr("State")};
-    using namespace AccountTable;
-    for (int r = 1; r <= m_table->recordCount(); ++r) {
-        const auto text = [&](int field) { return m_table->valueAt(r, field).toString(); };
-        const QVariant fee = m_table->valueAt(r, MonthlyFee);
-        const QVariant date = m_table->valueAt(r, AddedDate);
-        const int state = m_table->valueAt(r, Active).toInt();
-        rows << QStringList{text(SiteName),
-                            text(SiteUrl),
-                            text(Username),
-                            QDir::toNativeSeparators(text(SavePath)),
-                            fee.isNull() ? QString()
-                                         : locale.toString(fee.toDouble(), 'f', 2).remove(locale.groupSeparator()),
-                            date.isNull() ? QString() : date.toDate().toString(Qt::ISODate),
-                            state >= 0 && state < states.size() ? states[state] : QString::number(state)};
-    }
     QString error;
     if (!CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)), error))
         Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), error), this);
@@ -867,7 +669,7 @@ void TfrmVantory::aExportExecute()
 
 void TfrmVantory::EditAccount(int accountId)
 {
-    TfrmAccountEdit dialog(m_table.get());
+    TfrmAccountEdit dialog(m_table);
     dialog.AccountId = accountId;
     dialog.exec();
 }

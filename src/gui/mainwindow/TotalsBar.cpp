@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TotalsBar.h"
 
-#include "core/accounts/CommonUtil.h"
+#include "core/accounts/FileCount.h"
 
 #include <QEvent>
 #include <QLocale>

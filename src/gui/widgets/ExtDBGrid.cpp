@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ExtDBGrid.h"
 
+#include "DataSetSource.h"
+
 #include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
-
-DataSetSource::~DataSetSource() = default;
 
 TExtDBGrid::TExtDBGrid(QWidget *parent) : QTableView(parent)
 {

@@ -7,17 +7,6 @@
 #include <QPixmap>
 #include <QTableView>
 
-// What the grid asks the model it shows (through dynamic_cast, past any proxy models): whether the
-// data set behind it is open. A model that does not implement it counts as open. A model whose
-// data set opens or closes should say so with a model reset (or the owner calls
-// TExtDBGrid::updateVerticalScrollBar()).
-class DataSetSource
-{
-public:
-    virtual ~DataSetSource();
-    virtual bool isDataSetOpen() const = 0;
-};
-
 // The account grid. Adds a background picture laid as a tile from the
 // viewport's top-left corner under the cells (cells drawn without a background show it), and a
 // vertical scroll bar shown exactly when the grid is bound to a model whose data set is open and

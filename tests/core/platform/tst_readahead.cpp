@@ -4,7 +4,7 @@
 // between the listing and the read; a stop ends it; it stays inside its share of the open files.
 #include "FolderFixtures.h"
 #include "TestSupport.h"
-#include "core/accounts/CommonUtil.h"
+#include "core/accounts/FileCount.h"
 #include "core/platform/ReadAhead.h"
 #include "core/search/FindFile.h"
 

@@ -7,7 +7,7 @@
 // matching file is found under a path that exists, and the count is what the counter's rules give.
 #include "FolderFixtures.h"
 #include "TestSupport.h"
-#include "core/accounts/CommonUtil.h"
+#include "core/accounts/FileCount.h"
 #include "core/platform/DirListing.h"
 #include "core/search/FindFile.h"
 

@@ -7,7 +7,7 @@
 #include "gui/mainwindow/TotalsBar.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
-#include "core/accounts/CommonUtil.h"
+#include "core/accounts/FileCount.h"
 #include "core/accounts/DataSet.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "gui/editor/AccountEditForm.h"

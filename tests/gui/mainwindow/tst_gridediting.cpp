@@ -2,6 +2,7 @@
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "gui/mainwindow/AccountModel.h"
+#include "gui/mainwindow/GridEditors.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/TotalsBar.h"
 #include "gui/mainwindow/VantoryConsts.h"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSupport.h"
+#include "gui/widgets/DataSetSource.h"
 #include "gui/widgets/ExtDBGrid.h"
 
 #include <QAbstractItemModelTester>

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CommonUtil.h"
+#include "FileCount.h"
 
-#include "AccountSchema.h"
-#include "DataSet.h"
 #include "core/platform/DirListing.h"
 #include "core/platform/FolderChain.h"
 #include "core/platform/ReadAhead.h"
@@ -15,8 +13,6 @@
 #include <cstring>
 #include <memory>
 #include <vector>
-
-// ---- Folder file counter -------------------------------------------------------------------------
 
 namespace {
 
@@ -177,27 +173,6 @@ qint32 CountFilesReporting(const QString &folder, qint32 limit, Platform::WalkRe
 QString FileCountText(qint32 count)
 {
     if (count == FileCountCap)
-        return QCoreApplication::translate("CommonUtil", "> %1  ").arg(QLocale().toString(FileCountLimit));
-    return QCoreApplication::translate("CommonUtil", "(%1)  ").arg(QLocale().toString(count));
-}
-
-bool SortDataSet(DataSet &table, const QString &fieldName)
-{
-    const QString active = table.indexName();
-    if (table.fieldIndex(fieldName) < 0)
-        return false;
-    const QString ascending = fieldName + AccountSchema::AscendingIndexSuffix;
-    const bool descending = active == ascending;
-    const QString wanted = descending ? fieldName + AccountSchema::DescendingIndexSuffix : ascending;
-    if (!table.hasIndex(wanted) && !table.addIndex({wanted, fieldName, descending, false}))
-        return false;
-    return table.setIndexName(wanted);
-}
-
-void RefreshDataSet(DataSet &table)
-{
-    const DataSet::Bookmark mark = table.bookmark();
-    table.close();
-    if (table.open())
-        table.gotoBookmark(mark);
+        return QCoreApplication::translate("FileCount", "> %1  ").arg(QLocale().toString(FileCountLimit));
+    return QCoreApplication::translate("FileCount", "(%1)  ").arg(QLocale().toString(count));
 }

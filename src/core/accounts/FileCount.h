@@ -3,8 +3,6 @@
 
 #include <QString>
 
-// ---- Folder file counter -------------------------------------------------------------------------
-
 // What CountFiles gives when a folder holds more files than the limit asked for.
 const qint32 FileCountCap = 2147483647;
 // The limit the account list counts save folders with; also the number shown for a capped count.
@@ -30,16 +28,3 @@ qint32 CountFilesReporting(const QString &folder, qint32 limit, Platform::WalkRe
 // The text of a file count in the account list and the totals bar: "(1,300)  ", or "> 1,000  " for
 // FileCountCap, the number grouped by the current locale.
 QString FileCountText(qint32 count);
-
-// ---- Sorting and refresh -------------------------------------------------------------------------
-
-class DataSet;
-
-// Orders the table by one field: ascending, or descending when the field's ascending order is the
-// active one. Each order is defined once and reused. False when nothing could be done (no such
-// field, or the table refused; its lastError() says why).
-bool SortDataSet(DataSet &table, const QString &fieldName);
-
-// Reloads the table from its storage and returns to the record that was current. Never reports a
-// failure: a table that cannot be reopened stays closed.
-void RefreshDataSet(DataSet &table);
