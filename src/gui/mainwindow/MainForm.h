@@ -9,6 +9,7 @@
 
 class AccountGrid;
 class AccountModel;
+class PasswordClipboard;
 class DataSet;
 class GridEditors;
 class QAction;
@@ -61,7 +62,7 @@ public:
     bool isCounting() const { return m_book->isCounting(); }
 
     // How long a copied password stays on the clipboard, in milliseconds.
-    void setPasswordClipboardTime(int ms) { m_passwordClipboardMs = ms; }
+    void setPasswordClipboardTime(int ms);
 
     // The data folder, ending in a separator.
     QString GetDataPath();
@@ -167,8 +168,7 @@ private:
     QToolBar *m_toolBar = nullptr;
     QLabel *m_logo = nullptr;
     QMenu *m_popup = nullptr;
-    int m_passwordClipboardMs = 30000;
-    quint64 m_passwordCopies = 0; // the last copy is the one whose time runs
+    PasswordClipboard *m_passwordClipboard = nullptr;
     TfrmSearch *m_search = nullptr;
 
     QString m_dataPath;

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PasswordClipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTimer>
+
+PasswordClipboard::PasswordClipboard(QObject *parent) : QObject(parent) {}
+
+void PasswordClipboard::copy(const QString &password)
+{
+    QGuiApplication::clipboard()->setText(password);
+    const quint64 copy = ++m_copies;
+    QTimer::singleShot(m_clearAfterMs, this, [this, password, copy] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (copy == m_copies && clipboard->text() == password)
+            clipboard->clear();
+    });
+}
