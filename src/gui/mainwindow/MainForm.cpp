@@ -16,10 +16,9 @@
 #include "core/datafile/XmlDataProvider.h"
 #include "core/security/Encode.h"
 #include "core/settings/DataFolder.h"
+#include "core/settings/FirstRun.h"
 #include "core/settings/LastFolder.h"
 #include "core/settings/ProgramInfo.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 #include "gui/dialogs/AboutForm.h"
 #include "gui/dialogs/AffiliateForm.h"
 #include "gui/dialogs/SettingsForm.h"
@@ -43,7 +42,6 @@
 
 using namespace VantoryConsts;
 using namespace AccountSchema;
-using namespace SettingsKeys;
 
 TfrmVantory::TfrmVantory(QWidget *parent)
     : TfrmVantory(std::make_unique<XmlDataProvider>(AccountTable::storedFieldDefs()), parent)
@@ -144,13 +142,9 @@ void TfrmVantory::changeEvent(QEvent *event)
 
 void TfrmVantory::FormActivate()
 {
-    if (RegReadInteger(SectionMain, SettingNoPromptSetPassword, 0) != 0)
-        return;
-    if (!RegReadString(SectionMain, SettingPassword).isEmpty())
+    if (!FirstRun::takeMasterPasswordOffer())
         return;
     LayoutColumns();
-    // Written before asking, so the question comes at most once whatever the answer.
-    RegWriteInteger(SectionMain, SettingNoPromptSetPassword, 1);
     if (Platform::showMessage(QMessageBox::Question, askPasswordProtect(), QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::Yes, this) == QMessageBox::Yes)
         aSettings->trigger();
