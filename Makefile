@@ -28,7 +28,7 @@ test: build
 SANITIZE_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVANTORY_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 # The tests that run threads of ours.
 TSAN_TESTS ?= tst_findfile tst_searchlisting tst_countfiles tst_flatcopy tst_searchresultlist tst_searchresultmodel \
-	tst_hostilefolders tst_readahead tst_accountlist
+	tst_hostilefolders tst_readahead tst_accountlist tst_accountbook
 
 test-sanitize: test-asan test-tsan
 
