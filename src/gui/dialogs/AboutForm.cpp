@@ -105,6 +105,21 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     imgAbout->setAccessibleName(ProgramInfo::Name);
     aboutLayout->addWidget(imgAbout, 1);
 
+    createBottomPanel(aboutLayout);
+    createClosePanel(aboutLayout);
+
+    for (QWidget *closer :
+         {static_cast<QWidget *>(pnlMain), static_cast<QWidget *>(pnlAbout), static_cast<QWidget *>(imgAbout),
+          static_cast<QWidget *>(pnlClose), static_cast<QWidget *>(pnlBottom), static_cast<QWidget *>(lblBottom),
+          static_cast<QWidget *>(lblURL)})
+        closer->installEventFilter(this);
+
+    resize(ClientSize.expandedTo(minimumSizeHint()));
+}
+
+// The notice and the link under the logo, below a thin line.
+void TfrmAbout::createBottomPanel(QVBoxLayout *aboutLayout)
+{
     pnlBottom = makePanel("pnlBottom", pnlAbout);
     pnlBottom->setFixedHeight(BottomHeight);
     aboutLayout->addWidget(pnlBottom);
@@ -144,7 +159,10 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     lblURL->setToolTip(tr("Open link in browser"));
     bottomLayout->addWidget(lblURL);
     bottomLayout->addSpacing(3);
+}
 
+void TfrmAbout::createClosePanel(QVBoxLayout *aboutLayout)
+{
     pnlClose = makePanel("pnlClose", pnlAbout);
     pnlClose->setFixedHeight(CloseHeight);
     aboutLayout->addWidget(pnlClose);
@@ -159,14 +177,6 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     btnClose->setDefault(true);
     closeLayout->addWidget(btnClose, 0, Qt::AlignCenter);
     connect(btnClose, &QPushButton::clicked, this, &TfrmAbout::btnCloseClick);
-
-    for (QWidget *closer :
-         {static_cast<QWidget *>(pnlMain), static_cast<QWidget *>(pnlAbout), static_cast<QWidget *>(imgAbout),
-          static_cast<QWidget *>(pnlClose), static_cast<QWidget *>(pnlBottom), static_cast<QWidget *>(lblBottom),
-          static_cast<QWidget *>(lblURL)})
-        closer->installEventFilter(this);
-
-    resize(ClientSize.expandedTo(minimumSizeHint()));
 }
 
 void TfrmAbout::pnlMainClick()

@@ -6,6 +6,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 // The about window: the program's logo, the maker's copyright notice and a link to the program's
 // web site, in a white borderless window kept on top. A click almost anywhere closes it; a click on
@@ -41,6 +42,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void createBottomPanel(QVBoxLayout *aboutLayout);
+    void createClosePanel(QVBoxLayout *aboutLayout);
     void centre();
 
     bool m_centred = false;

@@ -40,28 +40,7 @@ TfrmAffiliate::TfrmAffiliate(QWidget *parent) : TDlgTemplate(parent)
     btnGetAffiliateLink->setEnabled(false);
     connect(btnGetAffiliateLink, &QPushButton::clicked, this, &TfrmAffiliate::btnGetAffiliateLinkClick);
 
-    // Looks like a link in a page: navy, underlined, on the dialog's own background.
-    edtAffiliateLink = new QLineEdit(area);
-    edtAffiliateLink->setObjectName(QStringLiteral("edtAffiliateLink"));
-    edtAffiliateLink->setReadOnly(true);
-    edtAffiliateLink->setFrame(false);
-    edtAffiliateLink->setAccessibleName(tr("Your affiliate link"));
-    edtAffiliateLink->setToolTip(tr("Open link in browser"));
-    QPalette linkPalette = edtAffiliateLink->palette();
-    linkPalette.setColor(QPalette::Base, linkPalette.color(QPalette::Window));
-    linkPalette.setColor(QPalette::Text, QColor(0x00, 0x00, 0x80));
-    edtAffiliateLink->setPalette(linkPalette);
-    QFont linkFont = edtAffiliateLink->font();
-    linkFont.setUnderline(true);
-    edtAffiliateLink->setFont(linkFont);
-    // Wide enough for the link of a ten-character ID in whatever font; the dialog grows with it.
-    // The link of a longer ID scrolls.
-    const QMargins margins = edtAffiliateLink->textMargins();
-    edtAffiliateLink->setMinimumWidth(
-        QFontMetrics(linkFont).horizontalAdvance(Outreach::affiliateLink(QStringLiteral("abcdefghij"))) +
-        margins.left() + margins.right() + 6);
-    edtAffiliateLink->setCursor(Qt::PointingHandCursor);
-    edtAffiliateLink->installEventFilter(this);
+    createLinkEdit(area);
 
     btnCopyLink = new QPushButton(tr("Copy"), area);
     btnCopyLink->setObjectName(QStringLiteral("btnCopyLink"));
@@ -85,6 +64,32 @@ TfrmAffiliate::TfrmAffiliate(QWidget *parent) : TDlgTemplate(parent)
     setTabOrder(edtAffiliateLink, btnCopyLink);
     setTabOrder(btnCopyLink, btnOK);
     ledClickBankID->setFocus();
+}
+
+// Looks like a link in a page: navy, underlined, on the dialog's own background.
+void TfrmAffiliate::createLinkEdit(QWidget *area)
+{
+    edtAffiliateLink = new QLineEdit(area);
+    edtAffiliateLink->setObjectName(QStringLiteral("edtAffiliateLink"));
+    edtAffiliateLink->setReadOnly(true);
+    edtAffiliateLink->setFrame(false);
+    edtAffiliateLink->setAccessibleName(tr("Your affiliate link"));
+    edtAffiliateLink->setToolTip(tr("Open link in browser"));
+    QPalette linkPalette = edtAffiliateLink->palette();
+    linkPalette.setColor(QPalette::Base, linkPalette.color(QPalette::Window));
+    linkPalette.setColor(QPalette::Text, QColor(0x00, 0x00, 0x80));
+    edtAffiliateLink->setPalette(linkPalette);
+    QFont linkFont = edtAffiliateLink->font();
+    linkFont.setUnderline(true);
+    edtAffiliateLink->setFont(linkFont);
+    // Wide enough for the link of a ten-character ID in whatever font; the dialog grows with it.
+    // The link of a longer ID scrolls.
+    const QMargins margins = edtAffiliateLink->textMargins();
+    edtAffiliateLink->setMinimumWidth(
+        QFontMetrics(linkFont).horizontalAdvance(Outreach::affiliateLink(QStringLiteral("abcdefghij"))) +
+        margins.left() + margins.right() + 6);
+    edtAffiliateLink->setCursor(Qt::PointingHandCursor);
+    edtAffiliateLink->installEventFilter(this);
 }
 
 void TfrmAffiliate::ledClickBankIDChange()

@@ -33,6 +33,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createLinkEdit(QWidget *area);
     // The ID the link in edtAffiliateLink was built from.
     QString m_linkId;
 };
