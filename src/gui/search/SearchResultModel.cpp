@@ -430,7 +430,13 @@ void SearchResultModel::applySort()
     if (n < 2)
         return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    reorder(sortedOrder());
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
 
+std::vector<int> SearchResultModel::sortedOrder() const
+{
+    const int n = count();
     // Texts compare as the user's language sorts them, without regard to case and with numbers by
     // their value ("file2" before "file10"); one sort key per entry keeps that affordable.
     QCollator collator;
@@ -451,8 +457,8 @@ void SearchResultModel::applySort()
     }
     // The order among equals: by name (then folder for the name column), then the order of adding.
     auto less = [&](int a, int b) {
-        const Entry &x = m_entries[a];
-        const Entry &y = m_entries[b];
+        const Entry &x = m_entries[size_t(a)];
+        const Entry &y = m_entries[size_t(b)];
         int c = 0;
         switch (m_sortColumn) {
         case ColumnName:
@@ -484,6 +490,14 @@ void SearchResultModel::applySort()
     else
         std::sort(order.begin(), order.end(), less);
 
+    return order;
+}
+
+// Puts the entries in the order given (old row numbers, in their new order), the persistent indexes
+// with them.
+void SearchResultModel::reorder(const std::vector<int> &order)
+{
+    const int n = int(order.size());
     std::vector<Entry> sorted;
     sorted.reserve(n);
     std::vector<int> newRow(n);
@@ -499,7 +513,6 @@ void SearchResultModel::applySort()
     for (const QModelIndex &old : from)
         to << index(newRow[old.row()], old.column());
     changePersistentIndexList(from, to);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QStringList SearchResultModel::mimeTypes() const

@@ -119,6 +119,9 @@ private:
     const TypeInfo &typeOf(const Entry &entry) const;
     QIcon iconOf(const Entry &entry) const;
     void applySort();
+    // The row numbers of the entries in the order of the sort column, equals by name, then as added.
+    std::vector<int> sortedOrder() const;
+    void reorder(const std::vector<int> &order);
     void iconLoaded(const QString &mimeType);
 
     std::vector<Entry> m_entries;
