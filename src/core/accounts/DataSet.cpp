@@ -475,68 +475,10 @@ bool DataSet::post()
     }
     m_lastError.clear();
     computeRow(nullptr, m_buffer);
-    Index *active = activeIndex();
-
-    if (m_state == Insert) {
-        auto owned = std::make_unique<Row>();
-        Row *row = owned.get();
-        row->serial = m_nextSerial++;
-        row->values = m_buffer;
-        m_rows.push_back(std::move(owned));
-        for (Index &index : m_indexes) {
-            if (index.order.empty() && m_rows.size() > 1)
-                continue; // not built yet; built when first used
-            index.order.insert(index.order.begin() + insertPosition(index, row), row);
-        }
-        // A row just added shows whatever the filter says: the user sees what was saved.
-        row->position = int(m_order.size());
-        int pos = int(m_order.size());
-        if (active) {
-            const std::vector<Row *> shown = shownOf(active->order);
-            pos = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
-        }
-        Q_EMIT rowAboutToBeInserted(pos);
-        m_order.insert(m_order.begin() + pos, row);
-        renumber(pos);
-        m_changes.append({PendingChange::Insert, {}, storedValues(row->values)});
-        m_state = Browse;
-        m_buffer.clear();
-        m_current = pos;
-        m_eof = false;
-        Q_EMIT rowInserted(pos);
-    } else {
-        Row *row = currentRow();
-        const RowValues oldStored = storedValues(row->values);
-        const RowValues newStored = storedValues(m_buffer);
-        row->values = m_buffer;
-        row->keys.clear();
-        row->filterKey = QString();
-        for (Index &index : m_indexes) {
-            if (index.order.empty())
-                continue;
-            index.order.erase(std::find(index.order.begin(), index.order.end(), row));
-            index.order.insert(index.order.begin() + insertPosition(index, row), row);
-        }
-        const int from = m_current;
-        int to = from;
-        if (active) {
-            std::vector<Row *> shown = shownOf(active->order);
-            to = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
-            if (to != from) {
-                Q_EMIT rowAboutToMove(from, to);
-                m_order = std::move(shown);
-                renumber(std::min(from, to));
-            }
-        }
-        if (oldStored != newStored)
-            m_changes.append({PendingChange::Modify, oldStored, newStored});
-        m_state = Browse;
-        m_buffer.clear();
-        m_current = to;
-        if (to != from)
-            Q_EMIT rowMoved(from, to);
-        Q_EMIT rowChanged(to);
-    }
+    if (m_state == Insert)
+        postInsert(activeIndex());
+    else
+        postEdit(activeIndex());
     m_modified = false;
     m_aggregatesValid = false;
     Q_EMIT stateChanged();
@@ -544,6 +486,71 @@ bool DataSet::post()
     if (afterPost)
         afterPost(*this);
     return true;
+}
+
+void DataSet::postInsert(Index *active)
+{
+    auto owned = std::make_unique<Row>();
+    Row *row = owned.get();
+    row->serial = m_nextSerial++;
+    row->values = m_buffer;
+    m_rows.push_back(std::move(owned));
+    for (Index &index : m_indexes) {
+        if (index.order.empty() && m_rows.size() > 1)
+            continue; // not built yet; built when first used
+        index.order.insert(index.order.begin() + insertPosition(index, row), row);
+    }
+    // A row just added shows whatever the filter says: the user sees what was saved.
+    row->position = int(m_order.size());
+    int pos = int(m_order.size());
+    if (active) {
+        const std::vector<Row *> shown = shownOf(active->order);
+        pos = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
+    }
+    Q_EMIT rowAboutToBeInserted(pos);
+    m_order.insert(m_order.begin() + pos, row);
+    renumber(pos);
+    m_changes.append({PendingChange::Insert, {}, storedValues(row->values)});
+    m_state = Browse;
+    m_buffer.clear();
+    m_current = pos;
+    m_eof = false;
+    Q_EMIT rowInserted(pos);
+}
+
+void DataSet::postEdit(Index *active)
+{
+    Row *row = currentRow();
+    const RowValues oldStored = storedValues(row->values);
+    const RowValues newStored = storedValues(m_buffer);
+    row->values = m_buffer;
+    row->keys.clear();
+    row->filterKey = QString();
+    for (Index &index : m_indexes) {
+        if (index.order.empty())
+            continue;
+        index.order.erase(std::find(index.order.begin(), index.order.end(), row));
+        index.order.insert(index.order.begin() + insertPosition(index, row), row);
+    }
+    const int from = m_current;
+    int to = from;
+    if (active) {
+        std::vector<Row *> shown = shownOf(active->order);
+        to = int(std::find(shown.begin(), shown.end(), row) - shown.begin());
+        if (to != from) {
+            Q_EMIT rowAboutToMove(from, to);
+            m_order = std::move(shown);
+            renumber(std::min(from, to));
+        }
+    }
+    if (oldStored != newStored)
+        m_changes.append({PendingChange::Modify, oldStored, newStored});
+    m_state = Browse;
+    m_buffer.clear();
+    m_current = to;
+    if (to != from)
+        Q_EMIT rowMoved(from, to);
+    Q_EMIT rowChanged(to);
 }
 
 void DataSet::cancel()

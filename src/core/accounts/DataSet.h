@@ -255,6 +255,9 @@ private:
     const QCollatorSortKey &sortKey(const Row *row, int field) const;
     void buildIndex(Index &index);
     Index *activeIndex();
+    // The two halves of post(): a new row takes its place in every order, an edited row moves to its new one.
+    void postInsert(Index *active);
+    void postEdit(Index *active);
     void rebuildActiveOrder();
     void renumber(int from = 0);
     bool passesFilter(const Row *row) const;
