@@ -315,29 +315,9 @@ void TCustomFloatEdit::keyPressEvent(QKeyEvent *event)
     if (!m_additionalSeparator.isNull() && k == m_additionalSeparator)
         k = m_decimalSeparator;
 
-    // 2. Enter: OnEnterPress, then discard. A default button of the window takes it first.
-    if (k == u'\r' || k == u'\n') {
-        if (windowTakesEnter()) {
-            event->ignore();
-            return;
-        }
-        event->accept();
-        Q_EMIT enterPressed(k);
+    // 2 and 3. Enter and Escape.
+    if (enterOrEscape(event, k))
         return;
-    }
-
-    // 3. Escape: back to the value on entry. A cancel button of the window takes it first.
-    if (k.unicode() == 0x1b) {
-        if (windowTakesEscape()) {
-            event->ignore();
-            return;
-        }
-        event->accept();
-        setValue(m_valueOnEntry);
-        selectAll();
-        Q_EMIT keyPress(k);
-        return;
-    }
 
     // 4. Other control characters (backspace, clipboard shortcuts) go to the edit control.
     if (k.unicode() < 32) {
@@ -352,6 +332,34 @@ void TCustomFloatEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     handleCharacter(k);
+}
+
+// Enter: OnEnterPress, then discard; Escape: back to the value on entry. A default or cancel button of
+// the window takes its key first. True when the key was one of them.
+bool TCustomFloatEdit::enterOrEscape(QKeyEvent *event, QChar k)
+{
+    if (k == u'\r' || k == u'\n') {
+        if (windowTakesEnter()) {
+            event->ignore();
+            return true;
+        }
+        event->accept();
+        Q_EMIT enterPressed(k);
+        return true;
+    }
+
+    if (k.unicode() == 0x1b) {
+        if (windowTakesEscape()) {
+            event->ignore();
+            return true;
+        }
+        event->accept();
+        setValue(m_valueOnEntry);
+        selectAll();
+        Q_EMIT keyPress(k);
+        return true;
+    }
+    return false;
 }
 
 bool TCustomFloatEdit::handleCharacter(QChar k)

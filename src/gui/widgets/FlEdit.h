@@ -107,6 +107,7 @@ protected:
 private:
     template <typename Paste> void guardedPaste(Paste doPaste);
     bool handleCharacter(QChar key);
+    bool enterOrEscape(QKeyEvent *event, QChar k);
     void validateOnExit(Qt::FocusReason reason);
     void showError() const;
     bool windowTakesEnter() const;
