@@ -2,29 +2,28 @@
 #include "FolderCountService.h"
 
 #include "FileCount.h"
-
-#include <QMetaObject>
+#include "core/platform/BackgroundWorker.h"
 
 #include <utility>
 
 FolderCountService::FolderCountService(Counter counter, QObject *parent)
-    : QObject(parent), m_counter(counter ? std::move(counter) : Counter(&CountFiles))
+    : QObject(parent), m_counter(counter ? std::move(counter) : Counter(&CountFiles)),
+      m_worker(new Platform::BackgroundWorker(this))
 {
     m_deliveryTimer.setSingleShot(true);
     connect(&m_deliveryTimer, &QTimer::timeout, this, &FolderCountService::deliver);
-    m_thread = std::thread([this] { work(); });
+    connect(m_worker, &Platform::BackgroundWorker::resultsReady, this, &FolderCountService::deliver);
+    m_worker->start([this](std::stop_token stop) { work(stop); });
 }
 
 FolderCountService::~FolderCountService()
 {
     {
         std::unique_lock lock(m_mutex);
-        m_stopping = true;
         m_jobs.clear();
         ++m_round;
-        m_wake.notify_all();
     }
-    m_thread.join();
+    m_worker->stop();
 }
 
 void FolderCountService::request(qint64 accountId, const QString &folder, qint32 limit)
@@ -47,15 +46,14 @@ void FolderCountService::cancel()
     ++m_round;
 }
 
-void FolderCountService::work()
+void FolderCountService::work(const std::stop_token &stop)
 {
     for (;;) {
         Job job;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return !m_jobs.empty() || m_stopping; });
-            if (m_stopping)
-                return;
+            if (!m_wake.wait(lock, stop, [this] { return !m_jobs.empty(); }))
+                return; // stop requested
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
@@ -66,23 +64,26 @@ void FolderCountService::work()
         } catch (...) {
             count = 0;
         }
-        std::unique_lock lock(m_mutex);
-        if (job.round != m_round.load())
-            continue; // cancelled meanwhile
-        m_done.append({job.round, {job.accountId, std::move(job.folder), count}});
-        if (!m_deliveryPosted) {
-            // One delivery at a time: counts made while the window is busy arrive together.
-            m_deliveryPosted = true;
-            QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+        bool announce = false;
+        {
+            std::unique_lock lock(m_mutex);
+            if (job.round != m_round.load())
+                continue; // cancelled meanwhile
+            m_done.append({job.round, {job.accountId, std::move(job.folder), count}});
+            // One delivery at a time: counts made while the window is busy, or while a delivery
+            // waits for its interval, arrive together.
+            announce = !std::exchange(m_deliveryAnnounced, true);
         }
+        if (announce)
+            m_worker->notifyResults();
     }
 }
 
 void FolderCountService::deliver()
 {
     if (m_lastDelivery.isValid() && m_lastDelivery.elapsed() < DeliveryIntervalMs) {
-        // Too soon after the last batch: this one gathers what comes meanwhile (the thread posts no
-        // other delivery until it is made).
+        // Too soon after the last batch: this one gathers what comes meanwhile (the worker announces
+        // no other delivery until it is made).
         if (!m_deliveryTimer.isActive())
             m_deliveryTimer.start(int(DeliveryIntervalMs - m_lastDelivery.elapsed()));
         return;
@@ -91,7 +92,7 @@ void FolderCountService::deliver()
     QList<Done> done;
     {
         std::unique_lock lock(m_mutex);
-        m_deliveryPosted = false;
+        m_deliveryAnnounced = false;
         done.swap(m_done);
     }
     const quint64 round = m_round.load();

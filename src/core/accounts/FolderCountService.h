@@ -13,7 +13,11 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
+#include <stop_token>
+
+namespace Platform {
+class BackgroundWorker;
+}
 
 // One folder count: the account it was asked for, the folder and what the counter gave.
 struct FolderCount
@@ -23,9 +27,10 @@ struct FolderCount
     qint32 count = 0;
 };
 
-// Counts save folders on a thread of its own, so that a large tree or a slow disk never holds up the
-// window. Counts are asked for one by one and come back in batches, through a queued signal, in the
-// thread the service lives in. Asking again after cancel() starts a new round: what the old round
+// Counts save folders on a thread of its own (a Platform::BackgroundWorker, see
+// docs/background-work.md), so that a large tree or a slow disk never holds up the window. Counts are
+// asked for one by one and come back in batches, through a queued signal, in the thread the service
+// lives in. Asking again after cancel() starts a new round: what the old round
 // still had to count is dropped, and a count of it that finishes late never arrives.
 class FolderCountService : public QObject
 {
@@ -36,7 +41,8 @@ public:
 
     // The counter runs on the service's thread (CountFiles unless given).
     explicit FolderCountService(Counter counter = {}, QObject *parent = nullptr);
-    // Cancels, then waits for the folder being counted (a count is bounded by its limit).
+    // Cancels, asks the worker to stop and waits for it: the folder being counted is finished first
+    // (a count is bounded by its limit).
     ~FolderCountService() override;
 
     // Asks for a folder's count. The same account and folder asked twice in a round is counted once.
@@ -66,20 +72,19 @@ private:
         FolderCount count;
     };
 
-    void work();
-    // Called by name through the window's event queue: the call is then made wholly inside the
-    // thread library, whose hand-over the thread checker trusts.
-    Q_INVOKABLE void deliver();
+    // On the worker's thread, until the stop request.
+    void work(const std::stop_token &stop);
+    // In the service's thread: hands over the counts made so far (on the worker's resultsReady()).
+    void deliver();
 
     Counter m_counter;
     std::mutex m_mutex; // the standard ones: the thread checker sees their waits
-    std::condition_variable m_wake;
-    std::deque<Job> m_jobs;        // guarded by m_mutex
-    QList<Done> m_done;            // guarded by m_mutex
-    bool m_deliveryPosted = false; // guarded by m_mutex
-    bool m_stopping = false;       // guarded by m_mutex
+    std::condition_variable_any m_wake; // woken by a request, and by the worker's stop request
+    std::deque<Job> m_jobs;          // guarded by m_mutex
+    QList<Done> m_done;              // guarded by m_mutex
+    bool m_deliveryAnnounced = false; // guarded by m_mutex; the counts since are one batch
     std::atomic<quint64> m_round{1};
-    std::thread m_thread; // a plain thread: the thread checker sees it start and end
+    Platform::BackgroundWorker *m_worker; // a child: started with the service, stopped by its destructor
     // In the service's own thread only. Counts are handed over at most once per interval, so that a
     // fast counter does not keep the window busy with many small batches.
     static constexpr int DeliveryIntervalMs = 40;

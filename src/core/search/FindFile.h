@@ -538,7 +538,10 @@ private:
 };
 
 // The worker of a threaded search: one per search, owned by its component, which frees it when
-// the run method has ended (on the end notification, or in its destructor after a stop). With
+// the run method has ended (on the end notification, or in its destructor after a stop). The one
+// worker of the program that is a thread object of its own rather than a Platform::BackgroundWorker
+// (docs/background-work.md), by the same rule: StopSearch requests the stop (the interruption
+// flag); the component's end notification, or its destructor, then waits for the thread. With
 // edHandOff every folder event and file-match event is handed to the GUI thread synchronously and
 // the worker waits until the handler has run; with edBatched it queues them and goes on.
 class TSearchThread : public QThread

@@ -624,15 +624,13 @@ void TSearchThread::closeHandOff()
     m_handOff->close();
 }
 
-
 void TSearchThread::waitForEnd()
 {
     wait();
     // Pairs with the release at the end of run(): the walk's last reads of Targets and its report
     // come before whatever the GUI thread does next, by our own ordering, not only by the thread
-    // library's wait.
-    while (!m_ended.load(std::memory_order_acquire))
-        QThread::yieldCurrentThread();
+    // library's wait. Set by then; the wait returns at once (it sleeps, never spins, if not).
+    m_ended.wait(false, std::memory_order_acquire);
 }
 
 void TSearchThread::run()
@@ -645,6 +643,7 @@ void TSearchThread::run()
         // An error raised by a handler ends the run method; it is not reported.
     }
     m_ended.store(true, std::memory_order_release);
+    m_ended.notify_all();
 }
 
 TFolderIgnore TSearchThread::handOffFolderChange(const QString &folder)

@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CopyProgressDialog.h"
 
+#include "core/platform/BackgroundWorker.h"
+
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <atomic>
-#include <memory>
+#include <stop_token>
 
 namespace {
 
@@ -86,42 +85,29 @@ void CopyProgressDialog::reject()
 
 FlatCopy::Result CopyProgressDialog::run(FlatCopy &job, QWidget *parent, int showAfterMs)
 {
-    CopyProgressDialog dialog(job, parent);
-    QEventLoop loop;
-    bool done = false;
-    // Set by the worker as its last step: what it wrote (the result above all) is then ordered
-    // before what this thread reads after the wait by our own atomic, which a race checker sees,
-    // not only by the thread library's wait, which it may not.
-    std::atomic<bool> ended{false};
-    std::unique_ptr<QThread> worker(QThread::create([&job, &ended] {
+    Platform::BackgroundWorker worker;
+    worker.start([&job](std::stop_token stop) {
+        // A stop request (the program quitting under the dialog) cancels the copy as Cancel does.
+        const std::stop_callback cancelOnStop(stop, [&job] { job.cancel(); });
         job.run();
-        ended.store(true, std::memory_order_release);
-    }));
-    // Queued to this thread: done is set here, by the loop that then quits, never by the worker.
-    connect(worker.get(), &QThread::finished, &loop, [&] {
-        done = true;
-        loop.quit();
     });
-    QTimer poll;
-    poll.setInterval(kRefreshMs);
-    connect(&poll, &QTimer::timeout, &dialog, &CopyProgressDialog::refresh);
-    QTimer moment;
-    moment.setSingleShot(true);
-    connect(&moment, &QTimer::timeout, &loop, &QEventLoop::quit);
-
-    worker->start();
-    poll.start();
-    moment.start(std::max(0, showAfterMs));
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    moment.stop();
-    if (!done) {
-        dialog.refresh();
-        dialog.show();
-        loop.exec();
+    // A short copy ends before anyone would notice the dialog: it never shows. Input made meanwhile
+    // waits in the window system's queue and is handled afterwards, so nothing can be started a
+    // second time.
+    if (!worker.waitForEnd(showAfterMs)) {
+        CopyProgressDialog dialog(job, parent);
+        // The dialog's own loop is the only one: the worker's end closes it.
+        connect(&worker, &Platform::BackgroundWorker::finished, &dialog, &QDialog::accept);
+        QTimer poll;
+        poll.setInterval(kRefreshMs);
+        connect(&poll, &QTimer::timeout, &dialog, &CopyProgressDialog::refresh);
+        poll.start();
+        dialog.exec();
     }
-    worker->wait();
-    while (!ended.load(std::memory_order_acquire))
-        QThread::yieldCurrentThread();
+    // Ended already, unless the dialog's loop was ended from outside: then the copy is cancelled
+    // and awaited here. What the worker wrote, the result above all, is ordered before this
+    // thread's reads by the end of its thread.
+    worker.stop();
     return job.result();
 }
 

@@ -10,8 +10,9 @@ class QProgressBar;
 class QPushButton;
 
 // The progress of a flat copy: the file being copied, files and bytes done, and Cancel. run() is
-// the whole Save Selection copy in one call: the copy goes to a worker thread, the GUI keeps
-// painting and answering, and the dialog shows only when the copy takes longer than a moment.
+// the whole Save Selection copy in one call: the copy goes to a background worker
+// (docs/background-work.md), and the dialog shows only when the copy takes longer than a moment;
+// from then on the GUI keeps painting and answering in the dialog's own modal loop.
 class CopyProgressDialog : public QDialog
 {
     Q_OBJECT
@@ -22,9 +23,10 @@ public:
 
     explicit CopyProgressDialog(FlatCopy &job, QWidget *parent = nullptr);
 
-    // Runs the copy to its end and returns its result. Until the dialog shows, user input waits
-    // (it is delivered afterwards), so nothing can be started a second time meanwhile; once it
-    // shows, the dialog is modal.
+    // Runs the copy to its end and returns its result. Until the dialog shows (at most showAfterMs)
+    // the calling thread waits for the copy without handling events: user input waits (it is
+    // delivered afterwards), so nothing can be started a second time meanwhile. Once it shows, the
+    // dialog is modal and closes itself when the copy has ended.
     static FlatCopy::Result run(FlatCopy &job, QWidget *parent = nullptr, int showAfterMs = kShowAfterMs);
     static FlatCopy::Result copyFiles(const QStringList &sources, const QString &destination,
                                       QWidget *parent = nullptr);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MimeIconLoader.h"
 
+#include "core/platform/BackgroundWorker.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -10,10 +12,11 @@
 #include <QSet>
 #include <QSettings>
 #include <QSvgRenderer>
-#include <QThread>
 
+#include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <stop_token>
 #include <utility>
 
 // The icon theme rules we follow: a theme is a folder of that name under one or more search
@@ -155,6 +158,7 @@ QList<QImage> MimeIconLoader::Themes::find(const QStringList &iconNames)
     return {};
 }
 
+// The requests and results the GUI thread and the worker hand each other.
 struct MimeIconLoader::Queues
 {
     struct Request
@@ -168,50 +172,30 @@ struct MimeIconLoader::Queues
         QList<QImage> images;
     };
     std::mutex mutex;
-    std::deque<Request> requests;
-    std::deque<Result> results;
-    bool resultsAnnounced = false; // a wake-up for the GUI thread is on its way
-};
+    std::condition_variable_any wake; // a request has come (the stop request wakes it too)
+    std::deque<Request> requests;     // guarded by mutex
+    std::deque<Result> results;       // guarded by mutex
 
-// Runs on the loader's thread: takes the requests one by one and hands each result back.
-class MimeIconLoader::Lookups : public QObject
-{
-    Q_OBJECT
-
-public:
-    Lookups(MimeIconLoader *loader, Themes *themes, Queues *queues)
-        : m_loader(loader), m_themes(themes), m_queues(queues)
-    {
-    }
-
-public Q_SLOTS:
-    void run()
+    // On the worker: takes the requests one by one and hands each result back, until the stop.
+    void lookUp(const std::stop_token &stop, Themes &themes, Platform::BackgroundWorker &worker)
     {
         for (;;) {
-            Queues::Request request;
+            Request request;
             {
-                const std::lock_guard lock(m_queues->mutex);
-                if (m_queues->requests.empty())
+                std::unique_lock lock(mutex);
+                if (!wake.wait(lock, stop, [this] { return !requests.empty(); }))
                     return;
-                request = std::move(m_queues->requests.front());
-                m_queues->requests.pop_front();
+                request = std::move(requests.front());
+                requests.pop_front();
             }
-            QList<QImage> images = m_themes->find(request.iconNames);
-            bool wake = false;
+            QList<QImage> images = themes.find(request.iconNames);
             {
-                const std::lock_guard lock(m_queues->mutex);
-                m_queues->results.push_back({std::move(request.mimeType), std::move(images)});
-                wake = !std::exchange(m_queues->resultsAnnounced, true);
+                const std::lock_guard lock(mutex);
+                results.push_back({std::move(request.mimeType), std::move(images)});
             }
-            if (wake)
-                QMetaObject::invokeMethod(m_loader, "takeResults", Qt::QueuedConnection);
+            worker.notifyResults();
         }
     }
-
-private:
-    MimeIconLoader *m_loader;
-    Themes *m_themes;
-    Queues *m_queues;
 };
 
 MimeIconLoader::MimeIconLoader(QObject *parent)
@@ -228,19 +212,13 @@ MimeIconLoader::MimeIconLoader(const QStringList &searchPaths, const QString &th
 MimeIconLoader::~MimeIconLoader()
 {
     // A lookup under way ends first; those still queued are dropped.
-    if (m_thread) {
+    if (m_worker) {
         {
             const std::lock_guard lock(m_queues->mutex);
             m_queues->requests.clear();
         }
-        m_thread->quit();
-        m_thread->wait();
-        // The lookups end every run inside the mutex, after their last touch of their own parts.
-        // Taking it once more orders all they did before the deletes below in a way a race
-        // checker can see: the thread's own ending is ordered inside the thread library only.
-        const std::lock_guard lock(m_queues->mutex);
+        m_worker->stop();
     }
-    delete m_worker;
     delete m_themes;
     delete m_queues;
 }
@@ -253,29 +231,25 @@ QIcon MimeIconLoader::icon(const QMimeType &type)
         return *it;
     m_icons.insert(name, QIcon());
 
-    if (!m_thread) {
+    if (!m_worker) {
         m_themes = new Themes;
         m_themes->searchPaths = m_searchPaths;
         m_themes->themeName = m_themeName;
         m_queues = new Queues;
-        m_thread = new QThread(this);
-        m_thread->setObjectName(QStringLiteral("MimeIconLoader"));
-        m_worker = new Lookups(this, m_themes, m_queues);
-        m_worker->moveToThread(m_thread);
-        m_thread->start(QThread::LowPriority);
+        m_worker = new Platform::BackgroundWorker(this);
+        connect(m_worker, &Platform::BackgroundWorker::resultsReady, this, &MimeIconLoader::takeResults);
+        m_worker->start([queues = m_queues, themes = m_themes, worker = m_worker](std::stop_token stop) {
+            queues->lookUp(stop, *themes, *worker);
+        });
     }
     QStringList iconNames{type.iconName(), type.genericIconName()};
     iconNames.removeAll(QString());
     iconNames.removeDuplicates();
-    bool wake = false;
     {
         const std::lock_guard lock(m_queues->mutex);
-        wake = m_queues->requests.empty();
         m_queues->requests.push_back({name, iconNames});
     }
-    // The worker takes every queued request when it wakes; one wake-up serves them all.
-    if (wake)
-        QMetaObject::invokeMethod(m_worker, "run", Qt::QueuedConnection);
+    m_queues->wake.notify_one();
     return {};
 }
 
@@ -285,7 +259,6 @@ void MimeIconLoader::takeResults()
     {
         const std::lock_guard lock(m_queues->mutex);
         results.swap(m_queues->results);
-        m_queues->resultsAnnounced = false;
     }
     for (const Queues::Result &result : results) {
         QIcon &icon = m_icons[result.mimeType];
@@ -294,5 +267,3 @@ void MimeIconLoader::takeResults()
         Q_EMIT iconLoaded(result.mimeType);
     }
 }
-
-#include "MimeIconLoader.moc"

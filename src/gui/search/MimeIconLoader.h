@@ -7,15 +7,18 @@
 #include <QStringList>
 
 class QMimeType;
-class QThread;
+namespace Platform {
+class BackgroundWorker;
+}
 
-// Icons of file types, looked up in the icon theme on a thread of their own: finding an icon means
-// reading theme indexes and testing for files in many folders, which must not hold up painting.
-// Each type is looked up once; the list asks again after iconLoaded().
+// Icons of file types, looked up in the icon theme by a background worker (docs/background-work.md),
+// started with the first lookup: finding an icon means reading theme indexes and testing for files
+// in many folders, which must not hold up painting. Each type is looked up once; the list asks
+// again after iconLoaded().
 //
-// Requests and results change threads through queues of our own behind one mutex; the events
-// posted to the other thread only wake it and carry no data. So everything handed over is ordered
-// by a lock that any race checker sees, and none of it lives inside the library's event queue.
+// Requests and results change threads through queues of our own behind one mutex; a request wakes
+// the worker through a condition, and the results come back in batches on the worker's
+// resultsReady(). Destroying the loader asks the worker to stop and waits for it.
 class MimeIconLoader : public QObject
 {
     Q_OBJECT
@@ -42,11 +45,9 @@ private:
     QStringList m_searchPaths;
     QString m_themeName;
     QHash<QString, QIcon> m_icons; // null while looked up, or when the theme has none
-    QThread *m_thread = nullptr;
-    class Lookups;
-    Lookups *m_worker = nullptr; // lives on m_thread; runs the lookups
+    Platform::BackgroundWorker *m_worker = nullptr; // a child; runs the lookups
     struct Themes;
-    Themes *m_themes = nullptr; // used by the lookups on m_thread only
+    Themes *m_themes = nullptr; // used by the lookups on the worker's thread only
     struct Queues;
     Queues *m_queues = nullptr; // the requests and results that the two threads hand each other
 };

@@ -18,7 +18,6 @@
 #include <QCollator>
 #include <QComboBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -96,12 +94,10 @@ TfrmSearch::~TfrmSearch()
     m_fileFinder->setOnFolderChange({});
     m_fileFinder->setOnFileMatch({});
     qApp->removeEventFilter(this);
-    // A search may be waiting in btnFindClick further down the stack: stop its pass and let its
-    // wait end; it sees that the window is gone and returns without touching anything.
+    // A running pass is asked to stop, and the finder waits for its worker as it goes; the next
+    // pass, which the window would have started from the event loop, is never started.
     if (m_fileFinder->Searching())
         m_fileFinder->StopSearch();
-    if (m_waitLoop)
-        m_waitLoop->quit();
     m_fileFinder.reset();
 }
 
@@ -353,7 +349,6 @@ void TfrmSearch::btnFindClick()
 {
     if (m_searching)
         return;
-    QPointer<TfrmSearch> self(this);
     m_searching = true;
     btnFind->setEnabled(false);
     btnFind->setDefault(false);
@@ -365,52 +360,75 @@ void TfrmSearch::btnFindClick()
         [this](QObject *, const QString &folder, const TSearchRec &entry) { FinderFileMatch(folder, entry); });
     m_fileFinder->setOnFolderChange(
         [this](QObject *, const QString &folder, TFolderIgnore &) { FinderFolderChange(folder); });
-    m_fileFinder->setOnSearchFinish([this](QObject *) {
-        const Platform::WalkReport &report = m_fileFinder->Report();
-        m_accountUnreadable = std::max(m_accountUnreadable, report.unreadableFolders);
-        m_accountSkipped = std::max(m_accountSkipped, report.skippedNames);
-        if (m_waitLoop)
-            m_waitLoop->quit();
-    });
+    m_fileFinder->setOnSearchFinish([this](QObject *) { FinderSearchFinish(); });
     m_foundKeys.clear();
     m_newFound.clear();
     ResetResults();
     // The criteria and the accounts are taken now, once: what the user does meanwhile (editing the
     // boxes, a count that reorders the list, a filter) changes nothing of this search.
     m_request = currentRequest();
-    const Request request = m_request;
+    m_searchAccounts.clear();
+    m_nextAccount = 0;
+    m_nextPass = ContentPass;
     try {
-        const QList<AccountFolder> accounts = m_accounts ? m_accounts() : QList<AccountFolder>();
-        for (const AccountFolder &account : accounts) {
-            const QString &folder = account.savePath;
+        if (m_accounts)
+            m_searchAccounts = m_accounts();
+    } catch (...) {
+        FinishSearch();
+        throw;
+    }
+    NextPass();
+}
+
+void TfrmSearch::FinderSearchFinish()
+{
+    const Platform::WalkReport &report = m_fileFinder->Report();
+    m_accountUnreadable = std::max(m_accountUnreadable, report.unreadableFolders);
+    m_accountSkipped = std::max(m_accountSkipped, report.skippedNames);
+    if (!std::exchange(m_passRunning, false))
+        return;
+    // The finder tidies up after this handler; the next pass starts once it has, from the event
+    // loop. A window destroyed meanwhile gets no such call.
+    QMetaObject::invokeMethod(this, &TfrmSearch::NextPass, Qt::QueuedConnection);
+}
+
+bool TfrmSearch::StartPass(const QString &folder, const QStringList &masks, const QString &phrase)
+{
+    if (m_cancelled) {
+        m_passSkipped = true;
+        return false;
+    }
+    m_passRunning = true;
+    RunPass(folder, masks, phrase);
+    return true;
+}
+
+void TfrmSearch::NextPass()
+{
+    if (!m_searching || m_passRunning)
+        return;
+    const Request &request = m_request;
+    try {
+        for (; m_nextAccount < m_searchAccounts.size(); ++m_nextAccount, m_nextPass = ContentPass) {
             // An account without a save folder has nothing to search.
-            if (!folder.isEmpty()) {
-                if (request.contents) {
-                    if (m_cancelled) {
-                        m_passSkipped = true;
-                    } else {
-                        RunPass(folder, SplitMasks(request.maskText), request.findText);
-                        if (!WaitWhileSearching())
-                            return;
-                    }
-                }
-                if (request.names) {
-                    if (m_cancelled) {
-                        m_passSkipped = true;
-                    } else {
-                        RunPass(folder, NameMasks(request.maskText, request.findText), QString());
-                        if (!WaitWhileSearching())
-                            return;
-                    }
-                }
+            const QString folder = m_searchAccounts.at(m_nextAccount).savePath;
+            if (!folder.isEmpty() && m_nextPass == ContentPass) {
+                m_nextPass = NamePass;
+                if (request.contents && StartPass(folder, SplitMasks(request.maskText), request.findText))
+                    return; // the pass's end calls again
+            }
+            if (!folder.isEmpty() && m_nextPass == NamePass) {
+                m_nextPass = AccountDone;
+                if (request.names && StartPass(folder, NameMasks(request.maskText, request.findText), QString()))
+                    return;
             }
             AddResults();
             m_unreadableFolders += std::exchange(m_accountUnreadable, 0);
             m_skippedNames += std::exchange(m_accountSkipped, 0);
         }
     } catch (...) {
-        if (self)
-            FinishSearch();
+        m_passRunning = false;
+        FinishSearch();
         throw;
     }
     FinishSearch();
@@ -448,23 +466,6 @@ void TfrmSearch::RunPass(const QString &folder, const QStringList &masks, const 
     criteria->Content()->setPhrase(phrase);
     criteria->Content()->setIgnoreCase(true);
     m_fileFinder->StartSearch();
-}
-
-bool TfrmSearch::WaitWhileSearching()
-{
-    if (!m_fileFinder->Searching())
-        return true;
-    QPointer<TfrmSearch> self(this);
-    QEventLoop loop;
-    m_waitLoop = &loop;
-    loop.exec();
-    if (!self)
-        return false;
-    m_waitLoop = nullptr;
-    // The loop also ends when the program is quitting: that stops the search as Cancel does.
-    if (m_fileFinder->Searching())
-        btnCancelClick();
-    return true;
 }
 
 void TfrmSearch::btnCancelClick()

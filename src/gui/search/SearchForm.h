@@ -12,7 +12,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QEventLoop;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -30,9 +29,11 @@ class TSearchRec;
 //
 // Each account is searched in up to two passes, one after the other: a content pass (the find text
 // in the files' bytes, among files fitting the masks) and a name pass (names holding the find text
-// and fitting the first mask, or fitting one of the others). While a pass runs the window keeps
-// handling events, so it stays responsive and Cancel, Esc, Enter in the Find box and closing the
-// window stop the search.
+// and fitting the first mask, or fitting one of the others). btnFindClick starts the first pass and
+// returns; the finder's end of each pass starts the next one from the event loop, and the last one
+// ends the search (FinishSearch). No loop of the window's own waits for a pass
+// (docs/background-work.md): the window stays responsive, and Cancel, Esc, Enter in the Find box
+// and closing the window stop the search.
 class TfrmSearch : public QDialog
 {
     Q_OBJECT
@@ -44,7 +45,7 @@ public:
 
     // The search component; its criteria are set anew by every pass.
     TFindFile *FileFinder() const { return m_fileFinder.get(); }
-    // True from the start of a search until FinishSearch has run.
+    // True from the start of a search (btnFindClick) until FinishSearch has run.
     bool isSearching() const { return m_searching; }
     SearchResultList *resultList() const { return velvSearchResult; }
 
@@ -100,9 +101,12 @@ private:
     // What the status line says was searched for, in front of the summary.
     QString searchedFor(const Request &request) const;
     void RunPass(const QString &folder, const QStringList &masks, const QString &phrase);
-    // Handles events until the running pass has ended. False when the window was destroyed
-    // meanwhile: the caller must then return at once, touching nothing of it.
-    bool WaitWhileSearching();
+    // Starts the next pass of the search, or ends the search when none is left.
+    void NextPass();
+    // Runs a pass unless Cancel was pressed (then it counts as left out); true when one runs.
+    bool StartPass(const QString &folder, const QStringList &masks, const QString &phrase);
+    // The finder's end of a pass (in the GUI thread).
+    void FinderSearchFinish();
     void FinderFileMatch(const QString &folder, const TSearchRec &entry);
     void FinderFolderChange(const QString &folder);
     void ResetResults();
@@ -112,6 +116,13 @@ private:
 
     AccountFolderSnapshot m_accounts;
     Request m_request;
+    // Where the running search is: the accounts it took when it began, the one being searched and
+    // its next pass.
+    enum Pass { ContentPass, NamePass, AccountDone };
+    QList<AccountFolder> m_searchAccounts;
+    qsizetype m_nextAccount = 0;
+    Pass m_nextPass = ContentPass;
+    bool m_passRunning = false; // a pass has been started and its end not yet heard
     std::unique_ptr<TFindFile> m_fileFinder;
 
     QLabel *lblFindText = nullptr;
@@ -146,5 +157,4 @@ private:
     bool m_passSkipped = false; // a pass was left out because of Cancel
     bool m_searching = false;
     bool m_destroying = false;
-    QEventLoop *m_waitLoop = nullptr;
 };

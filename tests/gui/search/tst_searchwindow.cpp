@@ -72,6 +72,9 @@ protected:
     }
 };
 
+// How long a search may take before a test counts it as hung: a guard, not a time limit.
+constexpr int kSearchEnds = 60'000;
+
 QStringList sorted(QStringList list)
 {
     list.sort();
@@ -98,6 +101,7 @@ private Q_SLOTS:
     void severalMasksNarrowOnlyTheFirst();
     void optionBoxesNeverBothOff_data();
     void optionBoxesNeverBothOff();
+    void passesRunFromTheEventLoop();
     void cancelDuringTheSecondAccount();
     void enterInTheFindBoxStartsAndStops();
     void f5ReachesNoControl();
@@ -127,8 +131,10 @@ private Q_SLOTS:
 private:
     QString root(const QString &relative = {}) const { return QDir(m_dir->path()).filePath(relative); }
     void write(const QString &relative, const QByteArray &contents = "filler") const;
-    // Clicks Find; the search has ended when this returns.
+    // Clicks Find and handles events until the search has ended.
     void search(const QString &findText, const QString &mask = QStringLiteral("*.*"));
+    // Handles events until the window's search has ended, or the window has gone.
+    static void waitForTheEnd(const QPointer<TfrmSearch> &window);
     QStringList listed() const;
     QString status() const;
     // Runs hook on every status text the search shows (the folders as it enters them).
@@ -178,7 +184,13 @@ void TestSearchWindow::search(const QString &findText, const QString &mask)
     child<QLineEdit>("cbFindText")->setText(findText);
     child<QComboBox>("cbFileMask")->setCurrentText(mask);
     QTest::mouseClick(child<QPushButton>("btnFind"), Qt::LeftButton);
+    waitForTheEnd(m_window.get());
     QVERIFY(!m_window->isSearching());
+}
+
+void TestSearchWindow::waitForTheEnd(const QPointer<TfrmSearch> &window)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!window || !window->isSearching(), kSearchEnds);
 }
 
 QStringList TestSearchWindow::listed() const
@@ -430,6 +442,32 @@ void TestSearchWindow::optionBoxesNeverBothOff()
 
 // --- Stopping ------------------------------------------------------------------------------------
 
+void TestSearchWindow::passesRunFromTheEventLoop()
+{
+    // No loop of the window's own waits for a pass: Find returns while the search runs, and every
+    // event of it reaches the window from the loop that clicked Find, none from a loop inside.
+    write(QStringLiteral("a/invoice.txt"));
+    write(QStringLiteral("a/sub/invoice.txt"));
+    write(QStringLiteral("b/invoice.txt"));
+    m_accounts.paths = {root(QStringLiteral("a")), root(QStringLiteral("b"))};
+    QList<int> levels;
+    onStatus([&](const QString &) { levels << QThread::currentThread()->loopLevel(); });
+    const int clickLevel = QThread::currentThread()->loopLevel();
+    child<QLineEdit>("cbFindText")->setText(QStringLiteral("invoice"));
+    QTest::mouseClick(child<QPushButton>("btnFind"), Qt::LeftButton);
+    QVERIFY(m_window->isSearching());
+    QVERIFY(!child<QPushButton>("btnFind")->isEnabled());
+    QVERIFY(child<QPushButton>("btnCancel")->isDefault());
+    waitForTheEnd(m_window.get());
+    // The folders the passes entered (a status that repeats the one before is not told again),
+    // and the summary.
+    QCOMPARE(levels.size(), 6);
+    QCOMPARE(levels, QList<int>(levels.size(), clickLevel));
+    QCOMPARE(sorted(listed()), QStringList({QStringLiteral("a/invoice.txt"), QStringLiteral("a/sub/invoice.txt"),
+                                            QStringLiteral("b/invoice.txt")}));
+    QVERIFY(child<QPushButton>("btnFind")->isEnabled());
+}
+
 void TestSearchWindow::cancelDuringTheSecondAccount()
 {
     write(QStringLiteral("first/invoice.txt"));
@@ -482,6 +520,7 @@ void TestSearchWindow::enterInTheFindBoxStartsAndStops()
     find->setFocus();
     QTest::keyClicks(find, QStringLiteral("invoice"));
     QTest::keyClick(find, Qt::Key_Return);
+    waitForTheEnd(m_window.get());
     QCOMPARE(listed().size(), 3);
     QVERIFY(!status().startsWith(QStringLiteral("Search aborted")));
 
@@ -499,6 +538,7 @@ void TestSearchWindow::enterInTheFindBoxStartsAndStops()
     });
     find->setFocus();
     QTest::keyClick(find, Qt::Key_Return);
+    waitForTheEnd(m_window.get());
     QVERIFY(pressed);
     QVERIFY(status().startsWith(QStringLiteral("Search aborted - ")));
     QCOMPARE(searchesStarted, 1);
@@ -814,6 +854,7 @@ void TestSearchWindow::destroyingDuringASearch()
     });
     child<QLineEdit>("cbFindText")->setText(QStringLiteral("invoice"));
     window->btnFindClick();
+    waitForTheEnd(window);
     QVERIFY(asked);
     QVERIFY(!window);
     QCOMPARE(m_accounts.snapshots, 1); // the window took the accounts once, and went
@@ -887,6 +928,7 @@ void TestSearchWindow::destroyedWindowHearsNothingFromItsSearch()
         child<QLineEdit>("cbFindText")->setText(QStringLiteral("invoice"));
         QPointer<TfrmSearch> window(m_window.get());
         window->btnFindClick();
+        waitForTheEnd(window);
         QVERIFY(asked);
         QVERIFY(!window);
         QCoreApplication::processEvents(); // what was queued for the search reaches no handler either
@@ -1083,6 +1125,7 @@ void TestSearchWindow::mainWindowSearchCommand()
         QVERIFY(find->hasFocus());
         QTest::keyClicks(find, QStringLiteral("invoice"));
         QTest::keyClick(find, Qt::Key_Return);
+        waitForTheEnd(search);
         QTest::keyClick(find, Qt::Key_F5);
     });
     QTest::keyClick(&main, Qt::Key_F, Qt::ControlModifier);
