@@ -860,9 +860,9 @@ void TfrmVantory::aExportExecute()
                             date.isNull() ? QString() : date.toDate().toString(Qt::ISODate),
                             state >= 0 && state < states.size() ? states[state] : QString::number(state)};
     }
-    QString error;
-    if (!CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)), error))
-        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), error), this);
+    const Status written = CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)));
+    if (!written)
+        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), written.error), this);
 }
 
 void TfrmVantory::EditAccount(int accountId)
