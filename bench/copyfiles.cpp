@@ -24,6 +24,6 @@ int main(int argc, char **argv)
     FlatCopy job(sources, QString::fromLocal8Bit(argv[1]));
     job.run();
     for (const FlatCopy::Failure &failure : job.result().failures)
-        std::fprintf(stderr, "%s: %s\n", qPrintable(failure.source), qPrintable(failure.reason));
-    return job.result().succeeded() ? 0 : 1;
+        std::fprintf(stderr, "%s: %s\n", qPrintable(failure.source), qPrintable(failure.error));
+    return job.result().ok() ? 0 : 1;
 }

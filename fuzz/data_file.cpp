@@ -120,21 +120,20 @@ void checkSaveAndLoadAgain(const QByteArray &data, const XmlDataLayout &layout)
     file.close();
 
     QList<RowValues> loaded;
-    QString error;
-    if (!s.saver->load(loaded, error))
-        fail("the provider refuses a file the reader accepts", error.toUtf8());
+    if (const Status accepted = s.saver->load(loaded); !accepted)
+        fail("the provider refuses a file the reader accepts", accepted.error.toUtf8());
     if (loaded != read.rows)
         fail("the provider loads other accounts than the reader gives",
              "provider:\n" + describe(loaded) + "reader:\n" + describe(read.rows));
-    if (!s.saver->applyChanges({}, loaded, error))
-        fail("the accounts of a file that loads cannot be saved", error.toUtf8());
+    if (const Status saved = s.saver->applyChanges({}, loaded); !saved)
+        fail("the accounts of a file that loads cannot be saved", saved.error.toUtf8());
 
     QList<RowValues> again;
     const auto reader = s.makeProvider();
-    if (!reader->load(again, error)) {
+    if (const Status reloaded = reader->load(again); !reloaded) {
         QFile saved(s.dataFile);
         saved.open(QIODevice::ReadOnly);
-        fail("the saved file does not load", error.toUtf8() + "\nsaved:\n" + saved.readAll());
+        fail("the saved file does not load", reloaded.error.toUtf8() + "\nsaved:\n" + saved.readAll());
     }
     if (again != loaded)
         fail("the saved file loads other accounts", "before:\n" + describe(loaded) + "after:\n" + describe(again));

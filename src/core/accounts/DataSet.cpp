@@ -247,9 +247,8 @@ bool DataSet::open()
     QList<RowValues> loaded;
     if (!m_provider)
         return fail(tr("Missing data provider or data packet"));
-    QString error;
-    if (!m_provider->load(loaded, error))
-        return fail(error);
+    if (const Status loadedAll = m_provider->load(loaded); !loadedAll)
+        return fail(loadedAll.error);
 
     Q_EMIT aboutToReset();
     m_rows.clear();
@@ -1082,9 +1081,8 @@ bool DataSet::applyUpdates(int maxErrors)
     rows.reserve(qsizetype(m_rows.size()));
     for (const auto &row : m_rows)
         rows.append(storedValues(row->values));
-    QString error;
-    if (!m_provider->applyChanges(m_changes, rows, error))
-        return fail(error);
+    if (const Status written = m_provider->applyChanges(m_changes, rows); !written)
+        return fail(written.error);
     m_changes.clear();
     return true;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/platform/Status.h"
+
 #include <QCollatorSortKey>
 #include <QDate>
 #include <QList>
@@ -18,8 +20,10 @@
 // hooks, computed fields kept with each row, aggregates, named sort orders, bookmarks and a log of
 // the changes not yet written to its storage. It knows nothing of widgets; a model adapter shows it.
 //
-// Errors are returned as values: an operation that fails returns false and leaves its message in
-// lastError().
+// An operation that fails returns false and leaves its message in lastError(), as a file object keeps
+// its error string. The table is the one stateful exception to the core's Status results (see
+// docs/errors.md): it is driven through hooks and a current record, and its callers ask for the
+// message of the last failed operation when they report it. Its storage answers with a Status.
 
 enum class FieldType { Integer, SmallInt, Float, Date, String };
 
@@ -83,13 +87,12 @@ class DataProvider
 public:
     virtual ~DataProvider();
     // All rows of the storage, stored fields in the table's field order.
-    virtual bool load(QList<RowValues> &rows, QString &error) = 0;
+    virtual Status load(QList<RowValues> &rows) = 0;
     // Writes the table's pending changes; all or nothing. The provider gets the changes one by one
     // and every row of the table as it now is (stored fields, in the order the rows were loaded and
     // added): a storage written whole, like our data file, writes the rows, one written change by
     // change would follow the log.
-    virtual bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows,
-                              QString &error) = 0;
+    virtual Status applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows) = 0;
 };
 
 class DataSet : public QObject
@@ -135,6 +138,7 @@ public:
     void close();
     bool isActive() const { return m_state != Inactive; }
     State state() const { return m_state; }
+    // The message of the last operation that failed; open() and a post() that passes its checks clear it.
     QString lastError() const { return m_lastError; }
 
     // Navigation in the active order. While a filter is on, the active order holds only the rows

@@ -10,7 +10,9 @@ class XmlDataProvider;
 // The user's Backup and Restore commands on the data file, with their errors as values.
 namespace BackupRestore {
 
-struct Outcome
+// Shaped like a Status (an error text and ok()), with the kind of failure, which the window tells
+// apart: Declined is no success, yet there is no error to show.
+struct [[nodiscard]] Outcome
 {
     enum Kind
     {

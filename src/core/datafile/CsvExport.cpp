@@ -26,16 +26,16 @@ QByteArray document(const QList<QStringList> &rows, QChar separator)
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-bool write(const QString &path, const QList<QStringList> &rows, QChar separator, QString &error)
+Status write(const QString &path, const QList<QStringList> &rows, QChar separator)
 {
     const QByteArray bytes = document(rows, separator);
     SaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = file.errorString();
+        const QString error = file.errorString();
         file.cancelWriting();
-        return false;
+        return Status::failure(error);
     }
-    return true;
+    return {};
 }
 
 } // namespace CsvExport

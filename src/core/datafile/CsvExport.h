@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/platform/Status.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -18,7 +20,8 @@ QChar separatorFor(QChar decimalPoint);
 // The document of the rows, the first of which is usually the titles.
 QByteArray document(const QList<QStringList> &rows, QChar separator);
 
-// Writes the document to a file, replacing it whole or not at all. False with the reason in error.
-bool write(const QString &path, const QList<QStringList> &rows, QChar separator, QString &error);
+// Writes the document to a file, replacing it whole or not at all. On failure the error is the
+// system's reason, without the path.
+Status write(const QString &path, const QList<QStringList> &rows, QChar separator);
 
 } // namespace CsvExport

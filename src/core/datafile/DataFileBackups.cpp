@@ -87,9 +87,8 @@ DataFileBackups::Result DataFileBackups::copyNow()
     // The same bounded reader as the load: a pipe or a device named as the data file must neither hang
     // the program nor fill its memory, and a file rewritten while it is copied is not kept half-and-half.
     QByteArray data;
-    QString reason;
-    if (!readRegularFile(m_dataFile, MaxFileSize, data, reason))
-        return {QString(), tr("Cannot read %1: %2").arg(m_dataFile, reason)};
+    if (const Status read = readRegularFile(m_dataFile, MaxFileSize, data); !read)
+        return {QString(), tr("Cannot read %1: %2").arg(m_dataFile, read.error)};
     const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha256);
     if (!m_copy.isEmpty() && digest == m_copiedDigest && QFileInfo::exists(m_copy))
         return {m_copy, QString()};
@@ -166,8 +165,7 @@ std::vector<DataFileBackups::Recorded> DataFileBackups::readRecord() const
     std::vector<Recorded> record;
     const QString path = QDir(folder()).filePath(recordName());
     QByteArray data;
-    QString reason;
-    if (QFileInfo(path).isSymLink() || !readRegularFile(path, MaxRecordSize, data, reason))
+    if (QFileInfo(path).isSymLink() || !readRegularFile(path, MaxRecordSize, data))
         return record;
     const QList<QByteArray> lines = data.split('\n');
     if (lines.isEmpty() || lines.first() != RecordHeader)

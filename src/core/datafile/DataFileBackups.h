@@ -29,10 +29,13 @@ public:
     static constexpr qint64 MaxFileSize = 256LL * 1024 * 1024;
     static QString folderName();
 
+    // Shaped like a Status: an error text, empty when it went well, and ok().
     struct Result
     {
         QString copy;  // the copy that holds the file as it was; empty when none could be made
         QString error; // why no copy could be made
+
+        bool ok() const { return error.isEmpty(); }
     };
 
     // The data file these are copies of; another file starts the run's record afresh.

@@ -195,22 +195,21 @@ Attempt readOnce(const QString &path, qint64 maxSize, QByteArray &data, QString 
 
 #endif
 
-bool readRegularFile(const QString &path, qint64 maxSize, QByteArray &data, QString &error)
+Status readRegularFile(const QString &path, qint64 maxSize, QByteArray &data)
 {
     data.clear();
+    QString error;
     for (int attempt = 0; attempt < MaxReadAttempts; ++attempt) {
         switch (readOnce(path, maxSize, data, error)) {
         case Attempt::Read:
-            error.clear();
-            return true;
+            return {};
         case Attempt::Failed:
             data.clear();
-            return false;
+            return Status::failure(error);
         case Attempt::Changed:
             break;
         }
     }
     data.clear();
-    error = tr("changed while it was read");
-    return false;
+    return Status::failure(tr("changed while it was read"));
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/platform/Status.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,9 +18,10 @@
 // times (modification and status change) are compared before and after, and a file that changed is
 // read again, a few times at most, before it is refused.
 //
-// On failure, error holds a short reason without the path ("not a regular file", "larger than 256 MB",
-// "changed while it was read" or the system's message), for the caller to put into its own sentence.
-bool readRegularFile(const QString &path, qint64 maxSize, QByteArray &data, QString &error);
+// On failure, data is empty and the error is a short reason without the path ("not a regular file",
+// "larger than 256 MB", "changed while it was read" or the system's message), for the caller to put
+// into its own sentence.
+Status readRegularFile(const QString &path, qint64 maxSize, QByteArray &data);
 
 namespace RegularFileTesting {
 // Called on the reading thread after every piece read, with the path and the bytes read so far, so a

@@ -90,19 +90,14 @@ QByteArray XmlDataProvider::defaultMapping(bool forReading) const
     return out;
 }
 
-bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const
+Status XmlDataProvider::readMapping(const QString &path, Mapping &mapping) const
 {
-    Q_UNUSED(forReading);
-    if (path.isEmpty()) {
-        error = tr("TransformationFile must be specified");
-        return false;
-    }
+    if (path.isEmpty())
+        return Status::failure(tr("TransformationFile must be specified"));
     QByteArray data;
-    QString reason;
-    if (!readRegularFile(path, MaxFileSize, data, reason)) {
-        error = xmlParseErrorText(tr("Cannot open the mapping file %1: %2").arg(path, reason), 0, 0);
-        return false;
-    }
+    if (const Status read = readRegularFile(path, MaxFileSize, data); !read)
+        return Status::failure(
+            xmlParseErrorText(tr("Cannot open the mapping file %1: %2").arg(path, read.error), 0, 0));
     mapping = builtinMapping();
     QXmlStreamReader xml(data);
     bool seenRoot = false;
@@ -112,10 +107,8 @@ bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping 
         if (!seenRoot) {
             seenRoot = true;
             if (xml.name() != kMappingElement ||
-                xml.attributes().value(QStringLiteral("version")).toInt() != MappingVersion) {
-                error = tr("Version of Transformation File not supported");
-                return false;
-            }
+                xml.attributes().value(QStringLiteral("version")).toInt() != MappingVersion)
+                return Status::failure(tr("Version of Transformation File not supported"));
             continue;
         }
         const QString element = xml.attributes().value(QStringLiteral("element")).toString();
@@ -131,115 +124,90 @@ bool XmlDataProvider::readMapping(const QString &path, bool forReading, Mapping 
             }
         }
     }
-    if (xml.hasError()) {
-        error = xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber());
-        return false;
-    }
-    if (!seenRoot) {
-        error = tr("Version of Transformation File not supported");
-        return false;
-    }
-    return true;
+    if (xml.hasError())
+        return Status::failure(xmlParseErrorText(xml.errorString(), xml.lineNumber(), xml.columnNumber()));
+    if (!seenRoot)
+        return Status::failure(tr("Version of Transformation File not supported"));
+    return {};
 }
 
-bool XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows, QString &error) const
+Status XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows) const
 {
     QByteArray data;
-    return readCheckedFile(path, data, rows, error);
+    return readCheckedFile(path, data, rows);
 }
 
-bool XmlDataProvider::readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows,
-                                      QString &error) const
+Status XmlDataProvider::readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows) const
 {
     Mapping mapping = builtinMapping();
-    if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
-        return false;
-    QString reason;
-    if (!readRegularFile(path, MaxFileSize, data, reason)) {
-        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, reason), 0, 0);
-        return false;
+    if (QFileInfo::exists(m_readMapping)) {
+        if (Status read = readMapping(m_readMapping, mapping); !read)
+            return read;
     }
+    if (const Status read = readRegularFile(path, MaxFileSize, data); !read)
+        return Status::failure(xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, read.error), 0, 0));
     XmlDataRead read;
-    if (!XmlDataReader::read(data, m_fields, mapping, read)) {
-        error = read.error;
-        return false;
-    }
+    if (!XmlDataReader::read(data, m_fields, mapping, read))
+        return Status::failure(read.error);
     rows = std::move(read.rows);
-    return true;
+    return {};
 }
 
-bool XmlDataProvider::restoreFrom(const QString &path, QString &error, bool *notDataFile,
-                                  const std::function<bool(qsizetype)> &proceed)
+BackupRestore::Outcome XmlDataProvider::restoreFrom(const QString &path, const std::function<bool(qsizetype)> &proceed)
 {
-    if (notDataFile)
-        *notDataFile = false;
-    if (m_fileName.isEmpty()) {
-        error = tr("XMLDataFile must be specified");
-        return false;
-    }
+    using BackupRestore::Outcome;
+    if (m_fileName.isEmpty())
+        return {Outcome::Failed, tr("XMLDataFile must be specified")};
     QByteArray data;
     QList<RowValues> rows;
-    if (!readCheckedFile(path, data, rows, error)) {
-        if (notDataFile)
-            *notDataFile = true;
-        return false;
-    }
-    if (proceed && !proceed(rows.size())) {
-        error.clear();
-        return false;
-    }
+    if (const Status checked = readCheckedFile(path, data, rows); !checked)
+        return {Outcome::NotDataFile, checked.error};
+    if (proceed && !proceed(rows.size()))
+        return {Outcome::Declined, QString()};
     // Opened first: a data file that may not be replaced (no regular file, read-only) stops the
     // restore before anything else is done.
     SaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return {Outcome::Failed, file.errorString()};
     // Everything the data file holds now is about to go: it is kept, whether or not this run
     // has copied it before.
     DataFileBackups::Result kept;
     if (QFileInfo::exists(m_fileName))
         kept = backups().copyNow();
-    if (!writeContents(file, data) || !file.commit()) {
-        error = file.errorString();
-        return false;
-    }
+    if (!writeContents(file, data) || !file.commit())
+        return {Outcome::Failed, file.errorString()};
     m_backups.written();
-    if (!kept.error.isEmpty())
+    if (!kept.ok())
         m_writeWarning = tr("The backup was restored, but no copy of the data file as it was before could be "
                             "kept: %1.")
                              .arg(kept.error);
-    return true;
+    return {};
 }
 
-bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
+Status XmlDataProvider::load(QList<RowValues> &rows)
 {
     m_loadNotes.clear();
-    if (m_fileName.isEmpty()) {
-        error = tr("XMLDataFile must be specified");
-        return false;
-    }
+    if (m_fileName.isEmpty())
+        return Status::failure(tr("XMLDataFile must be specified"));
     if (!QFileInfo::exists(m_fileName)) {
         // First start: an empty list; the file appears at the first save.
         rows.clear();
         m_encoding = "UTF-8";
-        return true;
+        return {};
     }
     // A missing mapping file is the one this program writes; it is put back at the next write.
     Mapping mapping = builtinMapping();
-    if (QFileInfo::exists(m_readMapping) && !readMapping(m_readMapping, true, mapping, error))
-        return false;
+    if (QFileInfo::exists(m_readMapping)) {
+        if (Status read = readMapping(m_readMapping, mapping); !read)
+            return read;
+    }
     QByteArray data;
-    QString reason;
-    if (!readRegularFile(m_fileName, MaxFileSize, data, reason)) {
-        error = xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, reason), 0, 0);
-        return false;
-    }
+    if (const Status read = readRegularFile(m_fileName, MaxFileSize, data); !read)
+        return Status::failure(
+            xmlParseErrorText(tr("Cannot open the file %1: %2").arg(m_fileName, read.error), 0, 0));
     XmlDataRead read;
-    if (!XmlDataReader::read(data, m_fields, mapping, read)) {
-        error = read.error;
-        return false;
-    }
+    if (!XmlDataReader::read(data, m_fields, mapping, read))
+        return Status::failure(read.error);
     rows = std::move(read.rows);
     QByteArray encoding = read.encoding;
     if (!isUnicodeName(encoding)) {
@@ -268,23 +236,19 @@ bool XmlDataProvider::load(QList<RowValues> &rows, QString &error)
         read.notes << tr("And %1 more.").arg(more);
     }
     m_loadNotes = std::move(read.notes);
-    return true;
+    return {};
 }
 
-bool XmlDataProvider::ensureMappingFile(const QString &path, bool forReading, QString &error) const
+Status XmlDataProvider::ensureMappingFile(const QString &path, bool forReading) const
 {
-    if (path.isEmpty()) {
-        error = tr("TransformationFile must be specified");
-        return false;
-    }
+    if (path.isEmpty())
+        return Status::failure(tr("TransformationFile must be specified"));
     if (QFileInfo::exists(path))
-        return true;
+        return {};
     SaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit()) {
-        error = tr("Cannot write the mapping file %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (!file.open(QIODevice::WriteOnly) || file.write(defaultMapping(forReading)) < 0 || !file.commit())
+        return Status::failure(tr("Cannot write the mapping file %1: %2").arg(path, file.errorString()));
+    return {};
 }
 
 namespace {
@@ -446,20 +410,19 @@ bool XmlDataProvider::writeContents(QFileDevice &file, const QByteArray &data)
     return file.write(data) == data.size();
 }
 
-bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows,
-                                   QString &error)
+Status XmlDataProvider::applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows)
 {
     Q_UNUSED(changes);
-    if (m_fileName.isEmpty()) {
-        error = tr("XMLDataFile must be specified");
-        return false;
-    }
+    if (m_fileName.isEmpty())
+        return Status::failure(tr("XMLDataFile must be specified"));
 
-    if (!ensureMappingFile(m_writeMapping, false, error) || !ensureMappingFile(m_readMapping, true, error))
-        return false;
+    if (Status made = ensureMappingFile(m_writeMapping, false); !made)
+        return made;
+    if (Status made = ensureMappingFile(m_readMapping, true); !made)
+        return made;
     Mapping mapping;
-    if (!readMapping(m_writeMapping, false, mapping, error))
-        return false;
+    if (Status read = readMapping(m_writeMapping, mapping); !read)
+        return read;
 
     // The file as it was before this run first changes it; a copy that cannot be made is told, but
     // does not keep the user's change from being saved.
@@ -469,19 +432,17 @@ bool XmlDataProvider::applyChanges(const QList<PendingChange> &changes, const QL
     const QByteArray data = serialize(rows, mapping, m_encoding);
     // The save file is created user-only: the accounts are never readable by others, not even for a
     // moment.
-    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit()) {
-        error = tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit())
+        return Status::failure(tr("Cannot save the data file %1: %2").arg(m_fileName, file.errorString()));
     m_backups.written();
-    if (!kept.error.isEmpty())
+    if (!kept.ok())
         m_writeWarning = tr("The accounts were saved, but no copy of the data file as it was before could be "
                             "kept: %1.")
                              .arg(kept.error);
     // What earlier saves killed half-way left beside our files.
     for (const QString &path : {m_fileName, m_readMapping, m_writeMapping})
         SaveLeftovers::remove(path);
-    return true;
+    return {};
 }
 
 DataFileBackups &XmlDataProvider::backups()

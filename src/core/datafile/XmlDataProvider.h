@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "BackupRestore.h"
 #include "DataFileBackups.h"
 #include "core/accounts/DataSet.h"
 
@@ -45,23 +46,22 @@ public:
 
     // A missing data file loads as an empty table; it and any missing mapping file are created at the
     // first write.
-    bool load(QList<RowValues> &rows, QString &error) override;
+    Status load(QList<RowValues> &rows) override;
     // Rewrites the data file from the rows; the changes are not needed to write a whole file.
-    bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows, QString &error) override;
+    Status applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &rows) override;
 
     // Parses a data file without touching the provider's state (used to check a file before it
     // replaces the data file).
-    bool parseFile(const QString &path, QList<RowValues> &rows, QString &error) const;
+    Status parseFile(const QString &path, QList<RowValues> &rows) const;
 
     // Replaces the data file with the file at path (Restore). The file is read once, checked as a data
     // file and its very bytes are written, so what was checked is what arrives; the data file as it
     // was is copied into the Backups folder first (a copy that cannot be made is told through
-    // takeWriteWarning(), it does not stop the restore). False with the reason when the file is no
-    // data file (*notDataFile set) or the data file cannot be written; either way it is as it was.
-    // When given, proceed is asked with the number of accounts of the checked file before anything is
-    // written; when it says no, the result is false with an empty error and nothing has changed.
-    bool restoreFrom(const QString &path, QString &error, bool *notDataFile = nullptr,
-                     const std::function<bool(qsizetype accounts)> &proceed = {});
+    // takeWriteWarning(), it does not stop the restore). NotDataFile or Failed, with the reason, when
+    // the file is no data file or the data file cannot be written; either way it is as it was. When
+    // given, proceed is asked with the number of accounts of the checked file before anything is
+    // written; when it says no, the outcome is Declined and nothing has changed.
+    BackupRestore::Outcome restoreFrom(const QString &path, const std::function<bool(qsizetype accounts)> &proceed = {});
 
     // The encoding the next write uses (the one the data file was read in).
     QByteArray encoding() const { return m_encoding; }
@@ -93,15 +93,15 @@ protected:
 private:
     using Mapping = XmlDataLayout;
 
-    bool readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows, QString &error) const;
-    bool readMapping(const QString &path, bool forReading, Mapping &mapping, QString &error) const;
+    Status readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows) const;
+    Status readMapping(const QString &path, Mapping &mapping) const;
     QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
     // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is
     // the encoding used.
     QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
                          QByteArray *written = nullptr) const;
     Mapping builtinMapping() const;
-    bool ensureMappingFile(const QString &path, bool forReading, QString &error) const;
+    Status ensureMappingFile(const QString &path, bool forReading) const;
 
     std::vector<FieldDef> m_fields;
     QString m_fileName;

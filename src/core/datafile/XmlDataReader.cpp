@@ -148,17 +148,15 @@ public:
         return -1;
     }
 
-    // False, with the reason, when the text is no value of the field.
-    bool field(int index, const QString &text, QString &reason)
+    // A failure, with the reason, when the text is no value of the field.
+    Status field(int index, const QString &text)
     {
         const FieldDef &f = m_fields[size_t(index)];
         if (m_seen[size_t(index)])
             m_notes.add(tr("Account %1 gives %2 more than once; only the last one is kept.").arg(m_number).arg(f.name));
         m_seen[size_t(index)] = true;
-        if (!parseValue(f, text, m_values[index])) {
-            reason = tr("'%1' is not a valid value of the field %2").arg(text, f.name);
-            return false;
-        }
+        if (!parseValue(f, text, m_values[index]))
+            return Status::failure(tr("'%1' is not a valid value of the field %2").arg(text, f.name));
         if (f.type == FieldType::String && f.size > 0 && text.size() > f.size) {
             m_notes.add(tr("Account %1 has a %2 of %3 characters; only the first %4 are kept.")
                             .arg(m_number)
@@ -166,7 +164,7 @@ public:
                             .arg(text.size())
                             .arg(f.size));
         }
-        return true;
+        return {};
     }
 
     void unknownElement(QStringView element)
@@ -400,10 +398,9 @@ private:
                     break;
                 }
             }
-            QString reason;
             if (field < 0)
                 m_builder.unknownElement(QString::fromLatin1(tag));
-            else if (!m_builder.field(field, text, reason))
+            else if (!m_builder.field(field, text))
                 return false;
         }
     }
@@ -656,9 +653,8 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
                                   .arg(row.number())
                                   .arg(fields[size_t(field)].name));
                 }
-                QString reason;
-                if (!row.field(field, text, reason)) {
-                    result.error = xmlParseErrorText(reason, line, column);
+                if (const Status value = row.field(field, text); !value) {
+                    result.error = xmlParseErrorText(value.error, line, column);
                     rows.clear();
                     return false;
                 }

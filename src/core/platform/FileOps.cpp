@@ -44,18 +44,16 @@ bool statFile(const QString &path, FileStatus &status)
     return true;
 }
 
-RenameResult renameNoReplace(const QString &from, const QString &to, QString *error)
+RenameResult renameNoReplace(const QString &from, const QString &to)
 {
     // Without MOVEFILE_REPLACE_EXISTING the move refuses a taken name in one step.
     if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
                     reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()), 0))
-        return RenameResult::Done;
+        return {};
     const DWORD code = GetLastError();
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
-        return RenameResult::Exists;
-    if (error)
-        *error = systemErrorText(int(code));
-    return RenameResult::Failed;
+        return {RenameResult::Exists, QString()};
+    return {RenameResult::Failed, systemErrorText(int(code))};
 }
 
 #else
@@ -87,51 +85,49 @@ bool sameFileVersion(const struct stat &a, const struct stat &b)
 
 namespace {
 
-RenameResult failed(int code, QString *error)
+RenameResult failed(int code)
 {
     if (code == EEXIST || code == ENOTEMPTY)
-        return RenameResult::Exists;
-    if (error)
-        *error = systemErrorText(code);
-    return RenameResult::Failed;
+        return {RenameResult::Exists, QString()};
+    return {RenameResult::Failed, systemErrorText(code)};
 }
 
 } // namespace
 
-RenameResult renameNoReplace(const QString &from, const QString &to, QString *error)
+RenameResult renameNoReplace(const QString &from, const QString &to)
 {
     const QByteArray src = QFile::encodeName(from);
     const QByteArray dst = QFile::encodeName(to);
 #if defined(Q_OS_LINUX) && defined(RENAME_NOREPLACE)
     if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
-        return RenameResult::Done;
+        return {};
     // EINVAL: this file system has no RENAME_NOREPLACE; ENOSYS: nor has the kernel.
     if (errno != EINVAL && errno != ENOSYS)
-        return failed(errno, error);
+        return failed(errno);
 #elif defined(Q_OS_DARWIN)
     if (::renamex_np(src.constData(), dst.constData(), RENAME_EXCL) == 0)
-        return RenameResult::Done;
+        return {};
     if (errno != ENOTSUP)
-        return failed(errno, error);
+        return failed(errno);
 #endif
     // A hard link claims the name atomically; the old name then goes.
     if (::link(src.constData(), dst.constData()) == 0) {
         if (::unlink(src.constData()) != 0) {
             const int code = errno;
             ::unlink(dst.constData());
-            return failed(code, error);
+            return failed(code);
         }
-        return RenameResult::Done;
+        return {};
     }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != EXDEV)
-        return failed(errno, error);
+        return failed(errno);
     // A file system without hard links (FAT and the like): test, then rename.
     struct stat st;
     if (::lstat(dst.constData(), &st) == 0)
-        return RenameResult::Exists;
+        return {RenameResult::Exists, QString()};
     if (::rename(src.constData(), dst.constData()) == 0)
-        return RenameResult::Done;
-    return failed(errno, error);
+        return {};
+    return failed(errno);
 }
 
 #endif

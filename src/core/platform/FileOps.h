@@ -21,18 +21,26 @@ struct FileStatus
 // True when the path names something that exists and is not a folder; fills status then.
 bool statFile(const QString &path, FileStatus &status);
 
-enum class RenameResult
+// What a rename without replace did. Shaped like a Status: an error text and ok().
+struct [[nodiscard]] RenameResult
 {
-    Done,
-    Exists, // the target name is taken: nothing was changed
-    Failed, // see the error text
+    enum Kind
+    {
+        Done,
+        Exists, // the target name is taken: nothing was changed
+        Failed, // see the error text
+    };
+    Kind kind = Done;
+    QString error; // the system's reason, without the paths, when it failed
+
+    bool ok() const { return kind == Done; }
 };
 
 // Renames from to to, never replacing an existing to: the claim of the new name is atomic wherever
 // the file system offers it (renameat2 with RENAME_NOREPLACE, else a hard link, on Linux; an
 // exclusive rename on macOS; a rename without replace on Windows). Only file systems that have none
 // of these fall back to a test followed by a rename.
-RenameResult renameNoReplace(const QString &from, const QString &to, QString *error = nullptr);
+RenameResult renameNoReplace(const QString &from, const QString &to);
 
 // The system's text for an error number (errno on POSIX), safe to call from any thread.
 QString systemErrorText(int error);

@@ -114,13 +114,12 @@ void FlatCopy::run()
         report();
         const qint64 before = m_bytesDone.load(std::memory_order_relaxed);
         QString arrivedAt;
-        QString reason;
-        if (copyOne(int(i), &arrivedAt, &reason)) {
+        if (const Status copied = copyOne(int(i), arrivedAt)) {
             m_result.arrived.append(arrivedAt);
             if (QFileInfo(arrivedAt).fileName() != QFileInfo(m_sources.at(i)).fileName())
                 ++m_result.renamed;
         } else {
-            m_result.failures.append({m_sources.at(i), reason});
+            m_result.failures.append({m_sources.at(i), copied.error});
             if (isCancelRequested())
                 m_result.cancelled = true;
         }
@@ -133,24 +132,22 @@ void FlatCopy::run()
     m_current.store(-1, std::memory_order_relaxed);
 }
 
-bool FlatCopy::claim(const QString &temporary, const QString &name, QString *arrivedAt, QString *reason)
+Status FlatCopy::claim(const QString &temporary, const QString &name, QString &arrivedAt)
 {
     for (int n = 1; n <= kMaxCandidates; ++n) {
         const QString target = Platform::joinPath(m_destination, candidateName(name, n));
-        QString error;
-        switch (Platform::renameNoReplace(temporary, target, &error)) {
+        const Platform::RenameResult renamed = Platform::renameNoReplace(temporary, target);
+        switch (renamed.kind) {
         case Platform::RenameResult::Done:
-            *arrivedAt = target;
-            return true;
+            arrivedAt = target;
+            return {};
         case Platform::RenameResult::Exists:
             continue;
         case Platform::RenameResult::Failed:
-            *reason = error;
-            return false;
+            return Status::failure(renamed.error);
         }
     }
-    *reason = tr("No free name left for the copy");
-    return false;
+    return Status::failure(tr("No free name left for the copy"));
 }
 
 #ifndef Q_OS_WIN
@@ -190,7 +187,7 @@ bool writeAll(int fd, const char *data, qint64 count)
 
 } // namespace
 
-bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
+Status FlatCopy::copyOne(int index, QString &arrivedAt)
 {
     const QString &source = m_sources.at(index);
     const QString name = QFileInfo(source).fileName();
@@ -198,19 +195,13 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
     // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come; the type test
     // below refuses everything but regular files, on which the flag has no effect.
     in.fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in.fd < 0) {
-        *reason = Platform::systemErrorText(errno);
-        return false;
-    }
+    if (in.fd < 0)
+        return Status::failure(Platform::systemErrorText(errno));
     struct stat st;
-    if (::fstat(in.fd, &st) != 0) {
-        *reason = Platform::systemErrorText(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode) || name.isEmpty()) {
-        *reason = tr("Not a regular file");
-        return false;
-    }
+    if (::fstat(in.fd, &st) != 0)
+        return Status::failure(Platform::systemErrorText(errno));
+    if (!S_ISREG(st.st_mode) || name.isEmpty())
+        return Status::failure(tr("Not a regular file"));
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -226,10 +217,8 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
         temporary = Platform::joinPath(m_destination, temporaryName());
         temporaryBytes = QFile::encodeName(temporary);
         out.fd = ::open(temporaryBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-        if (out.fd < 0 && errno != EEXIST) {
-            *reason = Platform::systemErrorText(errno);
-            return false;
-        }
+        if (out.fd < 0 && errno != EEXIST)
+            return Status::failure(Platform::systemErrorText(errno));
         if (out.fd < 0)
             continue;
         // Another copy's clean-up may have taken the file for a leftover between its creation and the
@@ -241,16 +230,13 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
         }
         held.fd = ::fcntl(out.fd, F_DUPFD_CLOEXEC, 0);
     }
-    if (out.fd < 0) {
-        *reason = Platform::systemErrorText(EEXIST);
-        return false;
-    }
+    if (out.fd < 0)
+        return Status::failure(Platform::systemErrorText(EEXIST));
 
     auto drop = [&](const QString &why) {
-        *reason = why;
         ::close(out.release());
         ::unlink(temporaryBytes.constData());
-        return false;
+        return Status::failure(why);
     };
 
     qint64 copied = 0;
@@ -335,19 +321,16 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
     if (::close(out.release()) != 0) {
         const int code = errno;
         ::unlink(temporaryBytes.constData());
-        *reason = Platform::systemErrorText(code);
-        return false;
+        return Status::failure(Platform::systemErrorText(code));
     }
     if (isCancelRequested()) {
         ::unlink(temporaryBytes.constData());
-        *reason = tr("Cancelled");
-        return false;
+        return Status::failure(tr("Cancelled"));
     }
-    if (!claim(temporary, name, arrivedAt, reason)) {
+    Status claimed = claim(temporary, name, arrivedAt);
+    if (!claimed)
         ::unlink(temporaryBytes.constData());
-        return false;
-    }
-    return true;
+    return claimed;
 }
 
 void FlatCopy::removeLeftovers() const
@@ -383,39 +366,31 @@ void FlatCopy::removeLeftovers() const
     }
 }
 
-bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
+Status FlatCopy::copyOne(int index, QString &arrivedAt)
 {
     const QString &source = m_sources.at(index);
     const QFileInfo info(source);
     const QString name = info.fileName();
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *reason = in.errorString();
-        return false;
-    }
-    if (!info.isFile() || name.isEmpty()) {
-        *reason = tr("Not a regular file");
-        return false;
-    }
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(in.errorString());
+    if (!info.isFile() || name.isEmpty())
+        return Status::failure(tr("Not a regular file"));
     QFile out;
     for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
         out.setFileName(Platform::joinPath(m_destination, temporaryName()));
         if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             break;
         if (!out.exists()) { // not a clash of names: the folder refuses
-            *reason = out.errorString();
-            return false;
+            return Status::failure(out.errorString());
         }
     }
-    if (!out.isOpen()) {
-        *reason = out.errorString();
-        return false;
-    }
+    if (!out.isOpen())
+        return Status::failure(out.errorString());
     auto drop = [&](const QString &why) {
-        *reason = why;
         out.close();
         out.remove();
-        return false;
+        return Status::failure(why);
     };
     if (!m_buffer)
         m_buffer.reset(new char[kBufferSize]);
@@ -438,19 +413,16 @@ bool FlatCopy::copyOne(int index, QString *arrivedAt, QString *reason)
     out.close();
     if (out.error() != QFileDevice::NoError) {
         out.remove();
-        *reason = out.errorString();
-        return false;
+        return Status::failure(out.errorString());
     }
     if (isCancelRequested()) {
         out.remove();
-        *reason = tr("Cancelled");
-        return false;
+        return Status::failure(tr("Cancelled"));
     }
-    if (!claim(out.fileName(), name, arrivedAt, reason)) {
+    Status claimed = claim(out.fileName(), name, arrivedAt);
+    if (!claimed)
         out.remove();
-        return false;
-    }
-    return true;
+    return claimed;
 }
 
 #endif

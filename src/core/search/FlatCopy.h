@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/platform/Status.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -36,9 +38,11 @@ public:
     struct Failure
     {
         QString source;
-        QString reason;
+        QString error; // why this file was not copied
     };
 
+    // Shaped like a Status, with an error text per file that was not copied: ok() when every file
+    // arrived.
     struct Result
     {
         int total = 0;
@@ -48,7 +52,7 @@ public:
         bool cancelled = false;
 
         int notArrived() const { return total - int(arrived.size()); }
-        bool succeeded() const { return notArrived() == 0; }
+        bool ok() const { return notArrived() == 0; }
     };
 
     FlatCopy(const QStringList &sources, const QString &destination);
@@ -80,12 +84,12 @@ public:
     static QString candidateName(const QString &name, int n);
 
 private:
-    bool copyOne(int index, QString *arrivedAt, QString *reason);
+    Status copyOne(int index, QString &arrivedAt);
     // Removes the temporary files of earlier copies into the destination that were cut off (the
     // program was killed): regular files of exactly our temporary names that no running copy holds.
     void removeLeftovers() const;
     // Gives the finished temporary copy the first free candidate name.
-    bool claim(const QString &temporary, const QString &name, QString *arrivedAt, QString *reason);
+    Status claim(const QString &temporary, const QString &name, QString &arrivedAt);
     void report();
 
     const QStringList m_sources;

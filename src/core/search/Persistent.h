@@ -9,7 +9,9 @@
 // another of its class with a virtual Assign. Copying from an object of another class (or from
 // none) raises an assignment error (EConvertError).
 
-// The error of a failed conversion or assignment, carrying its message text.
+// The error of a failed conversion or assignment, carrying its message text. The one exception the
+// core throws, and only for a programming error (assigning across classes), never for anything the
+// user can cause: those are returned as a Status (see docs/errors.md).
 class EConvertError : public std::exception
 {
 public:

@@ -156,106 +156,91 @@ QString damageIn(const QByteArray &text)
 // Whether the file at path can be read whole: true when there is none, or when it is a regular file
 // (a link to one counts) of a sane size whose text is not damaged. Anything else is not opened at
 // all: opening a pipe or a device may wait or act.
-bool checkReadable(const QString &path, QString &reason)
+Status checkReadable(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st = {};
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT)
-            return true; // nothing stored yet (a link that leads nowhere holds nothing either)
-        reason = systemError(errno);
-        return false;
+            return {}; // nothing stored yet (a link that leads nowhere holds nothing either)
+        return Status::failure(systemError(errno));
     }
-    if (!S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? tr("it is a folder") : tr("not a regular file");
-        return false;
-    }
+    if (!S_ISREG(st.st_mode))
+        return Status::failure(S_ISDIR(st.st_mode) ? tr("it is a folder") : tr("not a regular file"));
     // Read the bounded way: should something else have taken the file's place meanwhile, it is
     // refused here rather than waited on.
     QByteArray text;
-    if (!readRegularFile(path, MaxStoreSize, text, reason))
-        return false;
-    reason = damageIn(text);
-    return reason.isEmpty();
+    if (Status read = readRegularFile(path, MaxStoreSize, text); !read)
+        return read;
+    return {damageIn(text)};
 }
 
 // The folder of the store holds the master password's file: the user's alone. Folders made for it
 // are made so, and a folder of the user's that is open to others is closed to them.
-bool keepFolderPrivate(const QString &folder, QString &reason)
+Status keepFolderPrivate(const QString &folder)
 {
-    if (!PrivateFiles::makeFolder(folder)) {
-        reason = tr("its folder cannot be made");
-        return false;
-    }
+    if (!PrivateFiles::makeFolder(folder))
+        return Status::failure(tr("its folder cannot be made"));
     struct stat st = {};
     const QByteArray name = QFile::encodeName(folder);
     if (::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
         (st.st_mode & 077) != 0)
         ::chmod(name.constData(), st.st_mode & 0700);
-    return true;
+    return {};
 }
 
 // Before a write: the file is there, user-only, and a regular file of the user's, so that the file
 // written in its place (which keeps its mode) is never readable by others, not even while it is
 // written, and nothing else is ever replaced by the settings.
-bool prepareStoreFile(const QString &path, QString &reason)
+Status prepareStoreFile(const QString &path)
 {
-    if (!keepFolderPrivate(QFileInfo(path).absolutePath(), reason))
-        return false;
+    if (Status made = keepFolderPrivate(QFileInfo(path).absolutePath()); !made)
+        return made;
     const QByteArray name = QFile::encodeName(path);
     struct stat st = {};
     if (::lstat(name.constData(), &st) != 0) {
-        if (errno != ENOENT) {
-            reason = systemError(errno);
-            return false;
-        }
+        if (errno != ENOENT)
+            return Status::failure(systemError(errno));
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            reason = systemError(errno);
-            return false;
-        }
+        if (fd < 0)
+            return Status::failure(systemError(errno));
         ::close(fd);
-        return true;
+        return {};
     }
     const bool link = S_ISLNK(st.st_mode);
-    if (link && ::stat(name.constData(), &st) != 0) {
-        reason = errno == ENOENT ? tr("it is a link that leads nowhere") : systemError(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        reason = link ? tr("it is a link to something that is not a regular file of yours")
-                      : tr("it is not a regular file of yours");
-        return false;
-    }
-    if ((st.st_mode & 077) != 0 && ::chmod(name.constData(), st.st_mode & 0600) != 0) {
-        reason = systemError(errno);
-        return false;
-    }
-    return true;
+    if (link && ::stat(name.constData(), &st) != 0)
+        return Status::failure(errno == ENOENT ? tr("it is a link that leads nowhere") : systemError(errno));
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return Status::failure(link ? tr("it is a link to something that is not a regular file of yours")
+                                    : tr("it is not a regular file of yours"));
+    if ((st.st_mode & 077) != 0 && ::chmod(name.constData(), st.st_mode & 0600) != 0)
+        return Status::failure(systemError(errno));
+    return {};
 }
 
 #endif
 
-// The store, once it is known to read whole; none (and reason tells why) otherwise.
-std::unique_ptr<QSettings> openReadable(QString &reason)
+// The store, once it is known to read whole; none (and the status tells why) otherwise.
+Status openReadable(std::unique_ptr<QSettings> &store)
 {
+    store.reset();
 #ifdef VANTORY_SETTINGS_FILE
-    if (!checkReadable(storePath(), reason))
-        return nullptr;
+    if (Status readable = checkReadable(storePath()); !readable)
+        return readable;
 #endif
-    auto store = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, ProgramInfo::Organization,
-                                             ProgramInfo::Name);
-    if (store->status() != QSettings::NoError) {
-        reason = tr("it cannot be read");
-        return nullptr;
-    }
-    return store;
+    auto opened = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, ProgramInfo::Organization,
+                                              ProgramInfo::Name);
+    if (opened->status() != QSettings::NoError)
+        return Status::failure(tr("it cannot be read"));
+    store = std::move(opened);
+    return {};
 }
 
-QVariant readValue(const QString &section, const QString &name, QString &reason)
+// The value; none when the store cannot be read whole.
+QVariant readValue(const QString &section, const QString &name)
 {
-    std::unique_ptr<QSettings> store = openReadable(reason);
-    return store ? store->value(groupKey(section, name)) : QVariant();
+    std::unique_ptr<QSettings> store;
+    return openReadable(store) ? store->value(groupKey(section, name)) : QVariant();
 }
 
 QString cutAtZero(QString text)
@@ -279,13 +264,13 @@ QString toText(const QVariant &value)
 
 bool writeValue(const QString &section, const QString &name, const QVariant &value)
 {
-    QString reason;
-    std::unique_ptr<QSettings> readable = openReadable(reason);
-    if (!readable)
-        return false;
-    readable.reset();
+    {
+        std::unique_ptr<QSettings> readable;
+        if (!openReadable(readable))
+            return false;
+    }
 #ifdef VANTORY_SETTINGS_FILE
-    if (!prepareStoreFile(storePath(), reason))
+    if (!prepareStoreFile(storePath()))
         return false;
 #endif
     QSettings store = openStore();
@@ -310,8 +295,7 @@ bool writeValue(const QString &section, const QString &name, const QVariant &val
 
 int RegReadInteger(const QString &section, const QString &name, int defaultValue)
 {
-    QString reason;
-    const QVariant value = readValue(section, name, reason);
+    const QVariant value = readValue(section, name);
     if (!value.isValid())
         return defaultValue;
     // A per-user file keeps no types: an integer comes back as its text. Anything that is not a whole
@@ -326,31 +310,23 @@ int RegReadInteger(const QString &section, const QString &name, int defaultValue
 
 QString RegReadString(const QString &section, const QString &name)
 {
-    QString reason;
-    return toText(readValue(section, name, reason));
+    return toText(readValue(section, name));
 }
 
-bool RegReadStringChecked(const QString &section, const QString &name, QString &value, QString *reason)
+Status RegReadStringChecked(const QString &section, const QString &name, QString &value)
 {
-    QString why;
-    std::unique_ptr<QSettings> store = openReadable(why);
-    if (!store) {
-        value.clear();
-        if (reason)
-            *reason = why;
-        return false;
-    }
-    value = toText(store->value(groupKey(section, name)));
-    return true;
-}
-
-bool RegStoreReadable(QString *reason)
-{
-    QString why;
-    const bool readable = openReadable(why) != nullptr;
-    if (reason)
-        *reason = why;
+    value.clear();
+    std::unique_ptr<QSettings> store;
+    Status readable = openReadable(store);
+    if (readable)
+        value = toText(store->value(groupKey(section, name)));
     return readable;
+}
+
+Status RegStoreReadable()
+{
+    std::unique_ptr<QSettings> store;
+    return openReadable(store);
 }
 
 bool RegWriteIntegerChecked(const QString &section, const QString &name, int value)

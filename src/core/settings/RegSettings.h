@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/platform/Status.h"
+
 #include <QString>
 
 // The program's per-user settings: one group per section, read and written one value at a time.
@@ -29,13 +31,14 @@ void RegWriteString(const QString &section, const QString &name, const QString &
 bool RegWriteIntegerChecked(const QString &section, const QString &name, int value);
 bool RegWriteStringChecked(const QString &section, const QString &name, const QString &value);
 
-// True when the store can be read whole: there is none yet, or it reads as it stands. Otherwise
-// reason (when given) tells why in a few words without the path, for the caller's own sentence.
-bool RegStoreReadable(QString *reason = nullptr);
+// Ok when the store can be read whole: there is none yet, or it reads as it stands. Otherwise the
+// error tells why in a few words without the path, for the caller's own sentence.
+Status RegStoreReadable();
 
-// RegReadString for callers that must tell an empty value from a store that cannot be read: false,
-// with value empty and reason as RegStoreReadable gives it, when the store cannot be read whole.
-bool RegReadStringChecked(const QString &section, const QString &name, QString &value, QString *reason = nullptr);
+// RegReadString for callers that must tell an empty value from a store that cannot be read: a
+// failure, with value empty and the error as RegStoreReadable gives it, when the store cannot be
+// read whole.
+Status RegReadStringChecked(const QString &section, const QString &name, QString &value);
 
 // Where the store lies, for messages to the user: the settings file, or the registry key on Windows.
 // Found without reading the store, so it can be named whatever stands there.

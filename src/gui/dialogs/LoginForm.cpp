@@ -50,9 +50,8 @@ void TfrmLogin::btnOKClick()
     // Read at every try: the stored value is the only authority, never a copy taken at start. A store
     // that cannot be read holds no password to compare with, which is not the same as none set.
     QString stored;
-    QString reason;
-    if (!RegReadStringChecked(SectionMain, SettingPassword, stored, &reason)) {
-        Platform::showMessage(QMessageBox::Critical, settingsUnreadable().arg(RegStoreLocation(), reason),
+    if (const Status read = RegReadStringChecked(SectionMain, SettingPassword, stored); !read) {
+        Platform::showMessage(QMessageBox::Critical, settingsUnreadable().arg(RegStoreLocation(), read.error),
                               QMessageBox::Ok, QMessageBox::NoButton, this);
         setResult(mrNone);
         return;

@@ -428,9 +428,9 @@ void TfrmVantory::aExportExecute()
     // The list as it shows, in its order; never a password.
     const QList<QStringList> rows = m_book->csvRows(activeStateCaptions());
     const QLocale locale;
-    QString error;
-    if (!CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)), error))
-        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), error), this);
+    const Status written = CsvExport::write(target, rows, CsvExport::separatorFor(locale.decimalPoint().at(0)));
+    if (!written)
+        Platform::showError(tr("Cannot write %1: %2").arg(QDir::toNativeSeparators(target), written.error), this);
 }
 
 void TfrmVantory::EditAccount(int accountId)

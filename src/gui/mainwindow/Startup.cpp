@@ -56,11 +56,11 @@ enum class Gate
 Gate checkGate()
 {
     QString stored;
-    QString reason;
-    if (!RegReadStringChecked(SettingsKeys::SectionMain, SettingsKeys::SettingPassword, stored, &reason)) {
+    const Status read = RegReadStringChecked(SettingsKeys::SectionMain, SettingsKeys::SettingPassword, stored);
+    if (!read) {
         // Not the same as no password: the user is told which file to repair or remove.
         Platform::showMessage(QMessageBox::Critical,
-                              PasswordTexts::settingsUnreadableAtStart().arg(RegStoreLocation(), reason));
+                              PasswordTexts::settingsUnreadableAtStart().arg(RegStoreLocation(), read.error));
         return Gate::Unreadable;
     }
     if (stored.isEmpty())

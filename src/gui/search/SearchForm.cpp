@@ -584,7 +584,7 @@ void TfrmSearch::btnSaveSelectionClick()
         return;
     LastFolder::rememberFolder(folder);
     const FlatCopy::Result result = CopyProgressDialog::copyFiles(sources, folder, this);
-    if (result.succeeded()) {
+    if (result.ok()) {
         // How many arrived, and how many of them under another name: the user finds those by it.
         const QString copied =
             result.renamed == 0

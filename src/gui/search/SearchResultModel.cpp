@@ -198,7 +198,6 @@ bool SearchResultModel::renameEntry(int row, const QString &newName, QString *re
     Entry &entry = m_entries[row];
     if (newName == nameOf(entry))
         return true;
-    QString why;
     auto fail = [&](const QString &text) {
         if (reason)
             *reason = text;
@@ -215,13 +214,14 @@ bool SearchResultModel::renameEntry(int row, const QString &newName, QString *re
         if (!file.rename(newPath))
             return fail(file.errorString());
     } else {
-        switch (Platform::renameNoReplace(entry.path, newPath, &why)) {
+        const Platform::RenameResult renamed = Platform::renameNoReplace(entry.path, newPath);
+        switch (renamed.kind) {
         case Platform::RenameResult::Done:
             break;
         case Platform::RenameResult::Exists:
             return fail(tr("A file with this name already exists."));
         case Platform::RenameResult::Failed:
-            return fail(why);
+            return fail(renamed.error);
         }
     }
     m_keys.remove(oldKey);

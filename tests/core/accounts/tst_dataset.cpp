@@ -17,18 +17,15 @@ public:
     QList<QList<PendingChange>> written;
     bool failWrites = false;
 
-    bool load(QList<RowValues> &out, QString &) override
+    Status load(QList<RowValues> &out) override
     {
         out = rows;
-        return true;
+        return {};
     }
-    bool applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &tableRows,
-                      QString &error) override
+    Status applyChanges(const QList<PendingChange> &changes, const QList<RowValues> &tableRows) override
     {
-        if (failWrites) {
-            error = QStringLiteral("disk full");
-            return false;
-        }
+        if (failWrites)
+            return Status::failure(QStringLiteral("disk full"));
         written.append(changes);
         // The rows the table hands over are what its changes make of the rows it last wrote.
         QList<RowValues> replayed = rows;
@@ -40,12 +37,10 @@ public:
             else
                 replayed.removeAt(replayed.indexOf(c.oldValues));
         }
-        if (replayed != tableRows) {
-            error = QStringLiteral("the rows do not match the changes");
-            return false;
-        }
+        if (replayed != tableRows)
+            return Status::failure(QStringLiteral("the rows do not match the changes"));
         rows = tableRows;
-        return true;
+        return {};
     }
 };
 

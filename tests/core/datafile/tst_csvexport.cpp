@@ -60,8 +60,8 @@ void TestCsvExport::writeReplacesTheFileWhole()
     QTemporaryDir dir;
     const QString path = dir.filePath(u"list.csv"_qs);
     QVERIFY(TestSupport::writeFile(path, QByteArray(10000, 'x')));
-    QString error;
-    QVERIFY2(CsvExport::write(path, {{u"a"_qs}}, u',', error), qPrintable(error));
+    const Status written = CsvExport::write(path, {{u"a"_qs}}, u',');
+    QVERIFY2(written, qPrintable(written.error));
     QCOMPARE(TestSupport::readFile(path), QByteArray("\xEF\xBB\xBF\"a\"\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"list.csv"_qs});
 }
@@ -70,9 +70,9 @@ void TestCsvExport::failedWriteLeavesNothing()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"missing/list.csv"_qs);
-    QString error;
-    QVERIFY(!CsvExport::write(path, {{u"a"_qs}}, u',', error));
-    QVERIFY(!error.isEmpty());
+    const Status written = CsvExport::write(path, {{u"a"_qs}}, u',');
+    QVERIFY(!written);
+    QVERIFY(!written.error.isEmpty());
     QVERIFY(!QFile::exists(path));
 }
 

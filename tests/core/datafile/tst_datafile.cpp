@@ -44,18 +44,17 @@ QList<RowValues> roundTrip(const QList<RowValues> &rows, const Folder &folder, Q
     XmlDataProvider writer(AccountTable::storedFieldDefs());
     folder.point(writer);
     QList<RowValues> loaded;
-    QString error;
-    if (!writer.load(loaded, error))
-        qWarning() << error;
+    if (const Status loadedBefore = writer.load(loaded); !loadedBefore)
+        qWarning() << loadedBefore.error;
     QList<PendingChange> changes;
     for (const RowValues &r : rows)
         changes.append({PendingChange::Insert, {}, r});
-    if (!applyToFile(writer, changes, error))
-        qWarning() << error;
+    if (const Status written = applyToFile(writer, changes); !written)
+        qWarning() << written.error;
     XmlDataProvider reader(AccountTable::storedFieldDefs());
     folder.point(reader);
-    if (!reader.load(loaded, error))
-        qWarning() << error;
+    if (const Status loadedAfter = reader.load(loaded); !loadedAfter)
+        qWarning() << loadedAfter.error;
     if (encoding)
         *encoding = reader.encoding();
     return loaded;
@@ -92,11 +91,10 @@ void TestDataFile::missingDataFileLoadsEmptyAndIsCreatedAtFirstWrite()
     XmlDataProvider p(AccountTable::storedFieldDefs());
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(p.load(rows, error), qPrintable(error));
+    VERIFY_OK(p.load(rows));
     QVERIFY(rows.isEmpty());
     QVERIFY(!QFile::exists(folder.data()));
-    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, sample(0, QStringLiteral("x"))}}, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, sample(0, QStringLiteral("x"))}}));
     QVERIFY(QFile::exists(folder.data()));
     QVERIFY(QFile::exists(folder.readMapping()));
     QVERIFY(QFile::exists(folder.writeMapping()));
@@ -136,8 +134,7 @@ void TestDataFile::fileInAnotherEncodingKeepsIt()
     folder.point(p);
     QVERIFY(TestSupport::writeFile(folder.readMapping(), p.defaultMapping(true)));
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(p.load(rows, error), qPrintable(error));
+    VERIFY_OK(p.load(rows));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][1].toString(), QStringLiteral("Café"));
     QCOMPARE(p.encoding(), QByteArray("ISO-8859-1"));
@@ -145,11 +142,11 @@ void TestDataFile::fileInAnotherEncodingKeepsIt()
     // A name the encoding cannot hold is written as a character reference, never replaced by "?".
     RowValues changed = rows[0];
     changed[1] = QStringLiteral("Café € 日本");
-    QVERIFY2(applyToFile(p, {{PendingChange::Modify, rows[0], changed}}, error), qPrintable(error));
+    VERIFY_OK(applyToFile(p, {{PendingChange::Modify, rows[0], changed}}));
     const QByteArray bytes = readAll(folder.data());
     QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"));
     QVERIFY(bytes.contains("Caf\xE9 &#8364; &#26085;&#26412;"));
-    QVERIFY(p.load(rows, error));
+    QVERIFY(p.load(rows));
     QCOMPARE(rows[0][1].toString(), QStringLiteral("Café € 日本"));
 }
 
@@ -192,11 +189,11 @@ void TestDataFile::parseErrorsCarryLineAndPosition()
     QVERIFY(TestSupport::writeFile(folder.data(), contents));
     QVERIFY(TestSupport::writeFile(folder.readMapping(), p.defaultMapping(true)));
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(!p.load(rows, error));
-    QVERIFY2(error.startsWith(QStringLiteral("XML Parse Error:\n\rReason: ")), qPrintable(error));
+    const Status loaded = p.load(rows);
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.error.startsWith(QStringLiteral("XML Parse Error:\n\rReason: ")), qPrintable(loaded.error));
     if (!location.isEmpty())
-        QVERIFY2(error.contains(location), qPrintable(error));
+        QVERIFY2(loaded.error.contains(location), qPrintable(loaded.error));
     // The file is never touched by a failed load.
     QCOMPARE(readAll(folder.data()), contents);
 }
@@ -211,10 +208,10 @@ void TestDataFile::brokenWriteLeavesOriginalWholeAndNoTemporary()
     BrokenWriteProvider p(AccountTable::storedFieldDefs());
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(p.load(rows, error));
-    QVERIFY(!applyToFile(p, {{PendingChange::Insert, {}, sample(1, QStringLiteral("lost"))}}, error));
-    QVERIFY(error.contains(folder.data()));
+    QVERIFY(p.load(rows));
+    const Status written = applyToFile(p, {{PendingChange::Insert, {}, sample(1, QStringLiteral("lost"))}});
+    QVERIFY(!written);
+    QVERIFY(written.error.contains(folder.data()));
     QCOMPARE(readAll(folder.data()), before);
     QCOMPARE(QDir(folder.dir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
 }
@@ -227,9 +224,9 @@ void TestDataFile::mappingWithUnknownVersionIsRefused()
     XmlDataProvider p(AccountTable::storedFieldDefs());
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(!p.load(rows, error));
-    QCOMPARE(error, QStringLiteral("Version of Transformation File not supported"));
+    const Status loaded = p.load(rows);
+    QVERIFY(!loaded);
+    QCOMPARE(loaded.error, QStringLiteral("Version of Transformation File not supported"));
 }
 
 void TestDataFile::missingMappingFilesAreRecreated()
@@ -242,10 +239,9 @@ void TestDataFile::missingMappingFilesAreRecreated()
     XmlDataProvider p(AccountTable::storedFieldDefs());
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(p.load(rows, error), qPrintable(error));
+    VERIFY_OK(p.load(rows));
     QCOMPARE(rows, QList<RowValues>{a});
-    QVERIFY(applyToFile(p, {{PendingChange::Delete, a, {}}}, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Delete, a, {}}}));
     QVERIFY(QFile::exists(folder.readMapping()));
     QVERIFY(QFile::exists(folder.writeMapping()));
 }
@@ -264,8 +260,7 @@ void TestDataFile::quickAndFullReaderAgree()
     for (const QByteArray &contents : {plain, unusual}) {
         QVERIFY(TestSupport::writeFile(folder.data(), contents));
         QList<RowValues> rows;
-        QString error;
-        QVERIFY2(p.load(rows, error), qPrintable(error));
+        VERIFY_OK(p.load(rows));
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][0].toInt(), 7);
         QCOMPARE(rows[0][1].toString(), QStringLiteral("A & B 日 <x>"));
@@ -302,8 +297,7 @@ void TestDataFile::savesWriteTheTableRowsInTheirOrder()
     XmlDataProvider reader(AccountTable::storedFieldDefs());
     folder.point(reader);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(reader.load(rows, error), qPrintable(error));
+    VERIFY_OK(reader.load(rows));
     QStringList names;
     for (const RowValues &row : rows)
         names << row[AccountTable::SiteName].toString();

@@ -163,14 +163,14 @@ QString firstDifference(const QList<RowValues> &actual, const QList<RowValues> &
 
 using Folder = TestSupport::DataFolderFixture;
 
-bool loadRows(const Folder &folder, QList<RowValues> &rows, QString &error, QByteArray *encoding = nullptr)
+Status loadRows(const Folder &folder, QList<RowValues> &rows, QByteArray *encoding = nullptr)
 {
     XmlDataProvider p(kFields);
     folder.point(p);
-    const bool ok = p.load(rows, error);
+    Status loaded = p.load(rows);
     if (encoding)
         *encoding = p.encoding();
-    return ok;
+    return loaded;
 }
 
 } // namespace
@@ -224,8 +224,7 @@ void TestDataFileRoundTrip::everySaveLoadsBack()
         QVERIFY(TestSupport::writeFile(folder.data(), bytes));
     }
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(loadRows(folder, rows, error), qPrintable(error));
+    VERIFY_OK(loadRows(folder, rows));
     QVERIFY(rows.isEmpty());
 
     const quint32 seed = 20240229u + qChecksum(encoding);
@@ -262,8 +261,8 @@ void TestDataFileRoundTrip::everySaveLoadsBack()
             expected << row;
         }
         QByteArray loadedEncoding;
-        QVERIFY2(loadRows(folder, rows, error, &loadedEncoding),
-                 qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(error)));
+        const Status loaded = loadRows(folder, rows, &loadedEncoding);
+        QVERIFY2(loaded, qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(loaded.error)));
         QCOMPARE(loadedEncoding, kept);
         const QString difference = firstDifference(rows, expected);
         QVERIFY2(difference.isEmpty(), qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(difference)));
@@ -280,10 +279,10 @@ void TestDataFileRoundTrip::everySaveLoadsBack()
         }
         XmlDataProvider direct(kFields);
         folder.point(direct);
-        QVERIFY2(direct.load(rows, error), qPrintable(error));
-        QVERIFY2(applyToFile(direct, changes, error), qPrintable(error));
-        QVERIFY2(loadRows(folder, rows, error),
-                 qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(error)));
+        VERIFY_OK(direct.load(rows));
+        VERIFY_OK(applyToFile(direct, changes));
+        const Status reloaded = loadRows(folder, rows);
+        QVERIFY2(reloaded, qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(reloaded.error)));
         const QString rawDifference = firstDifference(rows, expected);
         QVERIFY2(rawDifference.isEmpty(),
                  qPrintable(u"seed %1, round %2: %3"_qs.arg(seed).arg(round).arg(rawDifference)));
@@ -320,15 +319,14 @@ void TestDataFileRoundTrip::onlyTheDeclarationNamesTheEncoding()
     XmlDataProvider provider(kFields);
     folder.point(provider);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(provider.load(rows, error), qPrintable(error));
+    VERIFY_OK(provider.load(rows));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][1].toString(), u"Caf\u00E9"_qs); // the site name
 
-    QVERIFY2(provider.applyChanges({}, rows, error), qPrintable(error));
+    VERIFY_OK(provider.applyChanges({}, rows));
     QList<RowValues> again;
     QByteArray encoding;
-    QVERIFY2(loadRows(folder, again, error, &encoding), qPrintable(error));
+    VERIFY_OK(loadRows(folder, again, &encoding));
     QCOMPARE(encoding, kept);
     QCOMPARE(again, rows);
 }

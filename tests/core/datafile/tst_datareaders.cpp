@@ -349,12 +349,10 @@ void TestDataReaders::quickReaderTakesWhatThisProgramWrites()
     XmlDataProvider p(kFields);
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(p.load(rows, error));
+    QVERIFY(p.load(rows));
     const QString awkward = u"Ölçü & <Co> \"x\" 'y' \U0001F600 \r\n\t ]]> &#13;"_qs;
     const RowValues row = {5, awkward, awkward, awkward, awkward.left(40), QString(), 1e300, QDate(1, 1, 1), -3};
-    QVERIFY2(applyToFile(p, {{PendingChange::Insert, {}, row}, {PendingChange::Insert, {}, RowValues(9)}}, error),
-             qPrintable(error));
+    VERIFY_OK(applyToFile(p, {{PendingChange::Insert, {}, row}, {PendingChange::Insert, {}, RowValues(9)}}));
     XmlDataRead quick;
     QVERIFY(XmlDataReader::readQuick(TestSupport::readFile(folder.data()), kFields, builtinLayout(), quick));
     QCOMPARE(quick.rows.size(), 2);
@@ -425,8 +423,7 @@ void TestDataReaders::loadNotesNameWhatTheNextWriteDrops()
     XmlDataProvider p(kFields);
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY2(p.load(rows, error), qPrintable(error));
+    VERIFY_OK(p.load(rows));
     QCOMPARE(p.loadNotes(), notes);
     const QString why = disagreement(file);
     QVERIFY2(why.isEmpty(), qPrintable(why));
@@ -442,21 +439,20 @@ void TestDataReaders::loadNotesAreClearedAndTellTheTruth()
     XmlDataProvider p(kFields);
     folder.point(p);
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(p.load(rows, error));
+    QVERIFY(p.load(rows));
     QCOMPARE(p.loadNotes().size(), 2);
-    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, RowValues{2, u"b"_qs}}}, error));
-    QVERIFY(p.load(rows, error));
+    QVERIFY(applyToFile(p, {{PendingChange::Insert, {}, RowValues{2, u"b"_qs}}}));
+    QVERIFY(p.load(rows));
     QVERIFY(p.loadNotes().isEmpty());
     QCOMPARE(rows[0][AccountTable::SiteName].toString(), u"last"_qs);
     QCOMPARE(rows[0][AccountTable::Username].toString(),
              QString(QString(70, u'u') + u"\U0001F600"_qs + QString(8, u'v')));
 
     QVERIFY(TestSupport::writeFile(folder.data(), document(account(1, "    <notes/>\n"))));
-    QVERIFY(p.load(rows, error));
+    QVERIFY(p.load(rows));
     QCOMPARE(p.loadNotes().size(), 1);
     QVERIFY(TestSupport::writeFile(folder.data(), "<Accounts>"));
-    QVERIFY(!p.load(rows, error));
+    QVERIFY(!p.load(rows));
     QVERIFY(p.loadNotes().isEmpty());
 }
 

@@ -54,13 +54,12 @@ struct DataFolder
     static bool addAccount(XmlDataProvider &p, int id)
     {
         QList<RowValues> rows;
-        QString error;
-        const bool ok =
-            p.load(rows, error) &&
-            applyToFile(p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error);
-        if (!ok)
-            qWarning() << error;
-        return ok;
+        Status saved = p.load(rows);
+        if (saved)
+            saved = applyToFile(p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}});
+        if (!saved)
+            qWarning() << saved.error;
+        return saved.ok();
     }
     // Everything in the Backups folder but the record of the copies made.
     QStringList copies() const
@@ -77,12 +76,12 @@ struct DataFolder
         auto p = run();
         p->backups().setClock([when] { return when; });
         QList<RowValues> rows;
-        QString error;
-        if (!p->load(rows, error))
-            qWarning() << error;
+        if (const Status loaded = p->load(rows); !loaded)
+            qWarning() << loaded.error;
         const DataFileBackups::Result kept = p->backups().copyNow();
-        if (!applyToFile(*p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}}, error))
-            qWarning() << error;
+        const Status saved = applyToFile(*p, {{PendingChange::Insert, {}, account(id, QStringLiteral("n%1").arg(id))}});
+        if (!saved)
+            qWarning() << saved.error;
         return QFileInfo(kept.copy).fileName();
     }
 };
@@ -331,14 +330,13 @@ void TestDataSafety::copyAtLoadCountsAsTheRunsCopy()
     QVERIFY(TestSupport::writeFile(folder.data(), kOriginal));
     auto run = folder.run();
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(run->load(rows, error));
+    QVERIFY(run->load(rows));
     const DataFileBackups::Result kept = run->backups().copyNow();
     QCOMPARE(kept.error, QString());
     QCOMPARE(TestSupport::readFile(kept.copy), kOriginal);
     // The same bytes once more (a reload): the same copy.
     QCOMPARE(run->backups().copyNow().copy, kept.copy);
-    QVERIFY(applyToFile(*run, {{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}, error));
+    QVERIFY(applyToFile(*run, {{PendingChange::Insert, {}, account(1, QStringLiteral("a"))}}));
     QCOMPARE(folder.copies().size(), 1);
     // A file changed since (by another program) is copied anew.
     QVERIFY(TestSupport::writeFile(folder.data(), QByteArray(kOriginal).replace("Kept", "Changed")));
@@ -441,11 +439,10 @@ void TestDataSafety::leftoversStayWhenTheSaveFails()
     QVERIFY(TestSupport::writeFile(leftover, kOriginal));
     auto run = folder.run();
     QList<RowValues> rows;
-    QString error;
-    QVERIFY(run->load(rows, error));
+    QVERIFY(run->load(rows));
     // A data file without its owner's write permission is never replaced: the save fails.
     QVERIFY(QFile::setPermissions(folder.data(), QFileDevice::ReadOwner));
-    QVERIFY(!applyToFile(*run, {{PendingChange::Insert, {}, account(5, QStringLiteral("new"))}}, error));
+    QVERIFY(!applyToFile(*run, {{PendingChange::Insert, {}, account(5, QStringLiteral("new"))}}));
     QVERIFY(QFile::exists(leftover));
 }
 

@@ -46,8 +46,10 @@ std::unique_ptr<XmlDataProvider> providerIn(const QTemporaryDir &dir)
 int generationOf(const QTemporaryDir &dir, QString &error)
 {
     QList<RowValues> rows;
-    if (!providerIn(dir)->load(rows, error))
+    if (const Status loaded = providerIn(dir)->load(rows); !loaded) {
+        error = loaded.error;
         return -1;
+    }
     if (rows.size() != Accounts) {
         error = QStringLiteral("%1 accounts").arg(rows.size());
         return -1;
@@ -63,12 +65,12 @@ int generationOf(const QTemporaryDir &dir, QString &error)
 }
 
 // Moves every account from its generation to the next one in one save.
-bool saveNextGeneration(XmlDataProvider &p, int generation, QString &error)
+Status saveNextGeneration(XmlDataProvider &p, int generation)
 {
     QList<PendingChange> changes;
     for (int i = 0; i < Accounts; ++i)
         changes.append({PendingChange::Modify, account(i, generation), account(i, generation + 1)});
-    return applyToFile(p, changes, error);
+    return applyToFile(p, changes);
 }
 
 QStringList leftovers(const QTemporaryDir &dir)
@@ -102,12 +104,11 @@ void TestKilledSaves::everyKillLeavesOneWholeState()
     {
         auto p = providerIn(dir);
         QList<RowValues> rows;
-        QString error;
-        QVERIFY2(p->load(rows, error), qPrintable(error));
+        VERIFY_OK(p->load(rows));
         QList<PendingChange> changes;
         for (int i = 0; i < Accounts; ++i)
             changes.append({PendingChange::Insert, {}, account(i, 0)});
-        QVERIFY2(applyToFile(*p, changes, error), qPrintable(error));
+        VERIFY_OK(applyToFile(*p, changes));
     }
     int caughtWithLeftover = 0;
     int generation = 0;
@@ -118,11 +119,10 @@ void TestKilledSaves::everyKillLeavesOneWholeState()
             // Saves one generation after another until it is killed.
             auto p = providerIn(dir);
             QList<RowValues> rows;
-            QString error;
-            if (!p->load(rows, error))
+            if (!p->load(rows))
                 ::_exit(2);
             for (int g = int(rows[0][6].toDouble());; ++g)
-                if (!saveNextGeneration(*p, g, error))
+                if (!saveNextGeneration(*p, g))
                     ::_exit(3);
         }
         ::usleep(QRandomGenerator::global()->bounded(200u, 8000u));
@@ -141,8 +141,8 @@ void TestKilledSaves::everyKillLeavesOneWholeState()
         // The next save succeeds and takes away what the killed one left.
         auto p = providerIn(dir);
         QList<RowValues> rows;
-        QVERIFY2(p->load(rows, error), qPrintable(error));
-        QVERIFY2(saveNextGeneration(*p, generation, error), qPrintable(error));
+        VERIFY_OK(p->load(rows));
+        VERIFY_OK(saveNextGeneration(*p, generation));
         ++generation;
         QCOMPARE(leftovers(dir), QStringList());
     }

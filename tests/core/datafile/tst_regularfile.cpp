@@ -87,14 +87,14 @@ void TestRegularFile::onlyRegularFilesWithinTheBoundAreRead()
     const QString path = dir.filePath(QStringLiteral("source"));
     QVERIFY(makeSource(kind, path, contents));
     QByteArray data = "stale";
-    QString error;
-    const bool ok = readRegularFile(path, 16, data, error);
-    QCOMPARE(error, reason);
-    QCOMPARE(ok, reason.isEmpty());
-    QCOMPARE(data, ok ? contents : QByteArray());
+    const Status read = readRegularFile(path, 16, data);
+    QCOMPARE(read.error, reason);
+    QCOMPARE(read.ok(), reason.isEmpty());
+    QCOMPARE(data, read ? contents : QByteArray());
 
-    QVERIFY(!readRegularFile(dir.filePath(QStringLiteral("missing")), 16, data, error));
-    QVERIFY(!error.isEmpty());
+    const Status missing = readRegularFile(dir.filePath(QStringLiteral("missing")), 16, data);
+    QVERIFY(!missing);
+    QVERIFY(!missing.error.isEmpty());
 }
 
 void TestRegularFile::providerReadsOnlyRegularFiles_data()
@@ -123,15 +123,16 @@ void TestRegularFile::providerReadsOnlyRegularFiles()
     QVERIFY(makeSource(kind, source, kValidData, XmlDataProvider::MaxFileSize + 1));
 
     QList<RowValues> rows;
-    QString error;
-    QCOMPARE(p.parseFile(source, rows, error), reason.isEmpty());
+    const Status parsed = p.parseFile(source, rows);
+    QCOMPARE(parsed.ok(), reason.isEmpty());
     if (!reason.isEmpty())
-        QCOMPARE(error, xmlParseErrorText(u"Cannot open the file %1: %2"_qs.arg(source, reason), 0, 0));
+        QCOMPARE(parsed.error, xmlParseErrorText(u"Cannot open the file %1: %2"_qs.arg(source, reason), 0, 0));
 
     QVERIFY(QFile::rename(source, p.fileName()));
-    QCOMPARE(p.load(rows, error), reason.isEmpty());
+    const Status loaded = p.load(rows);
+    QCOMPARE(loaded.ok(), reason.isEmpty());
     if (!reason.isEmpty())
-        QCOMPARE(error, xmlParseErrorText(u"Cannot open the file %1: %2"_qs.arg(p.fileName(), reason), 0, 0));
+        QCOMPARE(loaded.error, xmlParseErrorText(u"Cannot open the file %1: %2"_qs.arg(p.fileName(), reason), 0, 0));
     else
         QCOMPARE(rows.size(), 1);
 
@@ -139,8 +140,9 @@ void TestRegularFile::providerReadsOnlyRegularFiles()
     QVERIFY(QFile::rename(p.fileName(), p.readMappingFile()));
     QVERIFY(TestSupport::writeFile(p.fileName(), kValidData));
     if (!reason.isEmpty()) {
-        QVERIFY(!p.load(rows, error));
-        QVERIFY2(error.contains(reason), qPrintable(error));
+        const Status mapped = p.load(rows);
+        QVERIFY(!mapped);
+        QVERIFY2(mapped.error.contains(reason), qPrintable(mapped.error));
     }
 }
 
@@ -181,12 +183,11 @@ void TestRegularFile::fileChangedWhileReadIsReadAgain()
         },
         4);
     QByteArray data;
-    QString error;
-    const bool ok = readRegularFile(path, 1024, data, error);
+    const Status status = readRegularFile(path, 1024, data);
     RegularFileTesting::setReadHook({});
-    QCOMPARE(ok, read);
+    QCOMPARE(status.ok(), read);
     QCOMPARE(data, read ? next : QByteArray());
-    QCOMPARE(error, read ? QString() : u"changed while it was read"_qs);
+    QCOMPARE(status.error, read ? QString() : u"changed while it was read"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestRegularFile)

@@ -115,7 +115,7 @@ void TestFlatCopy::copiesFlatKeepingDateAndMode()
     FlatCopy job({a, b}, dest.path());
     job.run();
     const FlatCopy::Result &result = job.result();
-    QVERIFY(result.succeeded());
+    QVERIFY(result.ok());
     QVERIFY(!result.cancelled);
     QCOMPARE(result.total, 2);
     QCOMPARE(result.arrived,
@@ -144,7 +144,7 @@ void TestFlatCopy::takenNamesGetNumbers()
 
     FlatCopy job({source}, dest.path());
     job.run();
-    QVERIFY(job.result().succeeded());
+    QVERIFY(job.result().ok());
     QCOMPARE(job.result().arrived, QStringList{dest.filePath(QStringLiteral("a (3).txt"))});
     QCOMPARE(job.result().renamed, 1);
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("a.txt"))), QByteArray("old"));
@@ -164,7 +164,7 @@ void TestFlatCopy::sameNameFromTwoFolders()
 
     FlatCopy job({first, second}, dest.path());
     job.run();
-    QVERIFY(job.result().succeeded());
+    QVERIFY(job.result().ok());
     QCOMPARE(namesIn(dest.path()), QStringList({QStringLiteral("notes (2).txt"), QStringLiteral("notes.txt")}));
     // The first takes its own name; only the second needed another.
     QCOMPARE(job.result().renamed, 1);
@@ -181,7 +181,7 @@ void TestFlatCopy::copyIntoItsOwnFolder()
     QVERIFY(TestSupport::writeFile(source, data));
     FlatCopy job({source}, dir.path());
     job.run();
-    QVERIFY(job.result().succeeded());
+    QVERIFY(job.result().ok());
     QCOMPARE(TestSupport::readFile(source), data);
     QCOMPARE(TestSupport::readFile(dir.filePath(QStringLiteral("self (2).dat"))), data);
 }
@@ -236,12 +236,12 @@ void TestFlatCopy::failedFilesDoNotStopTheRest()
     job.setChunkSize(4096);
     job.run();
     const FlatCopy::Result &result = job.result();
-    QVERIFY(!result.succeeded());
+    QVERIFY(!result.ok());
     QVERIFY(!result.cancelled);
     QCOMPARE(result.notArrived(), 1);
     QCOMPARE(result.failures.size(), 1);
     QCOMPARE(result.failures.first().source, bad);
-    QVERIFY(!result.failures.first().reason.isEmpty());
+    QVERIFY(!result.failures.first().error.isEmpty());
     // The files on both sides of the failure arrived; nothing else did, not even a temporary file.
     QCOMPARE(namesIn(dest.path()), QStringList({QStringLiteral("after.txt"), QStringLiteral("before.txt")}));
     QCOMPARE(job.progress().filesDone, 3);
@@ -273,7 +273,7 @@ void TestFlatCopy::filesWithoutReportedSizeAreCopiedWhole()
     QTemporaryDir dest;
     FlatCopy job({source}, dest.path());
     job.run();
-    QVERIFY(job.result().succeeded());
+    QVERIFY(job.result().ok());
     QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("version"))), expected);
 #endif
 }
@@ -297,7 +297,7 @@ void TestFlatCopy::cancelLeavesNoHalfFile()
     job.run();
     const FlatCopy::Result &result = job.result();
     QVERIFY(result.cancelled);
-    QVERIFY(!result.succeeded());
+    QVERIFY(!result.ok());
     QCOMPARE(result.arrived, QStringList{dest.filePath(QStringLiteral("first.bin"))});
     QCOMPARE(result.notArrived(), 2);
     QCOMPARE(result.failures.size(), 2);
@@ -321,7 +321,7 @@ void TestFlatCopy::progressIsReported()
     QList<FlatCopy::Progress> seen;
     job.setProgressHook([&seen](const FlatCopy::Progress &p) { seen << p; });
     job.run();
-    QVERIFY(job.result().succeeded());
+    QVERIFY(job.result().ok());
 
     QVERIFY(seen.size() > 6);
     QList<int> files;
@@ -386,13 +386,13 @@ void TestFlatCopy::sourceChangedWhileCopied()
     });
     copy.run();
     const FlatCopy::Result &result = copy.result();
-    QCOMPARE(result.succeeded(), arrives);
+    QCOMPARE(result.ok(), arrives);
     if (arrives) {
         QCOMPARE(result.arrived, QStringList{dst.filePath(QStringLiteral("report.pdf"))});
         QCOMPARE(TestSupport::readFile(result.arrived[0]), TestSupport::readFile(source));
     } else {
         QCOMPARE(result.failures.size(), 1);
-        QCOMPARE(result.failures[0].reason, QStringLiteral("The file changed while it was copied"));
+        QCOMPARE(result.failures[0].error, QStringLiteral("The file changed while it was copied"));
         QCOMPARE(namesIn(dst.path()), QStringList());
     }
 }
@@ -446,7 +446,7 @@ void TestFlatCopy::leftoversOfKilledCopiesGo()
     copy.run();
     if (holder >= 0)
         ::close(holder);
-    QVERIFY(copy.result().succeeded());
+    QVERIFY(copy.result().ok());
     QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
     QCOMPARE(TestSupport::readFile(elsewhere), QByteArray("the user's"));
     QStringList expected{QStringLiteral("a.txt")};
@@ -527,7 +527,7 @@ void TestFlatCopy::dialogReturnsWhenCopyEnds()
     QVERIFY(TestSupport::writeFile(a, "a"));
     QVERIFY(TestSupport::writeFile(dest.filePath(QStringLiteral("a.txt")), "there"));
     const FlatCopy::Result result = CopyProgressDialog::copyFiles({a}, dest.path());
-    QVERIFY(result.succeeded());
+    QVERIFY(result.ok());
     QCOMPARE(result.arrived, QStringList{dest.filePath(QStringLiteral("a (2).txt"))});
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -412,8 +412,8 @@ void TestRegSettings::harmlessHandEditsAreRead()
 {
     QFETCH(QByteArray, contents);
     QVERIFY(TestSupport::writeFile(storeFileName(), contents));
-    QString reason;
-    QVERIFY2(RegStoreReadable(&reason), qPrintable(reason));
+    const Status readable = RegStoreReadable();
+    QVERIFY2(readable, qPrintable(readable.error));
     QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), u"2A3B"_s);
 }
 
@@ -449,9 +449,9 @@ void TestRegSettings::unreadableStoreIsNeitherReadNorWritten()
     }
     const QByteArray before = pipe ? QByteArray() : TestSupport::readFile(file);
 
-    QString reason;
-    QVERIFY(!RegStoreReadable(&reason));
-    QVERIFY(!reason.isEmpty());
+    const Status readable = RegStoreReadable();
+    QVERIFY(!readable);
+    QVERIFY(!readable.error.isEmpty());
     // Nothing is taken from a file that does not read as it stands, not even the values before the damage.
     QCOMPARE(RegReadString(u"Main"_s, u"pwd"_s), QString());
     QCOMPARE(RegReadString(u"Main"_s, u"DataPath"_s), QString());

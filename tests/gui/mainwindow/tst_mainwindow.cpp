@@ -68,12 +68,12 @@ public:
         , m_notes(std::move(notes))
     {
     }
-    bool load(QList<RowValues> &rows, QString &error) override
+    Status load(QList<RowValues> &rows) override
     {
-        if (!XmlDataProvider::load(rows, error))
-            return false;
-        setLoadNotes(m_notes);
-        return true;
+        Status loaded = XmlDataProvider::load(rows);
+        if (loaded)
+            setLoadNotes(m_notes);
+        return loaded;
     }
 
 private:
