@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #ifndef Q_OS_WIN
@@ -192,53 +193,90 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
     const QString &source = m_sources.at(index);
     const QString name = QFileInfo(source).fileName();
     FileDescriptor in;
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come; the type test
-    // below refuses everything but regular files, on which the flag has no effect.
-    in.fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in.fd < 0)
-        return Status::failure(Platform::systemErrorText(errno));
     struct stat st;
-    if (::fstat(in.fd, &st) != 0)
-        return Status::failure(Platform::systemErrorText(errno));
-    if (!S_ISREG(st.st_mode) || name.isEmpty())
-        return Status::failure(tr("Not a regular file"));
-#ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-
+    if (Status opened = openSource(source, name, in.fd, st); !opened)
+        return opened;
     // The copy is created with the source's permission bits (the umask applies, as for any new file).
     QString temporary;
-    QByteArray temporaryBytes;
     FileDescriptor out;
     // Holds the lock that tells other copies into this folder that the temporary file is in use, until
     // it has its final name.
     FileDescriptor held;
-    for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
+    if (Status created = createTemporary(st.st_mode & 0777, out.fd, held.fd, temporary); !created)
+        return created;
+
+    Status done = copyContents(in.fd, out.fd, st);
+    if (done) {
+        // The copy keeps the source's modification time, as a file manager's copy does.
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+#ifdef Q_OS_DARWIN
+        times[1] = st.st_mtimespec;
+#else
+        times[1] = st.st_mtim;
+#endif
+        ::futimens(out.fd, times);
+        // Some file systems (network ones) report write errors only here.
+        if (::close(out.release()) != 0)
+            done = Status::failure(Platform::systemErrorText(errno));
+    }
+    if (done && isCancelRequested())
+        done = Status::failure(tr("Cancelled"));
+    if (done)
+        done = claim(temporary, name, arrivedAt);
+    if (!done) {
+        if (out.fd >= 0)
+            ::close(out.release());
+        ::unlink(QFile::encodeName(temporary).constData());
+    }
+    return done;
+}
+
+Status FlatCopy::openSource(const QString &source, const QString &name, int &fd, struct stat &st)
+{
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer that may never come; the type test
+    // below refuses everything but regular files, on which the flag has no effect.
+    fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return Status::failure(Platform::systemErrorText(errno));
+    if (::fstat(fd, &st) != 0)
+        return Status::failure(Platform::systemErrorText(errno));
+    if (!S_ISREG(st.st_mode) || name.isEmpty())
+        return Status::failure(tr("Not a regular file"));
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    return {};
+}
+
+Status FlatCopy::createTemporary(unsigned mode, int &out, int &held, QString &temporary)
+{
+    for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
         temporary = Platform::joinPath(m_destination, temporaryName());
-        temporaryBytes = QFile::encodeName(temporary);
-        out.fd = ::open(temporaryBytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-        if (out.fd < 0 && errno != EEXIST)
+        out = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
+        if (out < 0 && errno != EEXIST)
             return Status::failure(Platform::systemErrorText(errno));
-        if (out.fd < 0)
+        if (out < 0)
             continue;
         // Another copy's clean-up may have taken the file for a leftover between its creation and the
         // lock: then it is gone (or about to go), and another name is tried.
         struct stat created;
-        if (::flock(out.fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(out.fd, &created) != 0 || created.st_nlink == 0) {
-            ::close(out.release());
+        if (::flock(out, LOCK_EX | LOCK_NB) != 0 || ::fstat(out, &created) != 0 || created.st_nlink == 0) {
+            ::close(std::exchange(out, -1));
             continue;
         }
-        held.fd = ::fcntl(out.fd, F_DUPFD_CLOEXEC, 0);
+        held = ::fcntl(out, F_DUPFD_CLOEXEC, 0);
     }
-    if (out.fd < 0)
+    if (out < 0)
         return Status::failure(Platform::systemErrorText(EEXIST));
+    return {};
+}
 
-    auto drop = [&](const QString &why) {
-        ::close(out.release());
-        ::unlink(temporaryBytes.constData());
-        return Status::failure(why);
-    };
-
+// Copies the whole source into the copy, again from the start when the source changed meanwhile.
+// st is the source's status as the copy was made.
+Status FlatCopy::copyContents(int in, int out, struct stat &st)
+{
     qint64 copied = 0;
 #ifdef Q_OS_LINUX
     // The kernel copies between the two files itself (and shares blocks where the file system can),
@@ -250,11 +288,11 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
     for (int attempt = 1;; ++attempt) {
         for (;;) {
             if (isCancelRequested())
-                return drop(tr("Cancelled"));
+                return Status::failure(tr("Cancelled"));
             ssize_t n = 0;
 #ifdef Q_OS_LINUX
             if (inKernel) {
-                n = ::copy_file_range(in.fd, nullptr, out.fd, nullptr, size_t(m_chunkSize), 0);
+                n = ::copy_file_range(in, nullptr, out, nullptr, size_t(m_chunkSize), 0);
                 if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
                     if (errno == ENOSYS) // the kernel has no such call: no use asking for the next files
                         m_inKernel = false;
@@ -272,14 +310,14 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
             if (!inKernel) {
                 if (!m_buffer)
                     m_buffer.reset(new char[kBufferSize]);
-                n = ::read(in.fd, m_buffer.get(), size_t(std::min(m_chunkSize, kBufferSize)));
-                if (n > 0 && !writeAll(out.fd, m_buffer.get(), n))
-                    return drop(Platform::systemErrorText(errno));
+                n = ::read(in, m_buffer.get(), size_t(std::min(m_chunkSize, kBufferSize)));
+                if (n > 0 && !writeAll(out, m_buffer.get(), n))
+                    return Status::failure(Platform::systemErrorText(errno));
             }
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return drop(Platform::systemErrorText(errno));
+                return Status::failure(Platform::systemErrorText(errno));
             }
             if (n == 0)
                 break;
@@ -291,46 +329,23 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
         // it was cut short): it is copied again from the start. Files whose size the system reports as 0
         // are taken as read.
         struct stat after;
-        if (::fstat(in.fd, &after) != 0)
-            return drop(Platform::systemErrorText(errno));
+        if (::fstat(in, &after) != 0)
+            return Status::failure(Platform::systemErrorText(errno));
         if (Platform::sameFileVersion(st, after) && (copied == after.st_size || after.st_size == 0))
             break;
         if (attempt == kMaxCopyAttempts)
-            return drop(tr("The file changed while it was copied"));
+            return Status::failure(tr("The file changed while it was copied"));
         m_bytesDone.fetch_sub(copied, std::memory_order_relaxed);
         copied = 0;
         st = after;
-        if (::lseek(in.fd, 0, SEEK_SET) < 0 || ::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) < 0)
-            return drop(Platform::systemErrorText(errno));
+        if (::lseek(in, 0, SEEK_SET) < 0 || ::ftruncate(out, 0) != 0 || ::lseek(out, 0, SEEK_SET) < 0)
+            return Status::failure(Platform::systemErrorText(errno));
 #ifdef Q_OS_LINUX
         inKernel = m_inKernel;
 #endif
     }
 
-    // The copy keeps the source's modification time, as a file manager's copy does.
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-#ifdef Q_OS_DARWIN
-    times[1] = st.st_mtimespec;
-#else
-    times[1] = st.st_mtim;
-#endif
-    ::futimens(out.fd, times);
-    // Some file systems (network ones) report write errors only here.
-    if (::close(out.release()) != 0) {
-        const int code = errno;
-        ::unlink(temporaryBytes.constData());
-        return Status::failure(Platform::systemErrorText(code));
-    }
-    if (isCancelRequested()) {
-        ::unlink(temporaryBytes.constData());
-        return Status::failure(tr("Cancelled"));
-    }
-    Status claimed = claim(temporary, name, arrivedAt);
-    if (!claimed)
-        ::unlink(temporaryBytes.constData());
-    return claimed;
+    return {};
 }
 
 void FlatCopy::removeLeftovers() const

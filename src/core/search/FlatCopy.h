@@ -85,6 +85,13 @@ public:
 
 private:
     Status copyOne(int index, QString &arrivedAt);
+#ifndef Q_OS_WIN
+    // The steps of a copy: the source opened and checked, a temporary file made and locked in the
+    // destination, the contents copied.
+    Status openSource(const QString &source, const QString &name, int &fd, struct stat &st);
+    Status createTemporary(unsigned mode, int &out, int &held, QString &temporary);
+    Status copyContents(int in, int out, struct stat &st);
+#endif
     // Removes the temporary files of earlier copies into the destination that were cut off (the
     // program was killed): regular files of exactly our temporary names that no running copy holds.
     void removeLeftovers() const;
