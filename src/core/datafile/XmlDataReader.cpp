@@ -570,6 +570,77 @@ bool readQuick(const QByteArray &data, const std::vector<FieldDef> &fields, cons
     return true;
 }
 
+// Gives the reader the document's text: as it is when it is Unicode, else decoded, refusing bytes the
+// encoding does not have (the decoder would put a substitute in their place, and the next save would
+// keep that).
+bool feedDecoded(const QByteArray &data, const QByteArray &encoding, QXmlStreamReader &xml, QString &error)
+{
+    if (isUnicodeName(encoding)) {
+        xml.addData(data);
+        return true;
+    }
+    QStringDecoder decoder(encoding.constData());
+    if (!decoder.isValid()) {
+        error = xmlParseErrorText(tr("The encoding %1 is not supported").arg(QString::fromLatin1(encoding)), 1, 1);
+        return false;
+    }
+    const QString text = decoder.decode(data);
+    if (decoder.hasError()) {
+        const qsizetype at = firstUndecodable(data, encoding);
+        const QByteArrayView before = QByteArrayView(data).first(at);
+        const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+        error = xmlParseErrorText(tr("The file holds bytes that are not %1 text").arg(QString::fromLatin1(encoding)),
+                                  before.count('\n') + 1, at - lineStart + 1);
+        return false;
+    }
+    xml.addData(text);
+    return true;
+}
+
+// One field element of an account, read to its end. False when the reading stops there: with error
+// set when the field's value is refused (the file is then not read), else because the document is
+// damaged (the reader has the error) or the element is no field (noted).
+bool readRowField(QXmlStreamReader &xml, int &depth, const std::vector<FieldDef> &fields, RowBuilder &row,
+                  Notes &notes, QString &error)
+{
+    const qint64 line = xml.lineNumber();
+    const qint64 column = xml.columnNumber();
+    const QString element = xml.qualifiedName().toString();
+    const int field = row.fieldIndex(element);
+    if (field >= 0)
+        noteAttributes(xml, notes);
+    QString text;
+    bool markup = false;
+    if (!readFieldText(xml, depth, notes, text, markup))
+        return false;
+    --depth;
+    if (field < 0) {
+        row.unknownElement(element);
+        return false;
+    }
+    if (markup) {
+        notes.add(tr("Account %1 has elements inside %2 that are not kept, only their text.")
+                      .arg(row.number())
+                      .arg(fields[size_t(field)].name));
+    }
+    if (const Status value = row.field(field, text); !value) {
+        error = xmlParseErrorText(value.error, line, column);
+        return false;
+    }
+    return true;
+}
+
+// An element beside the accounts, and the accounts inside it, are not kept.
+void noteOtherElement(Notes &notes, const QString &other, int accountsInOther)
+{
+    if (accountsInOther == 0)
+        notes.add(tr("The file has an element <%1> that is not kept.").arg(other));
+    else if (accountsInOther == 1)
+        notes.add(tr("The element <%1> and the account inside it are not kept.").arg(other));
+    else
+        notes.add(tr("The element <%1> and the %2 accounts inside it are not kept.").arg(other).arg(accountsInOther));
+}
+
 bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const XmlDataLayout &layout,
               XmlDataRead &result)
 {
@@ -577,28 +648,8 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
     result.encoding = detectEncoding(data);
     const QByteArray &encoding = result.encoding;
     QXmlStreamReader xml;
-    if (isUnicodeName(encoding)) {
-        xml.addData(data);
-    } else {
-        QStringDecoder decoder(encoding.constData());
-        if (!decoder.isValid()) {
-            result.error =
-                xmlParseErrorText(tr("The encoding %1 is not supported").arg(QString::fromLatin1(encoding)), 1, 1);
-            return false;
-        }
-        const QString text = decoder.decode(data);
-        if (decoder.hasError()) {
-            // The decoder would put a substitute in its place, and the next save would keep that.
-            const qsizetype at = firstUndecodable(data, encoding);
-            const QByteArrayView before = QByteArrayView(data).first(at);
-            const qsizetype lineStart = before.lastIndexOf('\n') + 1;
-            result.error =
-                xmlParseErrorText(tr("The file holds bytes that are not %1 text").arg(QString::fromLatin1(encoding)),
-                                  before.count('\n') + 1, at - lineStart + 1);
-            return false;
-        }
-        xml.addData(text);
-    }
+    if (!feedDecoded(data, encoding, xml, result.error))
+        return false;
 
     Notes notes;
     RowBuilder row(fields, layout, notes);
@@ -633,30 +684,12 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
                     accountsInOther = 0;
                 }
             } else if (inRow && depth == 3) {
-                const qint64 line = xml.lineNumber();
-                const qint64 column = xml.columnNumber();
-                const QString element = name.toString();
-                const int field = row.fieldIndex(element);
-                if (field >= 0)
-                    noteAttributes(xml, notes);
-                QString text;
-                bool markup = false;
-                if (!readFieldText(xml, depth, notes, text, markup))
+                if (!readRowField(xml, depth, fields, row, notes, result.error)) {
+                    if (!result.error.isEmpty()) {
+                        rows.clear();
+                        return false;
+                    }
                     break;
-                --depth;
-                if (field < 0) {
-                    row.unknownElement(element);
-                    break;
-                }
-                if (markup) {
-                    notes.add(tr("Account %1 has elements inside %2 that are not kept, only their text.")
-                                  .arg(row.number())
-                                  .arg(fields[size_t(field)].name));
-                }
-                if (const Status value = row.field(field, text); !value) {
-                    result.error = xmlParseErrorText(value.error, line, column);
-                    rows.clear();
-                    return false;
                 }
             } else if (!inRow && depth > 2 && name == layout.rowElement) {
                 ++accountsInOther;
@@ -668,14 +701,8 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
                 if (inRow) {
                     rows.append(row.take());
                     inRow = false;
-                } else if (accountsInOther == 0) {
-                    notes.add(tr("The file has an element <%1> that is not kept.").arg(other));
-                } else if (accountsInOther == 1) {
-                    notes.add(tr("The element <%1> and the account inside it are not kept.").arg(other));
                 } else {
-                    notes.add(tr("The element <%1> and the %2 accounts inside it are not kept.")
-                                  .arg(other)
-                                  .arg(accountsInOther));
+                    noteOtherElement(notes, other, accountsInOther);
                 }
             }
             --depth;
