@@ -103,6 +103,14 @@ TfrmSearch::~TfrmSearch()
 
 void TfrmSearch::createControls()
 {
+    createCriteriaControls();
+    createResultControls();
+    layOutControls();
+}
+
+// What to find, where, and how: the two boxes, Find and Cancel, the options and the animation.
+void TfrmSearch::createCriteriaControls()
+{
     lblFindText = new QLabel(tr("Fi&nd:"), this);
     lblFindText->setObjectName(QStringLiteral("lblFindText"));
     cbFindText = new QLineEdit(this);
@@ -150,7 +158,11 @@ void TfrmSearch::createControls()
     Animate = new SearchAnimation(this);
     Animate->setObjectName(QStringLiteral("Animate"));
     Animate->setAccessibleName(tr("Search in progress"));
+}
 
+// The result list, the buttons under it and the status bar.
+void TfrmSearch::createResultControls()
+{
     velvSearchResult = new SearchResultList(this);
     connect(velvSearchResult->results(), &SearchResultModel::checkedChanged, this,
             &TfrmSearch::velvSearchResultChecked);
@@ -169,7 +181,10 @@ void TfrmSearch::createControls()
     stSearch = new SearchStatusBar(this);
     stSearch->setObjectName(QStringLiteral("stSearch"));
     stSearch->setSizeGripEnabled(true);
+}
 
+void TfrmSearch::layOutControls()
+{
     // Buttons of one column share one width, the widest caption's.
     const int buttonWidth = std::max(btnFind->sizeHint().width(), btnCancel->sizeHint().width());
     btnFind->setMinimumWidth(buttonWidth);

@@ -78,6 +78,9 @@ protected:
 
 private:
     void createControls();
+    void createCriteriaControls();
+    void createResultControls();
+    void layOutControls();
     // The window's size and the result columns' widths, from the settings and back.
     void restoreLayout();
     void saveLayout() const;
