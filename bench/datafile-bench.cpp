@@ -2,8 +2,8 @@
 // Generates a data file of N accounts, loads it into the account table and writes it back.
 // Prints load_ms, write_ms and peak_rss_mb (medians of five), and first_load_ms, the first load of the process.
 #include "core/accounts/AccountTable.h"
-#include "core/accounts/FileCount.h"
 #include "core/accounts/DataSet.h"
+#include "core/accounts/FileCount.h"
 #include "core/datafile/XmlDataProvider.h"
 
 #include <QCoreApplication>

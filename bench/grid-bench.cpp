@@ -9,16 +9,16 @@
 // it is shown and answers after the data file was read, the longest gap of its event loop while the
 // counts arrive, and how long the counting takes in all. Last, the filter: typing a site name one
 // character at a time, the time of each keystroke until the list is painted again.
+#include "core/accounts/AccountSchema.h"
+#include "core/accounts/AccountTable.h"
+#include "core/accounts/DataSet.h"
+#include "core/accounts/FileCount.h"
+#include "core/accounts/TableOrder.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/Startup.h"
 #include "gui/mainwindow/VantoryConsts.h"
-#include "core/accounts/AccountSchema.h"
-#include "core/accounts/AccountTable.h"
-#include "core/accounts/FileCount.h"
-#include "core/accounts/TableOrder.h"
-#include "core/accounts/DataSet.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>

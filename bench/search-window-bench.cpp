@@ -19,16 +19,16 @@
 // --hand-off the window's engine hands over its events one at a time (the worker waiting for each)
 // instead of in batches, for comparison.
 #include "SearchListFill.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/search/FindFile.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/Startup.h"
 #include "gui/mainwindow/VantoryConsts.h"
-#include "core/accounts/AccountSchema.h"
-#include "core/search/FindFile.h"
 #include "gui/search/SearchForm.h"
 #include "gui/search/SearchResultList.h"
 #include "gui/search/SearchResultModel.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 
 #include "RegSettings.h"
 #include "SettingsKeys.h"
-#include "core/platform/PrivateFiles.h"
 #include "core/platform/DirListing.h"
+#include "core/platform/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 #include "RegSettings.h"
 #include "ProgramInfo.h"
 
-#include "core/platform/PrivateFiles.h"
 #include "core/datafile/RegularFile.h"
+#include "core/platform/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

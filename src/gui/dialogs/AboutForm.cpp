@@ -2,10 +2,10 @@
 #include "AboutForm.h"
 
 #include "core/outreach/OutreachTexts.h"
+#include "core/settings/ProgramInfo.h"
 #include "gui/widgets/DlgTemplate.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/PlatformServices.h"
-#include "core/settings/ProgramInfo.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

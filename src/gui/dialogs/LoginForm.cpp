@@ -2,11 +2,11 @@
 #include "LoginForm.h"
 
 #include "PasswordTexts.h"
-#include "gui/widgets/LabeledEdit.h"
-#include "gui/widgets/PlatformServices.h"
 #include "core/security/Encode.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "gui/widgets/LabeledEdit.h"
+#include "gui/widgets/PlatformServices.h"
 
 #include <QVBoxLayout>
 

@@ -2,12 +2,12 @@
 #include "SettingsForm.h"
 
 #include "PasswordTexts.h"
-#include "gui/widgets/Icons.h"
-#include "gui/widgets/LabeledEdit.h"
-#include "gui/widgets/PlatformServices.h"
 #include "core/security/Encode.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "gui/widgets/Icons.h"
+#include "gui/widgets/LabeledEdit.h"
+#include "gui/widgets/PlatformServices.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

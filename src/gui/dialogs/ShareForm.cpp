@@ -3,9 +3,9 @@
 
 #include "core/outreach/OutreachLinks.h"
 #include "core/outreach/OutreachTexts.h"
+#include "core/settings/ProgramInfo.h"
 #include "gui/widgets/LabeledEdit.h"
 #include "gui/widgets/PlatformServices.h"
-#include "core/settings/ProgramInfo.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

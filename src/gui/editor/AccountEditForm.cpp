@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AccountEditForm.h"
 
-#include "gui/widgets/ActiveStateItems.h"
-#include "gui/widgets/FlEdit.h"
-#include "gui/widgets/LabeledEdit.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
-#include "gui/widgets/PlatformServices.h"
 #include "core/security/Encode.h"
+#include "gui/widgets/ActiveStateItems.h"
+#include "gui/widgets/FlEdit.h"
+#include "gui/widgets/LabeledEdit.h"
+#include "gui/widgets/PlatformServices.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,9 +3,9 @@
 
 #include "AccountModel.h"
 #include "VantoryConsts.h"
+#include "core/accounts/AccountSchema.h"
 #include "gui/widgets/ActiveStateItems.h"
 #include "gui/widgets/Icons.h"
-#include "core/accounts/AccountSchema.h"
 
 #include <QPainter>
 

@@ -3,9 +3,9 @@
 
 #include "AccountModel.h"
 #include "VantoryConsts.h"
-#include "gui/widgets/ActiveStateItems.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/DataSet.h"
+#include "gui/widgets/ActiveStateItems.h"
 #include "gui/widgets/PlatformServices.h"
 
 #include <QApplication>

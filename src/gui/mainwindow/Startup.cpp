@@ -3,14 +3,14 @@
 
 #include "MainForm.h"
 #include "VantoryConsts.h"
-#include "gui/widgets/Icons.h"
-#include "gui/widgets/PlatformServices.h"
-#include "gui/dialogs/LoginForm.h"
-#include "gui/dialogs/PasswordTexts.h"
 #include "core/settings/DataFolder.h"
 #include "core/settings/ProgramInfo.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "gui/dialogs/LoginForm.h"
+#include "gui/dialogs/PasswordTexts.h"
+#include "gui/widgets/Icons.h"
+#include "gui/widgets/PlatformServices.h"
 
 #include <exception>
 

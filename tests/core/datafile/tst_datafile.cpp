@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
-#include "core/accounts/TableOrder.h"
 #include "core/accounts/DataSet.h"
+#include "core/accounts/TableOrder.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "ProviderChanges.h"
 

@@ -2,8 +2,8 @@
 // Copying checked files flat into one folder: names that are taken, failures, cancels, progress,
 // and the progress dialog around a copy on its worker thread.
 #include "TestSupport.h"
-#include "gui/search/CopyProgressDialog.h"
 #include "core/search/FlatCopy.h"
+#include "gui/search/CopyProgressDialog.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServices.h"
 #include "TestSupport.h"
-#include "gui/mainwindow/MainForm.h"
-#include "gui/widgets/LabeledEdit.h"
-#include "gui/dialogs/AboutForm.h"
-#include "gui/dialogs/AffiliateForm.h"
 #include "core/outreach/OutreachLinks.h"
 #include "core/outreach/OutreachTexts.h"
-#include "gui/dialogs/ShareForm.h"
 #include "core/settings/ProgramInfo.h"
-#include "core/settings/SettingsKeys.h"
 #include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/dialogs/AboutForm.h"
+#include "gui/dialogs/AffiliateForm.h"
+#include "gui/dialogs/ShareForm.h"
+#include "gui/mainwindow/MainForm.h"
+#include "gui/widgets/LabeledEdit.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -2,15 +2,15 @@
 #include "DamagedSettings.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
-#include "gui/mainwindow/VantoryConsts.h"
-#include "gui/widgets/Icons.h"
-#include "gui/widgets/LabeledEdit.h"
 #include "core/security/Encode.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 #include "gui/dialogs/LoginForm.h"
 #include "gui/dialogs/PasswordTexts.h"
 #include "gui/dialogs/SettingsForm.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
+#include "gui/mainwindow/VantoryConsts.h"
+#include "gui/widgets/Icons.h"
+#include "gui/widgets/LabeledEdit.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/accounts/DataSet.h"
+#include "core/security/Encode.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/editor/AccountEditForm.h"
 #include "gui/mainwindow/AccountModel.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/VantoryConsts.h"
 #include "gui/widgets/FlEdit.h"
 #include "gui/widgets/LabeledEdit.h"
-#include "core/accounts/AccountSchema.h"
-#include "core/accounts/DataSet.h"
-#include "gui/editor/AccountEditForm.h"
-#include "core/security/Encode.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QCheckBox>

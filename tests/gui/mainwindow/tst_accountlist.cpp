@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "core/accounts/AccountSchema.h"
+#include "core/accounts/AccountTable.h"
+#include "core/accounts/DataSet.h"
+#include "core/accounts/FileCount.h"
+#include "core/datafile/XmlDataProvider.h"
+#include "core/security/Encode.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/editor/AccountEditForm.h"
 #include "gui/mainwindow/AccountModel.h"
 #include "gui/mainwindow/GridEditors.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/TotalsBar.h"
-#include "core/accounts/AccountSchema.h"
-#include "core/accounts/AccountTable.h"
-#include "core/accounts/FileCount.h"
-#include "core/accounts/DataSet.h"
-#include "core/datafile/XmlDataProvider.h"
-#include "gui/editor/AccountEditForm.h"
-#include "core/security/Encode.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScriptedServices.h"
 #include "TestSupport.h"
-#include "gui/mainwindow/AccountModel.h"
-#include "gui/mainwindow/GridEditors.h"
-#include "gui/mainwindow/MainForm.h"
-#include "gui/mainwindow/TotalsBar.h"
-#include "gui/mainwindow/VantoryConsts.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
+#include "gui/mainwindow/AccountModel.h"
+#include "gui/mainwindow/GridEditors.h"
+#include "gui/mainwindow/MainForm.h"
+#include "gui/mainwindow/TotalsBar.h"
+#include "gui/mainwindow/VantoryConsts.h"
 
 #include <QAction>
 #include <QCalendarWidget>

@@ -3,16 +3,16 @@
 #include "FifoFeeder.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
+#include "core/security/Encode.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/dialogs/LoginForm.h"
+#include "gui/dialogs/PasswordTexts.h"
+#include "gui/dialogs/SettingsForm.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/Startup.h"
 #include "gui/mainwindow/VantoryConsts.h"
 #include "gui/widgets/LabeledEdit.h"
-#include "core/security/Encode.h"
-#include "gui/dialogs/LoginForm.h"
-#include "gui/dialogs/PasswordTexts.h"
-#include "gui/dialogs/SettingsForm.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QDir>
 #include <QFileInfo>

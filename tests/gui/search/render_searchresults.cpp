@@ -3,8 +3,8 @@
 // menu and the copy progress to PNG files, for looking at them.
 //   build/tests/render_searchresults <output folder> [icon theme]
 // Run it again with QT_SCALE_FACTOR=2 for a high-density screen.
-#include "gui/search/CopyProgressDialog.h"
 #include "core/search/FlatCopy.h"
+#include "gui/search/CopyProgressDialog.h"
 #include "gui/search/SearchResultList.h"
 #include "gui/search/SearchResultModel.h"
 

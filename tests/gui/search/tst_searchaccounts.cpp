@@ -6,18 +6,18 @@
 #include "FolderFixtures.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
-#include "gui/mainwindow/AccountModel.h"
-#include "gui/mainwindow/MainForm.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "core/search/FindFile.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/mainwindow/AccountModel.h"
+#include "gui/mainwindow/MainForm.h"
 #include "gui/search/SearchForm.h"
 #include "gui/search/SearchResultList.h"
 #include "gui/search/SearchResultModel.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,18 +5,18 @@
 #include "FolderFixtures.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
-#include "gui/mainwindow/MainForm.h"
-#include "gui/mainwindow/VantoryConsts.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/DataSet.h"
 #include "core/search/FindFile.h"
+#include "core/settings/LastFolder.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
+#include "gui/mainwindow/MainForm.h"
+#include "gui/mainwindow/VantoryConsts.h"
 #include "gui/search/SearchAnimation.h"
 #include "gui/search/SearchForm.h"
 #include "gui/search/SearchResultList.h"
 #include "gui/search/SearchResultModel.h"
-#include "core/settings/LastFolder.h"
-#include "core/settings/RegSettings.h"
-#include "core/settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QCheckBox>
