@@ -81,6 +81,8 @@ QByteArray write(Kind kind, const QList<File> &files, const char *options, const
     QByteArray out;
     archive *writer = archive_write_new();
     setKind(writer, kind);
+    // No padding to whole blocks: the pack ends where its format says.
+    archive_write_set_bytes_in_last_block(writer, 1);
     bool ok = !options || archive_write_set_options(writer, options) == ARCHIVE_OK;
     if (ok && passphrase)
         ok = archive_write_set_passphrase(writer, passphrase) == ARCHIVE_OK;
