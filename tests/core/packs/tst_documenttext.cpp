@@ -17,8 +17,8 @@ Q_DECLARE_METATYPE(DocumentStatus)
 namespace {
 
 // A PDF written object by object, one page for each text, with the offsets its cross-reference
-// table needs.
-QByteArray minimalPdf(const QList<QByteArray> &pages)
+// table needs. Locked, it asks for a password that no empty one matches.
+QByteArray minimalPdf(const QList<QByteArray> &pages, bool locked = false)
 {
     QList<QByteArray> objects;
     QByteArray kids;
@@ -34,6 +34,10 @@ QByteArray minimalPdf(const QList<QByteArray> &pages)
                        + " 0 R /Resources << /Font << /F1 3 0 R >> >> >>";
         objects << "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream";
     }
+    if (locked) {
+        const QByteArray check = PackFixtures::noise(32, 8).toHex();
+        objects << "<< /Filter /Standard /V 1 /R 2 /O <" + check + "> /U <" + check + "> /P -4 >>";
+    }
     QByteArray pdf = "%PDF-1.4\n";
     QList<qsizetype> offsets;
     for (int i = 0; i < objects.size(); ++i) {
@@ -44,7 +48,11 @@ QByteArray minimalPdf(const QList<QByteArray> &pages)
     pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
     for (const qsizetype offset : offsets)
         pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+    const QByteArray id = "<00112233445566778899AABBCCDDEEFF>";
+    const QByteArray encrypt =
+        locked ? QByteArray(" /Encrypt " + QByteArray::number(objects.size()) + " 0 R /ID [" + id + " " + id + "]")
+               : QByteArray();
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R" + encrypt + " >>\nstartxref\n"
            + QByteArray::number(xref) + "\n%%EOF\n";
     return pdf;
 }
@@ -195,6 +203,8 @@ void TestDocumentText::reportsProblems_data()
     QTest::newRow("no name, no kind") << QStringLiteral("notes") << QByteArray("plain text")
                                       << DocumentStatus::NotADocument;
     const QByteArray pdf = minimalPdf({"Hello"});
+    QTest::newRow("pdf with a password") << QStringLiteral("a.pdf") << minimalPdf({"Hello"}, true)
+                                         << DocumentStatus::Locked;
     QTest::newRow("pdf cut to its header") << QStringLiteral("a.pdf") << pdf.left(20) << DocumentStatus::Damaged;
     QTest::newRow("docx without its document")
         << QStringLiteral("a.docx") << PackFixtures::buildZip({{"[Content_Types].xml", "<Types/>"}})
