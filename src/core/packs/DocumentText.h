@@ -42,7 +42,9 @@ struct DocumentTextResult
     DocumentStatus status = DocumentStatus::Ok;
     DocumentKind kind = DocumentKind::None;
     bool truncated = false; // the text stopped at maxChars
-    QString error;          // names the document
+    QString error;          // names the document; empty when all went well
+
+    bool ok() const { return status == DocumentStatus::Ok; }
 };
 
 class DocumentText
