@@ -150,7 +150,10 @@ void renderSearch(TfrmVantory &window, const QString &out)
                                              }
                                          });
     search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("report"));
+    // Find returns once the search is under way; the search runs on from the event loop.
     search->btnFindClick();
+    while (search->isSearching())
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QObject::disconnect(during);
     SearchResultList *list = search->resultList();
     list->results()->setRowsChecked({1, 2, 4}, true);
