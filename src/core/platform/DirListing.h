@@ -179,6 +179,10 @@ struct WalkReport
     // The first of those folders and the system's reason.
     QString firstErrorPath;
     QString firstErrorReason;
+    // Searches inside packs: locked (encrypted) entries passed over, and packs that could not be
+    // read to their end (damaged, refused by a limit); what could be read of those was searched.
+    qint64 lockedEntries = 0;
+    qint64 damagedPacks = 0;
 
     bool isComplete() const { return skippedNames == 0 && unreadableFolders == 0; }
     void addUnreadable(const QString &path, int code);

@@ -255,6 +255,7 @@ void TContentCriteria::Assign(const TPersistent *source)
         return TPersistent::Assign(source);
     setPhrase(s->m_phrase);
     setIgnoreCase(s->m_ignoreCase);
+    m_searchPacks = s->m_searchPacks;
 }
 
 void TContentCriteria::setPhrase(const QString &value)

@@ -258,6 +258,12 @@ public:
     void setPhrase(const QString &value);
     bool IgnoreCase() const { return m_ignoreCase; }
     void setIgnoreCase(bool value);
+    // Search inside packs and documents: the entries of packs (nested ones too) are matched by name
+    // and by content as files are, each reported on its own (TSearchRec::InnerPath), and a document
+    // (PDF, DOCX, ODT, EPUB, HTML) is searched by its text. A pack or document then matches
+    // through what it holds, never through its raw bytes. Off by default.
+    bool SearchPacks() const { return m_searchPacks; }
+    void setSearchPacks(bool value) { m_searchPacks = value; }
     // Derived: the phrase's length in bytes (local 8-bit encoding) and the folded phrase bytes.
     qint32 PhraseLength() const { return m_phraseLength; }
     const QByteArray &FoldedPhrase() const { return m_foldedPhrase; }
@@ -270,6 +276,7 @@ private:
     QString m_phrase;
     qint32 m_phraseLength = 0;
     bool m_ignoreCase = true;
+    bool m_searchPacks = false;
     QByteArray m_foldedPhrase;
 };
 
@@ -341,6 +348,13 @@ public:
     Platform::FileTime LastAccessTime() const;
     Platform::FileTime LastWriteTime() const;
 
+    // For an entry inside a pack (SearchPacks): the entry's path inside the pack on disk, then, for
+    // a pack nested in it, the path inside that one, outermost first. Name() is then the pack file's
+    // name in its folder (a path that exists on disk), and size and times are the entry's. Empty for
+    // a plain file.
+    const QStringList &InnerPath() const { return m_innerPath; }
+    bool IsPackEntry() const { return !m_innerPath.isEmpty(); }
+
     // The attribute bits the listing gave without a stat (all of them on Windows; directory,
     // hidden and link on POSIX).
     quint32 ListingAttr() const { return m_listingAttr; }
@@ -361,6 +375,7 @@ private:
     mutable bool m_infoKnown = false;
     const Platform::DirListing *m_folder = nullptr;
     QString m_detachedFolder;
+    QStringList m_innerPath;
 };
 
 using TNotifyEvent = std::function<void(QObject *sender)>;
@@ -507,6 +522,7 @@ protected:
 private:
     friend class TSearchThread;
     friend class InlineEvents;
+    friend class WorkerEvents;
     // Batched delivery, on the GUI thread: delivers what the worker has queued.
     void DeliverBatches();
     void DropBatches();
@@ -527,6 +543,9 @@ private:
     bool m_stopRequested = false;
     bool m_destroying = false;
     std::atomic<quint16> m_depth{0}; // written by the walk, on the worker in a threaded search
+    // Raised by StopSearch (either mode), for the readers of packs and documents, which look at it
+    // inside an entry; lowered when a search starts.
+    std::atomic<bool> m_stopFlag{false};
     std::unique_ptr<TSearchThread> m_worker;
     TEventDelivery m_delivery = edHandOff;
     std::unique_ptr<SearchDetail::EventBatches> m_batches; // of the running batched search

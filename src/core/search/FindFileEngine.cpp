@@ -189,6 +189,7 @@ public:
     {
     }
     bool stopPending() const override { return m_finder->m_stopRequested; }
+    const std::atomic<bool> *stopFlag() const override { return &m_finder->m_stopFlag; }
     TFolderIgnore folderChange(const QString &folder) override { return m_finder->FireFolderChange(folder); }
     void fileMatch(const QString &folder, const TSearchRec &entry) override { m_finder->FireFileMatch(folder, entry); }
 
@@ -205,6 +206,7 @@ public:
     {
     }
     bool stopPending() const override { return m_thread->isInterruptionRequested(); }
+    const std::atomic<bool> *stopFlag() const override { return &m_thread->Finder->m_stopFlag; }
     TFolderIgnore folderChange(const QString &folder) override
     {
         if (!m_thread->m_batches)
@@ -269,6 +271,7 @@ void TFindFile::StartSearch()
         return;
     m_searching = true;
     m_stopRequested = false;
+    m_stopFlag.store(false);
     m_report = Platform::WalkReport();
     try {
         m_targets = std::make_unique<TTargetSearch>(*m_criteria);
@@ -390,6 +393,7 @@ void TFindFile::StopSearch()
     if (!m_searching)
         return;
     m_stopRequested = true;
+    m_stopFlag.store(true);
     // Raised before the abort event (not after it), so that an abort handler that
     // fails cannot leave the worker running; no handler can tell the difference.
     if (m_worker)

@@ -320,10 +320,30 @@ bool PhraseSearcher::search(const unsigned char *data, size_t size) const
 
 bool PhraseSearcher::contains(Platform::ReadOnlyFile &file)
 {
+    return containsReading(file.size(), [&file](char *data, qint64 max) { return file.read(data, max); });
+}
+
+bool PhraseSearcher::containsStream(const ReadFunction &read)
+{
+    return containsReading(-1, read);
+}
+
+bool PhraseSearcher::containsBytes(QByteArrayView bytes)
+{
+    qsizetype at = 0;
+    return containsReading(bytes.size(), [&bytes, &at](char *data, qint64 max) {
+        const qsizetype n = qsizetype(qMin<qint64>(max, bytes.size() - at));
+        memcpy(data, bytes.data() + at, size_t(n));
+        at += n;
+        return qint64(n);
+    });
+}
+
+bool PhraseSearcher::containsReading(qint64 size, const ReadFunction &read)
+{
     const qint64 length = m_phrase.size();
     if (length <= 0)
         return true;
-    const qint64 size = file.size(); // -1: not known, read to the end
     // The shortest and longest byte runs a match can be: the phrase's own length byte for byte.
     const qint64 shortest = m_unicode ? qint64(m_minBytes) : length;
     if (size >= 0 && size < shortest)
@@ -346,7 +366,7 @@ bool PhraseSearcher::contains(Platform::ReadOnlyFile &file)
         if (m_cancel && m_cancel->load(std::memory_order_relaxed))
             return false;
         const qint64 n = qMin(kChunkSize, rest);
-        const qint64 got = file.read(reinterpret_cast<char *>(buffer + carry), n);
+        const qint64 got = read(reinterpret_cast<char *>(buffer + carry), n);
         ++m_stats.reads;
         m_stats.largestRead = qMax(m_stats.largestRead, n);
         if (got < 0)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,12 @@ public:
     void flush();
     // The test on an opened file, read from its current position (the start).
     bool contains(Platform::ReadOnlyFile &file);
+    // The test on a stream: read(data, max) gives up to max bytes, 0 at the end, -1 on failure
+    // (then false). Used for the entries of packs, which are never held whole.
+    using ReadFunction = std::function<qint64(char *data, qint64 max)>;
+    bool containsStream(const ReadFunction &read);
+    // The test on bytes in memory (the text of a document, as the local 8-bit encoding).
+    bool containsBytes(QByteArrayView bytes);
     // A raised flag ends a test under way between two chunks, with false.
     void setCancel(const std::atomic<bool> *cancel) { m_cancel = cancel; }
 
@@ -74,6 +81,8 @@ public:
     void resetReadStats() { m_stats = ReadStats(); }
 
 private:
+    // size: what the source holds, -1 when not known (read to the end).
+    bool containsReading(qint64 size, const ReadFunction &read);
     bool search(const unsigned char *data, size_t size) const;
     bool verify(const unsigned char *candidate) const;
     bool prepareUnicode();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SearchWalk.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +12,15 @@
 #include <unordered_map>
 
 namespace SearchDetail {
+
+namespace {
+// A pack entry's date as a file time (ticks of 100 ns since 1601); 0 when the pack stores none.
+Platform::FileTime entryTime(const PackEntry &entry)
+{
+    constexpr qint64 kUnixEpochInTicks = 116444736000000000LL;
+    return entry.modified.isValid() ? entry.modified.toMSecsSinceEpoch() * 10000 + kUnixEpochInTicks : 0;
+}
+} // namespace
 
 // The read-ahead of one search: a FolderScout that lists the coming folders, and for a content
 // search the readers that test the coming files. The scout predicts the files the walk will test
@@ -269,6 +280,7 @@ SearchWalk::SearchWalk(const TTargetSearch &targets, WalkEvents &events, std::at
     m_needTimes = m_targets.TimeStamp.HasBounds();
     m_needExclusion = !m_targets.Folders.ExcludedMasks.isEmpty();
     m_needContent = m_targets.Content.PhraseLength() > 0;
+    m_searchPacks = m_targets.Content.SearchPacks();
     if (m_needContent)
         m_phrase.setPhrase(m_targets.Content.FoldedPhrase(), m_targets.Content.IgnoreCase(), codePageLowerTable());
 }
@@ -473,9 +485,163 @@ bool SearchWalk::accept(Platform::DirListing &listing, Entry &entry, const TSear
         return false;
     if (m_needExclusion && m_targets.Folders.IsExcluded(m_path, record.Name()))
         return false;
+    if (m_needContent && m_searchPacks) {
+        // A pack matches through its entries (searchPacksOf), a document through its text.
+        const QString name = record.Name();
+        if (PackReader::isPackName(name))
+            return false;
+        if (DocumentText::isDocumentName(name)) {
+            if (entry.content < 0) {
+                DocumentTextOptions options;
+                options.stop = m_events.stopFlag();
+                entry.content = documentContains(DocumentText::fromFile(m_path + name, options)) ? 1 : 0;
+            }
+            return entry.content != 0;
+        }
+    }
     if (m_needContent && !containsPhrase(listing, entry, record.NameBytes()))
         return false;
     return true;
+}
+
+bool SearchWalk::documentContains(const DocumentTextResult &document)
+{
+    // What could be read of a damaged document is searched all the same.
+    if (document.status == DocumentStatus::Locked)
+        ++m_report.lockedEntries;
+    if (document.text.isEmpty() || m_events.stopPending())
+        return false;
+    return m_phrase.containsBytes(document.text.toLocal8Bit());
+}
+
+bool SearchWalk::matchesAnyMask(const QString &name) const
+{
+    const QByteArray bytes = QFile::encodeName(name);
+    return std::any_of(m_masks.begin(), m_masks.end(), [&bytes](const NameMask &mask) {
+        return mask.matches(QByteArrayView(bytes));
+    });
+}
+
+void SearchWalk::searchPacksOf(Level &lvl, Platform::DirListing &listing)
+{
+    for (Entry &e : lvl.entries) {
+        if (m_events.stopPending())
+            return;
+        if (e.isDirectory || !(e.isRegular || e.isLink))
+            continue;
+        const QByteArrayView nameBytes(lvl.names.constData() + e.nameOffset, e.nameLength);
+        if (!hasExactName(lvl, e) || !PackReader::isPackName(Platform::decodeEntryName(nameBytes)))
+            continue;
+        TSearchRec pack;
+        pack.m_nameBytes = QByteArray::fromRawData(nameBytes.data(), nameBytes.size());
+        pack.m_listingAttr = e.attributes;
+        pack.m_folder = &listing;
+        if (e.infoKnown) {
+            pack.m_info = e.info;
+            pack.m_infoKnown = true;
+        }
+        // The pack itself passes the tests of the file it is; its entries those of their own.
+        const quint32 attributes = m_needFullAttributes ? pack.Attr() : pack.ListingAttr();
+        if (!m_targets.Attribute.Matches(attributes) ||
+            (m_needExclusion && m_targets.Folders.IsExcluded(m_path, pack.Name())))
+            continue;
+        PackReader reader;
+        reader.setStopFlag(m_events.stopFlag());
+        if (!reader.open(m_path + pack.Name())) {
+            if (reader.status() != PackStatus::Cancelled)
+                ++m_report.damagedPacks;
+            continue;
+        }
+        QStringList chain;
+        walkPack(reader, chain, pack);
+    }
+}
+
+void SearchWalk::walkPack(PackReader &reader, QStringList &chain, const TSearchRec &pack)
+{
+    while (!m_events.stopPending() && reader.nextEntry())
+        packEntry(reader, chain, pack);
+    if (reader.status() != PackStatus::Ok && reader.status() != PackStatus::Cancelled)
+        ++m_report.damagedPacks;
+}
+
+void SearchWalk::packEntry(PackReader &reader, QStringList &chain, const TSearchRec &pack)
+{
+    const PackEntry &entry = reader.entry();
+    if (entry.isFolder)
+        return;
+    if (entry.isLocked) {
+        ++m_report.lockedEntries;
+        return;
+    }
+    const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
+    const Platform::FileTime modified = entryTime(entry);
+    const bool fits = matchesAnyMask(name) &&
+                      (!m_needSize || m_targets.Size.Matches(quint64(qMax<qint64>(0, entry.size)))) &&
+                      (!m_needTimes || m_targets.TimeStamp.Matches(modified, modified, modified));
+    chain.append(entry.path);
+    if (PackReader::isPackName(name)) {
+        // A nested pack is found by its name; by content only through its own entries.
+        if (fits && !m_needContent)
+            reportEntry(chain, entry, pack);
+        PackReader inner;
+        if (inner.openNested(reader))
+            walkPack(inner, chain, pack);
+        else if (inner.status() != PackStatus::Cancelled && inner.status() != PackStatus::NotAPack)
+            ++m_report.damagedPacks;
+    } else if (fits && (!m_needContent || entryContains(reader, name))) {
+        reportEntry(chain, reader.entry(), pack);
+    }
+    chain.removeLast();
+}
+
+bool SearchWalk::entryContains(PackReader &reader, const QString &name)
+{
+    const auto failed = [this, &reader] {
+        if (reader.entryStatus() == PackStatus::Locked)
+            ++m_report.lockedEntries;
+    };
+    if (DocumentText::isDocumentName(name)) {
+        // A document's text needs its bytes whole; the reader's limits bound them.
+        QByteArray bytes;
+        QByteArray chunk;
+        while (reader.readChunk(chunk))
+            bytes += chunk;
+        if (reader.entryStatus() != PackStatus::Ok) {
+            failed();
+            return false;
+        }
+        DocumentTextOptions options;
+        options.stop = m_events.stopFlag();
+        options.packLimits = reader.limits();
+        return documentContains(DocumentText::fromBytes(bytes, name, options));
+    }
+    const bool found = m_phrase.containsStream([&reader](char *data, qint64 max) {
+        // The searcher takes a short read for the end: fill the chunk unless the entry ends.
+        qint64 filled = 0;
+        while (filled < max) {
+            const qint64 got = reader.read(data + filled, max - filled);
+            if (got < 0)
+                return filled > 0 ? filled : got;
+            if (got == 0)
+                break;
+            filled += got;
+        }
+        return filled;
+    });
+    if (!found && reader.entryStatus() != PackStatus::Ok)
+        failed();
+    return found;
+}
+
+void SearchWalk::reportEntry(const QStringList &chain, const PackEntry &entry, const TSearchRec &pack)
+{
+    const Platform::FileTime modified = entryTime(entry);
+    TSearchRec record(pack.Name(), Platform::AttrNormal, quint64(qMax<qint64>(0, entry.size)), modified, modified,
+                      modified);
+    record.m_innerPath = chain;
+    m_phrase.flush();
+    m_events.fileMatch(m_path, record);
 }
 
 void SearchWalk::enterFolder(size_t index)
@@ -543,6 +709,8 @@ void SearchWalk::enterFolder(size_t index)
         }
     }
     m_phrase.flush();
+    if (m_searchPacks)
+        searchPacksOf(lvl, *listing);
 }
 
 } // namespace SearchDetail

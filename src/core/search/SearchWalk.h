@@ -2,6 +2,8 @@
 #pragma once
 
 #include "core/platform/FolderChain.h"
+#include "core/packs/DocumentText.h"
+#include "core/packs/PackReader.h"
 #include "core/platform/ReadAhead.h"
 #include "FindFile.h"
 #include "NameMask.h"
@@ -43,6 +45,8 @@ class WalkEvents
 public:
     virtual ~WalkEvents() = default;
     virtual bool stopPending() const = 0;
+    // Raised with a stop request, for readers that look at a flag inside one file (packs, documents).
+    virtual const std::atomic<bool> *stopFlag() const { return nullptr; }
     virtual TFolderIgnore folderChange(const QString &folder) = 0;
     virtual void fileMatch(const QString &folder, const TSearchRec &entry) = 0;
 };
@@ -94,6 +98,14 @@ private:
     bool accept(Platform::DirListing &listing, Entry &entry, const TSearchRec &record);
     bool containsPhrase(Platform::DirListing &listing, Entry &entry, QByteArrayView name);
     void startReadAhead();
+    // Inside packs and documents (TContentCriteria::SearchPacks).
+    void searchPacksOf(Level &level, Platform::DirListing &listing);
+    void walkPack(PackReader &reader, QStringList &chain, const TSearchRec &pack);
+    void packEntry(PackReader &reader, QStringList &chain, const TSearchRec &pack);
+    bool entryContains(PackReader &reader, const QString &name);
+    bool documentContains(const DocumentTextResult &document);
+    bool matchesAnyMask(const QString &name) const;
+    void reportEntry(const QStringList &chain, const PackEntry &entry, const TSearchRec &pack);
     // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
     // or entered, not of every entry listed.
     bool hasExactName(const Level &level, Entry &entry);
@@ -115,6 +127,7 @@ private:
     bool m_needTimes = false;
     bool m_needExclusion = false;
     bool m_needContent = false;
+    bool m_searchPacks = false;
     QChar m_delimiter;
     Platform::ColdDetector m_cold;
     std::unique_ptr<ReadAheadSession> m_readAhead;

@@ -27,5 +27,7 @@ inline const QString SettingSearchHeight = QStringLiteral("Height");
 inline const QString SettingSearchColumnWidths[] = {QStringLiteral("NameWidth"), QStringLiteral("FolderWidth"),
                                                     QStringLiteral("SizeWidth"), QStringLiteral("TypeWidth"),
                                                     QStringLiteral("DateWidth")};
+// Search inside packs and documents: 1 or 0; on when none is stored.
+inline const QString SettingSearchPacks = QStringLiteral("SearchPacks");
 
 } // namespace SettingsKeys

@@ -64,6 +64,7 @@ void TfrmSearch::restoreLayout()
     const int height = RegReadInteger(SectionSearch, SettingSearchHeight, 0);
     if (width > 0 && height > 0)
         resize(QSize(width, height).expandedTo(kMinimumSize));
+    chkSearchPacks->setChecked(RegReadInteger(SectionSearch, SettingSearchPacks, 1) != 0);
     QList<int> columns;
     for (const QString &key : SettingSearchColumnWidths) {
         const int column = RegReadInteger(SectionSearch, key, 0);
@@ -79,6 +80,7 @@ void TfrmSearch::saveLayout() const
     using namespace SettingsKeys;
     RegWriteInteger(SectionSearch, SettingSearchWidth, width());
     RegWriteInteger(SectionSearch, SettingSearchHeight, height());
+    RegWriteInteger(SectionSearch, SettingSearchPacks, chkSearchPacks->isChecked() ? 1 : 0);
     const QList<int> columns = velvSearchResult->columnWidths();
     for (qsizetype i = 0; i < columns.size() && i < qsizetype(std::size(SettingSearchColumnWidths)); ++i)
         RegWriteInteger(SectionSearch, SettingSearchColumnWidths[i], columns[i]);
@@ -149,10 +151,15 @@ void TfrmSearch::createCriteriaControls()
     chkSearchContents->setChecked(true);
     for (QCheckBox *box : {chkSearchFilenames, chkSearchContents})
         connect(box, &QCheckBox::clicked, this, [this, box] { SearchOptionsClick(box); });
+    chkSearchPacks = new QCheckBox(tr("Search inside packs and documents"), gbxSearchOptions);
+    chkSearchPacks->setObjectName(QStringLiteral("chkSearchPacks"));
+    chkSearchPacks->setChecked(true);
     auto *options = new QHBoxLayout(gbxSearchOptions);
     options->addWidget(chkSearchFilenames);
     options->addSpacing(fontMetrics().averageCharWidth() * 2);
     options->addWidget(chkSearchContents);
+    options->addSpacing(fontMetrics().averageCharWidth() * 2);
+    options->addWidget(chkSearchPacks);
     options->addStretch(1);
 
     Animate = new SearchAnimation(this);
@@ -226,7 +233,8 @@ void TfrmSearch::layOutControls()
     setTabOrder(btnCancel, velvSearchResult);
     setTabOrder(velvSearchResult, chkSearchFilenames);
     setTabOrder(chkSearchFilenames, chkSearchContents);
-    setTabOrder(chkSearchContents, btnSelectAll);
+    setTabOrder(chkSearchContents, chkSearchPacks);
+    setTabOrder(chkSearchPacks, btnSelectAll);
     setTabOrder(btnSelectAll, btnUnselectAll);
     setTabOrder(btnUnselectAll, btnSaveSelection);
 }
@@ -378,6 +386,7 @@ void TfrmSearch::btnFindClick()
     m_fileFinder->setOnSearchFinish([this](QObject *) { FinderSearchFinish(); });
     m_foundKeys.clear();
     m_newFound.clear();
+    m_newPackEntries.clear();
     ResetResults();
     // The criteria and the accounts are taken now, once: what the user does meanwhile (editing the
     // boxes, a count that reorders the list, a filter) changes nothing of this search.
@@ -400,6 +409,8 @@ void TfrmSearch::FinderSearchFinish()
     const Platform::WalkReport &report = m_fileFinder->Report();
     m_accountUnreadable = std::max(m_accountUnreadable, report.unreadableFolders);
     m_accountSkipped = std::max(m_accountSkipped, report.skippedNames);
+    m_accountLocked = std::max(m_accountLocked, report.lockedEntries);
+    m_accountDamaged = std::max(m_accountDamaged, report.damagedPacks);
     if (!std::exchange(m_passRunning, false))
         return;
     // The finder tidies up after this handler; the next pass starts once it has, from the event
@@ -440,6 +451,8 @@ void TfrmSearch::NextPass()
             AddResults();
             m_unreadableFolders += std::exchange(m_accountUnreadable, 0);
             m_skippedNames += std::exchange(m_accountSkipped, 0);
+            m_lockedEntries += std::exchange(m_accountLocked, 0);
+            m_damagedPacks += std::exchange(m_accountDamaged, 0);
         }
     } catch (...) {
         m_passRunning = false;
@@ -452,7 +465,7 @@ void TfrmSearch::NextPass()
 TfrmSearch::Request TfrmSearch::currentRequest() const
 {
     return {cbFindText->text(), cbFileMask->currentText(), chkSearchFilenames->isChecked(),
-            chkSearchContents->isChecked()};
+            chkSearchContents->isChecked(), chkSearchPacks->isChecked()};
 }
 
 QString TfrmSearch::searchedFor(const Request &request) const
@@ -480,6 +493,7 @@ void TfrmSearch::RunPass(const QString &folder, const QStringList &masks, const 
     files->setSubfolders(true);
     criteria->Content()->setPhrase(phrase);
     criteria->Content()->setIgnoreCase(true);
+    criteria->Content()->setSearchPacks(m_request.packs);
     m_fileFinder->StartSearch();
 }
 
@@ -492,6 +506,18 @@ void TfrmSearch::btnCancelClick()
 void TfrmSearch::FinderFileMatch(const QString &folder, const TSearchRec &entry)
 {
     QString path = AppendPathDelimiter(folder) + entry.Name();
+    if (entry.IsPackEntry()) {
+        SearchResultModel::PackEntryResult found;
+        found.packPath = path;
+        found.inner = entry.InnerPath();
+        found.size = qint64(entry.Size());
+        const Platform::FileTime modified = entry.LastWriteTime();
+        constexpr qint64 kUnixEpochInTicks = 116444736000000000LL; // file times count 100 ns from 1601
+        found.modifiedMs = modified != 0 ? (modified - kUnixEpochInTicks) / 10000 : 0;
+        path = SearchResultModel::packEntryText(path, found.inner);
+        if (!m_foundKeys.contains(SearchResultModel::pathKey(path)))
+            m_newPackEntries.insert(path, found);
+    }
     const qsizetype known = m_foundKeys.size();
     m_foundKeys.insert(SearchResultModel::pathKey(path));
     if (m_foundKeys.size() != known)
@@ -509,6 +535,7 @@ void TfrmSearch::ResetResults()
     velvSearchResult->results()->clear();
     m_folderCount = 0;
     m_unreadableFolders = m_skippedNames = m_accountUnreadable = m_accountSkipped = 0;
+    m_lockedEntries = m_damagedPacks = m_accountLocked = m_accountDamaged = 0;
     m_startTick.start();
 }
 
@@ -534,12 +561,27 @@ void TfrmSearch::AddResults()
             order = QString::compare(m_newFound[a.second], m_newFound[b.second]);
         return order < 0;
     });
-    QStringList ordered;
-    ordered.reserve(m_newFound.size());
-    for (const auto &key : keys)
-        ordered << m_newFound[key.second];
+    // In that order, each run of plain files and each run of pack entries in one step.
+    SearchResultModel *results = velvSearchResult->results();
+    QStringList paths;
+    QList<SearchResultModel::PackEntryResult> entries;
+    for (const auto &key : keys) {
+        const QString &path = m_newFound[key.second];
+        const auto entry = m_newPackEntries.constFind(path);
+        if (entry == m_newPackEntries.cend()) {
+            if (!entries.isEmpty())
+                results->appendPackEntries(std::exchange(entries, {}));
+            paths << path;
+        } else {
+            if (!paths.isEmpty())
+                results->appendPaths(std::exchange(paths, {}));
+            entries << *entry;
+        }
+    }
+    results->appendPaths(paths);
+    results->appendPackEntries(entries);
     m_newFound.clear();
-    velvSearchResult->results()->appendPaths(ordered);
+    m_newPackEntries.clear();
 }
 
 void TfrmSearch::FinishSearch()
@@ -559,6 +601,10 @@ void TfrmSearch::FinishSearch()
         text += QStringLiteral(" - ") + tr("%1 folder(s) could not be read").arg(m_unreadableFolders);
     if (m_skippedNames > 0)
         text += QStringLiteral(" - ") + tr("%1 item(s) with unreadable names left out").arg(m_skippedNames);
+    if (m_lockedEntries > 0)
+        text += QStringLiteral(" - ") + tr("%1 locked item(s) in packs left out").arg(m_lockedEntries);
+    if (m_damagedPacks > 0)
+        text += QStringLiteral(" - ") + tr("%1 pack(s) could not be read to the end").arg(m_damagedPacks);
     stSearch->showMessage(text);
 
     Animate->stop();
@@ -590,7 +636,23 @@ void TfrmSearch::btnUnselectAllClick()
 
 void TfrmSearch::btnSaveSelectionClick()
 {
-    const QStringList sources = velvSearchResult->results()->checkedPaths();
+    const SearchResultModel *results = velvSearchResult->results();
+    QStringList sources;
+    QStringList skipped;
+    for (int row = 0; row < results->count(); ++row) {
+        if (!results->isChecked(row))
+            continue;
+        if (results->isPackEntry(row))
+            skipped << results->displayPath(row);
+        else
+            sources << results->path(row);
+    }
+    if (!skipped.isEmpty()) {
+        // Saving an entry would need it out of its pack first; the files are saved all the same.
+        Platform::showMessage(QMessageBox::Information,
+                              tr("Entries inside packs cannot be saved yet; left out:\n%1").arg(skipped.join(u'\n')),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+    }
     if (sources.isEmpty())
         return;
     const QString folder = Platform::Services::instance().existingFolder(this, tr("Select Destination Directory"),

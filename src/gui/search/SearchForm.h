@@ -2,9 +2,11 @@
 #pragma once
 
 #include "core/accounts/AccountFolders.h"
+#include "SearchResultModel.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 
@@ -81,7 +83,8 @@ private:
     void createCriteriaControls();
     void createResultControls();
     void layOutControls();
-    // The window's size and the result columns' widths, from the settings and back.
+    // The window's size, the result columns' widths and the option to search inside packs, from
+    // the settings and back.
     void restoreLayout();
     void saveLayout() const;
     // Key preview: true when the key is swallowed before any control sees it (F5).
@@ -99,6 +102,7 @@ private:
         QString maskText;
         bool names = true;
         bool contents = true;
+        bool packs = true;
     };
     Request currentRequest() const;
     // What the status line says was searched for, in front of the summary.
@@ -137,6 +141,7 @@ private:
     QGroupBox *gbxSearchOptions = nullptr;
     QCheckBox *chkSearchFilenames = nullptr;
     QCheckBox *chkSearchContents = nullptr;
+    QCheckBox *chkSearchPacks = nullptr;
     SearchAnimation *Animate = nullptr;
     SearchResultList *velvSearchResult = nullptr;
     QPushButton *btnSelectAll = nullptr;
@@ -148,6 +153,8 @@ private:
     // and those not yet handed to the list.
     QSet<QString> m_foundKeys;
     QStringList m_newFound;
+    // The entries inside packs among them, by their text in m_newFound.
+    QHash<QString, SearchResultModel::PackEntryResult> m_newPackEntries;
     quint32 m_folderCount = 0;
     // What the walks had to leave out: per account the larger count of its passes (both walk the
     // same folders), added up over the accounts.
@@ -155,6 +162,11 @@ private:
     qint64 m_skippedNames = 0;
     qint64 m_accountUnreadable = 0;
     qint64 m_accountSkipped = 0;
+    // Inside packs, added up over the passes (each pass meets them anew: the larger count per account).
+    qint64 m_lockedEntries = 0;
+    qint64 m_damagedPacks = 0;
+    qint64 m_accountLocked = 0;
+    qint64 m_accountDamaged = 0;
     QElapsedTimer m_startTick;
     bool m_cancelled = false;
     bool m_passSkipped = false; // a pass was left out because of Cancel

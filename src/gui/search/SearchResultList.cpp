@@ -307,7 +307,27 @@ void SearchResultList::updateActions()
 
 void SearchResultList::openRow(int row)
 {
-    openUrls({m_results->path(row)});
+    openRows({row});
+}
+
+void SearchResultList::openRows(const QList<int> &rows)
+{
+    QStringList paths;
+    QStringList skipped;
+    for (int row : rows) {
+        if (m_results->isPackEntry(row))
+            skipped << m_results->displayPath(row);
+        else
+            paths << m_results->path(row);
+    }
+    if (!skipped.isEmpty()) {
+        // Opening an entry would need it out of its pack first; the rest opens all the same.
+        Platform::showMessage(QMessageBox::Information,
+                              tr("Entries inside packs cannot be opened from the list; left out:\n%1")
+                                  .arg(skipped.join(u'\n')),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+    }
+    openUrls(paths);
 }
 
 void SearchResultList::openUrls(const QStringList &paths)
@@ -325,10 +345,7 @@ void SearchResultList::openUrls(const QStringList &paths)
 
 void SearchResultList::openSelected()
 {
-    QStringList paths;
-    for (int row : selectedRows())
-        paths << m_results->path(row);
-    openUrls(paths);
+    openRows(selectedRows());
 }
 
 void SearchResultList::openSelectedFolders()
@@ -336,7 +353,7 @@ void SearchResultList::openSelectedFolders()
     // Each folder once, however many of its files are selected.
     QStringList folders;
     for (int row : selectedRows()) {
-        const QString folder = QFileInfo(m_results->path(row)).absolutePath();
+        const QString folder = QFileInfo(m_results->filePath(row)).absolutePath();
         if (!folders.contains(folder))
             folders << folder;
     }
@@ -347,7 +364,7 @@ void SearchResultList::copySelectedPaths()
 {
     QStringList paths;
     for (int row : selectedRows())
-        paths << QDir::toNativeSeparators(m_results->path(row));
+        paths << m_results->displayPath(row);
     if (!paths.isEmpty())
         QGuiApplication::clipboard()->setText(paths.join(u'\n'));
 }

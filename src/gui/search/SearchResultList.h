@@ -71,6 +71,8 @@ private:
     void updateActions();
     void showHeaderMenu(const QPoint &pos);
     void openRow(int row);
+    // Opens the rows' files; entries inside packs are left out, with a message naming them.
+    void openRows(const QList<int> &rows);
     void openUrls(const QStringList &paths);
     void reportRenameFailure(const QString &path, const QString &newName, const QString &reason);
 

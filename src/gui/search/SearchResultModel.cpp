@@ -20,6 +20,8 @@
 
 namespace {
 
+const QString kPackSeparator = QStringLiteral(" › ");
+
 qint32 nameStartOf(const QString &path)
 {
 #ifdef Q_OS_WIN
@@ -101,6 +103,48 @@ int SearchResultModel::appendPaths(const QStringList &paths)
         entry.nameStart = nameStartOf(path);
         fresh.push_back(std::move(entry));
     }
+    return insertEntries(std::move(fresh));
+}
+
+QString SearchResultModel::packEntryText(const QString &packPath, const QStringList &inner)
+{
+    QString text = packPath;
+    for (const QString &part : inner)
+        text += kPackSeparator + part;
+    return text;
+}
+
+int SearchResultModel::appendPackEntries(const QList<PackEntryResult> &entries)
+{
+    std::vector<Entry> fresh;
+    fresh.reserve(entries.size());
+    for (const PackEntryResult &found : entries) {
+        if (found.packPath.isEmpty() || found.inner.isEmpty())
+            continue;
+        const QString text = packEntryText(found.packPath, found.inner);
+        const qsizetype known = m_keys.size();
+        const auto key = m_keys.insert(pathKey(text));
+        if (m_keys.size() == known)
+            continue;
+        Platform::FileStatus status;
+        if (!Platform::statFile(found.packPath, status)) {
+            m_keys.erase(key);
+            continue;
+        }
+        Entry entry;
+        entry.path = text;
+        entry.size = found.size;
+        entry.modifiedMs = found.modifiedMs;
+        entry.sequence = m_nextSequence++;
+        entry.nameStart = nameStartOf(found.packPath);
+        entry.packEnd = qint32(found.packPath.size());
+        fresh.push_back(std::move(entry));
+    }
+    return insertEntries(std::move(fresh));
+}
+
+int SearchResultModel::insertEntries(std::vector<Entry> &&fresh)
+{
     if (fresh.empty())
         return 0;
     const int first = count();
@@ -133,6 +177,19 @@ bool SearchResultModel::contains(const QString &path) const
 QString SearchResultModel::path(int row) const
 {
     return row >= 0 && row < count() ? m_entries[row].path : QString();
+}
+
+QString SearchResultModel::filePath(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    const Entry &entry = m_entries[row];
+    return entry.packEnd < 0 ? entry.path : entry.path.left(entry.packEnd);
+}
+
+bool SearchResultModel::isPackEntry(int row) const
+{
+    return row >= 0 && row < count() && m_entries[row].packEnd >= 0;
 }
 
 int SearchResultModel::rowOf(const QString &path) const
@@ -198,6 +255,11 @@ bool SearchResultModel::renameEntry(int row, const QString &newName, QString *re
     Entry &entry = m_entries[row];
     if (newName == nameOf(entry))
         return true;
+    if (entry.packEnd >= 0) {
+        if (reason)
+            *reason = tr("An entry inside a pack cannot be renamed.");
+        return false;
+    }
     auto fail = [&](const QString &text) {
         if (reason)
             *reason = text;
@@ -231,6 +293,19 @@ bool SearchResultModel::renameEntry(int row, const QString &newName, QString *re
     entry.type = -1; // the extension may have changed
     Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
     return true;
+}
+
+QString SearchResultModel::displayPath(int row) const
+{
+    return row >= 0 && row < count() ? displayPath(m_entries[row]) : QString();
+}
+
+QString SearchResultModel::displayPath(const Entry &entry) const
+{
+    // The pack's path in the system's spelling; the paths inside keep their "/".
+    if (entry.packEnd < 0)
+        return QDir::toNativeSeparators(entry.path);
+    return QDir::toNativeSeparators(entry.path.left(entry.packEnd)) + entry.path.mid(entry.packEnd);
 }
 
 QString SearchResultModel::nameOf(const Entry &entry) const
@@ -341,7 +416,7 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
         break;
     case Qt::ToolTipRole:
         if (column == ColumnName || column == ColumnFolder)
-            return QDir::toNativeSeparators(entry.path);
+            return displayPath(entry);
         break;
     case PathRole:
         return entry.path;
@@ -391,8 +466,11 @@ Qt::ItemFlags SearchResultModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
-    if (index.column() == ColumnName)
-        result |= Qt::ItemIsUserCheckable | Qt::ItemIsEditable;
+    if (index.column() == ColumnName) {
+        result |= Qt::ItemIsUserCheckable;
+        if (m_entries[index.row()].packEnd < 0)
+            result |= Qt::ItemIsEditable;
+    }
     return result;
 }
 
@@ -535,8 +613,10 @@ QMimeData *SearchResultModel::mimeData(const QModelIndexList &indexes) const
     QList<QUrl> urls;
     QStringList paths;
     for (int row : std::as_const(rows)) {
-        urls << QUrl::fromLocalFile(m_entries[row].path);
-        paths << QDir::toNativeSeparators(m_entries[row].path);
+        // An entry inside a pack is no file to drop anywhere: only its text travels.
+        if (m_entries[row].packEnd < 0)
+            urls << QUrl::fromLocalFile(m_entries[row].path);
+        paths << displayPath(m_entries[row]);
     }
     auto *mime = new QMimeData;
     mime->setUrls(urls);

@@ -12,8 +12,11 @@
 class MimeIconLoader;
 
 // The files a search found, one entry per file, in the order they were added (or as sorted by a
-// column). Each entry has a two-state check mark, shown with its name. Entries are never folders and
-// never the contents of anything: the list shows search results only.
+// column). Each entry has a two-state check mark, shown with its name. Entries are never folders:
+// the list shows search results only. A result may be an entry inside a pack (a search inside
+// packs): it is shown and copied as "pack.zip › folder/article.txt" ("outer.zip › inner.zip › a.txt"
+// when nested), with the entry's size and date; it cannot be renamed, and path() gives that text
+// while filePath() gives the pack on disk.
 //
 // Adding a path costs one stat (it tells whether the file still exists, and its size and date);
 // the type is taken from the name, once per entry and only when it is first shown or sorted by, and
@@ -38,6 +41,17 @@ public:
         SortRole,                    // the raw value: name, folder, size in bytes, type, ms since 1970 UTC
     };
 
+    // An entry inside a pack, as a search found it.
+    struct PackEntryResult
+    {
+        QString packPath;     // the pack on disk
+        QStringList inner;    // the entry's path inside it; then inside the packs nested in it
+        qint64 size = 0;
+        qint64 modifiedMs = 0; // ms since 1970 UTC; 0 when the pack stores no date
+    };
+    // The text that names a pack entry: the pack's path, then each path inside, joined by " › ".
+    static QString packEntryText(const QString &packPath, const QStringList &inner);
+
     explicit SearchResultModel(QObject *parent = nullptr);
     // With an icon loader of the caller's choice (tests use one on a theme of their own).
     SearchResultModel(MimeIconLoader *icons, QObject *parent);
@@ -49,6 +63,8 @@ public:
     // Adds the paths in one step (one insertion for the views); refuses as appendPath does.
     // Returns how many were added.
     int appendPaths(const QStringList &paths);
+    // Adds entries inside packs in one step; refused when listed already or the pack is gone.
+    int appendPackEntries(const QList<PackEntryResult> &entries);
     // Removes every entry in one reset. Always notifies checkedChanged(0).
     void clear();
 
@@ -56,6 +72,11 @@ public:
     // True when path is listed; paths are told apart as the file system tells them apart.
     bool contains(const QString &path) const;
     QString path(int row) const;
+    // The file on disk: the path itself, or for an entry inside a pack the pack's path.
+    QString filePath(int row) const;
+    bool isPackEntry(int row) const;
+    // path() as the user reads it: in the system's spelling (Copy Path, drags).
+    QString displayPath(int row) const;
     // The entry's row, or -1.
     int rowOf(const QString &path) const;
 
@@ -105,6 +126,7 @@ private:
         qint64 modifiedMs = 0;
         quint32 sequence = 0;     // order of adding
         qint32 nameStart = 0;     // where the file name starts in path
+        qint32 packEnd = -1;      // for an entry inside a pack: where the pack's path ends in path
         mutable qint32 type = -1; // index into m_types; -1 until first needed
         bool checked = false;
     };
@@ -114,6 +136,8 @@ private:
         QString description;
     };
 
+    int insertEntries(std::vector<Entry> &&fresh);
+    QString displayPath(const Entry &entry) const;
     QString nameOf(const Entry &entry) const;
     QString folderOf(const Entry &entry) const;
     const TypeInfo &typeOf(const Entry &entry) const;

@@ -3,6 +3,7 @@
 // list, Cancel, Enter and F5, closing and destroying it during a search, the check marks and
 // Save Selection, and the main window's Search command.
 #include "FolderFixtures.h"
+#include "PackFixtures.h"
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "core/accounts/AccountSchema.h"
@@ -19,6 +20,7 @@
 #include "gui/search/SearchResultModel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -127,6 +129,10 @@ private Q_SLOTS:
     void saveFolderWithListSyntaxInItsPath_data();
     void saveFolderWithListSyntaxInItsPath();
     void mainWindowSearchCommand();
+    void searchInsidePacksListsEntries_data();
+    void searchInsidePacksListsEntries();
+    void packEntriesAreSkippedBySaveAndOpen();
+    void searchPacksOptionIsRemembered();
 
 private:
     QString root(const QString &relative = {}) const { return QDir(m_dir->path()).filePath(relative); }
@@ -264,7 +270,8 @@ void TestSearchWindow::tabOrder()
     const QStringList expected = {QStringLiteral("cbFileMask"),         QStringLiteral("btnFind"),
                                   QStringLiteral("btnCancel"),          QStringLiteral("velvSearchResult"),
                                   QStringLiteral("chkSearchFilenames"), QStringLiteral("chkSearchContents"),
-                                  QStringLiteral("btnSelectAll"),       QStringLiteral("btnUnselectAll"),
+                                  QStringLiteral("chkSearchPacks"),     QStringLiteral("btnSelectAll"),
+                                  QStringLiteral("btnUnselectAll"),
                                   QStringLiteral("btnSaveSelection"),   QStringLiteral("cbFindText")};
     QStringList order;
     for (int i = 0; i < expected.size(); ++i) {
@@ -1147,6 +1154,125 @@ void TestSearchWindow::mainWindowSearchCommand()
     main.findChild<QAction *>(QStringLiteral("aSearch"))->trigger();
     QCOMPARE(textAgain, QStringLiteral("invoice"));
     QCOMPARE(resultsAgain, 2);
+}
+
+// --- Inside packs and documents ---------------------------------------------------------------------
+
+namespace {
+const QString kInside = QStringLiteral(" \u203A ");
+} // namespace
+
+void TestSearchWindow::searchInsidePacksListsEntries_data()
+{
+    QTest::addColumn<bool>("packs");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("on") << true
+                        << QStringList{QStringLiteral("acct/notes.txt"), QStringLiteral("acct/page.html"),
+                                       QStringLiteral("acct/sub/pack.zip") + kInside + QStringLiteral("folder/article.txt"),
+                                       QStringLiteral("acct/sub/pack.zip") + kInside + QStringLiteral("inner.zip") +
+                                           kInside + QStringLiteral("a-report.txt")};
+    // Without the option the window lists what it always did: the document's markup hides the
+    // phrase, the pack's compressed bytes hide it too.
+    QTest::newRow("off") << false << QStringList{QStringLiteral("acct/notes.txt")};
+}
+
+void TestSearchWindow::searchInsidePacksListsEntries()
+{
+    QFETCH(bool, packs);
+    QFETCH(QStringList, expected);
+    using PackFixtures::Kind;
+    const QByteArray inner = PackFixtures::write(Kind::Zip, {{"a-report.txt", "x"}});
+    write(QStringLiteral("acct/notes.txt"), "the report");
+    write(QStringLiteral("acct/page.html"), "<html><body><p>the re<i>port</i></p></body></html>");
+    write(QStringLiteral("acct/sub/pack.zip"),
+          PackFixtures::write(Kind::Zip, {{"folder/article.txt", "a report, a report, a report, again"},
+                                          {"inner.zip", inner}}));
+    m_accounts.paths = {root(QStringLiteral("acct"))};
+    auto *option = child<QCheckBox>("chkSearchPacks");
+    if (option->isChecked() != packs)
+        QTest::mouseClick(option, Qt::LeftButton);
+    QCOMPARE(option->isChecked(), packs);
+    search(QStringLiteral("report"));
+    QCOMPARE(sorted(listed()), expected);
+    if (!packs)
+        return;
+
+    // The entry shows its place inside the pack, its own size, and Copy Path gives that text.
+    SearchResultModel *results = m_window->resultList()->results();
+    const QString article = root(QStringLiteral("acct/sub/pack.zip")) + kInside + QStringLiteral("folder/article.txt");
+    const int row = results->rowOf(article);
+    QVERIFY(row >= 0);
+    QVERIFY(results->isPackEntry(row));
+    QCOMPARE(results->data(results->index(row, SearchResultModel::ColumnName)).toString(),
+             QStringLiteral("pack.zip") + kInside + QStringLiteral("folder/article.txt"));
+    QCOMPARE(results->data(results->index(row, SearchResultModel::ColumnSize), SearchResultModel::SortRole).toLongLong(),
+             qint64(QByteArray("a report, a report, a report, again").size()));
+    QCOMPARE(results->data(results->index(row, SearchResultModel::ColumnFolder)).toString(),
+             QDir::toNativeSeparators(root(QStringLiteral("acct/sub"))));
+    SearchResultList *list = m_window->resultList();
+    list->setFocus();
+    list->setCurrentIndex(results->index(row, SearchResultModel::ColumnName));
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(list, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QDir::toNativeSeparators(root(QStringLiteral("acct/sub/pack.zip"))) + kInside +
+                 QStringLiteral("folder/article.txt"));
+}
+
+void TestSearchWindow::packEntriesAreSkippedBySaveAndOpen()
+{
+    write(QStringLiteral("a/notes.txt"), "notes");
+    write(QStringLiteral("a/pack.zip"), PackFixtures::write(PackFixtures::Kind::Zip, {{"in/notes.txt", "notes"}}));
+    write(QStringLiteral("dest/keep.txt"), "kept");
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QStringLiteral("notes"), QStringLiteral("*.txt"));
+    const QString entry = QStringLiteral("a/pack.zip") + kInside + QStringLiteral("in/notes.txt");
+    QCOMPARE(sorted(listed()), (QStringList{QStringLiteral("a/notes.txt"), entry}));
+
+    // Save Selection copies the file and names the entry it left out.
+    QTest::mouseClick(child<QPushButton>("btnSelectAll"), Qt::LeftButton);
+    m_services->queueAnswer(QMessageBox::Ok);
+    m_services->queuePath(root(QStringLiteral("dest")));
+    m_services->queueAnswer(QMessageBox::Ok);
+    QTest::mouseClick(child<QPushButton>("btnSaveSelection"), Qt::LeftButton);
+    QCOMPARE(m_services->messages.size(), 2);
+    QVERIFY2(m_services->messages[0].text.contains(QDir::toNativeSeparators(root(QStringLiteral("a/pack.zip"))) +
+                                                   kInside + QStringLiteral("in/notes.txt")),
+             qPrintable(m_services->messages[0].text));
+    QCOMPARE(m_services->messages[1].icon, QMessageBox::Information);
+    QCOMPARE(TestSupport::readFile(root(QStringLiteral("dest/notes.txt"))), QByteArray("notes"));
+    QCOMPARE(QDir(root(QStringLiteral("dest"))).entryList(QDir::Files).size(), 2);
+
+    // Enter on the entry opens nothing and says why.
+    m_services->messages.clear();
+    SearchResultList *list = m_window->resultList();
+    SearchResultModel *results = list->results();
+    list->setFocus();
+    list->setCurrentIndex(results->index(results->rowOf(root(entry)), SearchResultModel::ColumnName));
+    m_services->queueAnswer(QMessageBox::Ok);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_services->messages.size(), 1);
+    QVERIFY(m_services->urls.isEmpty());
+}
+
+void TestSearchWindow::searchPacksOptionIsRemembered()
+{
+    auto *option = child<QCheckBox>("chkSearchPacks");
+    QCOMPARE(option->text(), QStringLiteral("Search inside packs and documents"));
+    QVERIFY(option->isChecked()); // on for a new user
+    QTest::mouseClick(option, Qt::LeftButton);
+    QVERIFY(!option->isChecked());
+    m_window->close();
+    m_window.reset();
+    m_window = std::make_unique<TfrmSearch>([this] { return m_accounts.take(); });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    option = child<QCheckBox>("chkSearchPacks");
+    QVERIFY(!option->isChecked());
+    QCOMPARE(RegReadInteger(SettingsKeys::SectionSearch, SettingsKeys::SettingSearchPacks, -1), 0);
+    QTest::mouseClick(option, Qt::LeftButton);
+    m_window->close();
+    QCOMPARE(RegReadInteger(SettingsKeys::SectionSearch, SettingsKeys::SettingSearchPacks, -1), 1);
 }
 
 QTEST_MAIN(TestSearchWindow)
