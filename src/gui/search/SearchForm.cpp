@@ -154,13 +154,14 @@ void TfrmSearch::createCriteriaControls()
     chkSearchPacks = new QCheckBox(tr("Search inside packs and documents"), gbxSearchOptions);
     chkSearchPacks->setObjectName(QStringLiteral("chkSearchPacks"));
     chkSearchPacks->setChecked(true);
-    auto *options = new QHBoxLayout(gbxSearchOptions);
-    options->addWidget(chkSearchFilenames);
-    options->addSpacing(fontMetrics().averageCharWidth() * 2);
-    options->addWidget(chkSearchContents);
-    options->addSpacing(fontMetrics().averageCharWidth() * 2);
-    options->addWidget(chkSearchPacks);
-    options->addStretch(1);
+    // What to search on the first line, where to look on the second: each caption keeps its whole
+    // width at the window's default size.
+    auto *options = new QGridLayout(gbxSearchOptions);
+    options->addWidget(chkSearchFilenames, 0, 0);
+    options->addWidget(chkSearchContents, 0, 1);
+    options->addWidget(chkSearchPacks, 1, 0, 1, 2);
+    options->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
+    options->setColumnStretch(2, 1);
 
     Animate = new SearchAnimation(this);
     Animate->setObjectName(QStringLiteral("Animate"));
