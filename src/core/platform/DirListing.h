@@ -27,6 +27,18 @@ enum FileAttribute : quint32 {
 
 // File times count 100-nanosecond ticks since 1601-01-01 UTC, as on Windows, on every system.
 using FileTime = qint64;
+// The Unix epoch, 1970-01-01 UTC, as a file time.
+constexpr FileTime UnixEpochFileTime = 116444736000000000LL;
+// Milliseconds since the Unix epoch as a file time, and back (rounded towards the past).
+constexpr FileTime fileTimeFromMSecs(qint64 ms)
+{
+    return ms * 10000 + UnixEpochFileTime;
+}
+constexpr qint64 fileTimeToMSecs(FileTime time)
+{
+    const qint64 ticks = time - UnixEpochFileTime;
+    return ticks >= 0 ? ticks / 10000 : -((-ticks + 9999) / 10000);
+}
 
 // What a stat of one entry gives. Hidden is a leading dot on POSIX; read-only comes from the
 // permissions; the creation time is the birth time where the file system keeps one, else the

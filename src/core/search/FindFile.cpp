@@ -339,9 +339,7 @@ QString AppendPathDelimiter(const QString &path)
 TDateTime FileTimeToLocalDateTime(Platform::FileTime fileTime)
 {
     // 100-ns ticks since 1601-01-01 UTC, to whole milliseconds (as the platform's system time).
-    constexpr qint64 kUnixEpochInTicks = 116444736000000000LL;
-    const qint64 ticks = fileTime - kUnixEpochInTicks;
-    const qint64 ms = ticks >= 0 ? ticks / 10000 : -((-ticks + 9999) / 10000);
+    const qint64 ms = Platform::fileTimeToMSecs(fileTime);
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toLocalTime();
     const double days = double(QDate(1899, 12, 30).daysTo(local.date()));
     const double time = double(local.time().msecsSinceStartOfDay()) / 86400000.0;

@@ -17,8 +17,7 @@ namespace {
 // A pack entry's date as a file time (ticks of 100 ns since 1601); 0 when the pack stores none.
 Platform::FileTime entryTime(const PackEntry &entry)
 {
-    constexpr qint64 kUnixEpochInTicks = 116444736000000000LL;
-    return entry.modified.isValid() ? entry.modified.toMSecsSinceEpoch() * 10000 + kUnixEpochInTicks : 0;
+    return entry.modified.isValid() ? Platform::fileTimeFromMSecs(entry.modified.toMSecsSinceEpoch()) : 0;
 }
 } // namespace
 

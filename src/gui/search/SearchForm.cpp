@@ -513,8 +513,7 @@ void TfrmSearch::FinderFileMatch(const QString &folder, const TSearchRec &entry)
         found.inner = entry.InnerPath();
         found.size = qint64(entry.Size());
         const Platform::FileTime modified = entry.LastWriteTime();
-        constexpr qint64 kUnixEpochInTicks = 116444736000000000LL; // file times count 100 ns from 1601
-        found.modifiedMs = modified != 0 ? (modified - kUnixEpochInTicks) / 10000 : 0;
+        found.modifiedMs = modified != 0 ? Platform::fileTimeToMSecs(modified) : 0;
         path = SearchResultModel::packEntryText(path, found.inner);
         if (!m_foundKeys.contains(SearchResultModel::pathKey(path)))
             m_newPackEntries.insert(path, found);
