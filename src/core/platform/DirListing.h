@@ -195,6 +195,8 @@ struct WalkReport
     // read to their end (damaged, refused by a limit); what could be read of those was searched.
     qint64 lockedEntries = 0;
     qint64 damagedPacks = 0;
+    // Packs and documents whose text came from the text cache instead of being read.
+    qint64 cachedTexts = 0;
 
     bool isComplete() const { return skippedNames == 0 && unreadableFolders == 0; }
     void addUnreadable(const QString &path, int code);

@@ -499,6 +499,10 @@ public:
     const Platform::WalkReport &Report() const { return m_report; }
     // The worker of the running threaded search; none otherwise.
     const QThread *Worker() const;
+    // Where the text read from packs and documents is kept between searches (an SQLite file, see
+    // TextCache); empty: none, every pack and document is read each time. Taken when a search starts.
+    const QString &TextCacheFile() const { return m_textCacheFile; }
+    void setTextCacheFile(const QString &path) { m_textCacheFile = path; }
 
     // Begins a search with the current criteria; nothing while Searching. In-line it returns when
     // the search has ended (an error raised by a handler still ends it, with the finish event,
@@ -554,6 +558,7 @@ private:
     bool m_delivering = false;
     std::unique_ptr<TTargetSearch> m_targets;
     Platform::WalkReport m_report;
+    QString m_textCacheFile;
 };
 
 // The worker of a threaded search: one per search, owned by its component, which frees it when
