@@ -434,6 +434,8 @@ public:
     TDateTimeCriteria TimeStamp;
     TSizeCriteria Size;
     TContentCriteria Content;
+    // Where the text of packs and documents is kept between searches (TFindFile::TextCacheFile).
+    QString TextCacheFile;
 };
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };

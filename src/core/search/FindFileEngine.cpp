@@ -275,6 +275,7 @@ void TFindFile::StartSearch()
     m_report = Platform::WalkReport();
     try {
         m_targets = std::make_unique<TTargetSearch>(*m_criteria);
+        m_targets->TextCacheFile = m_textCacheFile;
         FireSearchBegin();
     } catch (...) {
         End();

@@ -2,6 +2,8 @@
 #include "SearchWalk.h"
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <chrono>
@@ -300,13 +302,27 @@ void SearchWalk::run()
         ~Reset()
         {
             walk->m_readAhead.reset(); // its threads end, its files are closed
+            if (walk->m_cache && walk->m_events.stopPending())
+                walk->m_cache->abandon(); // a stop does not wait for texts to be stored
+            walk->m_cache.reset();
             walk->m_chain.clear();
             walk->publishDepth(0);
         }
     } reset{this};
+    if (m_searchPacks && !m_targets.TextCacheFile.isEmpty()) {
+        m_cache = std::make_unique<TextCache>(m_targets.TextCacheFile);
+        if (!m_cache->isOpen())
+            m_cache.reset(); // searched all the same, every pack and document read
+    }
     const TTargetFolderList &folders = m_targets.Folders;
     for (int i = folders.Count() - 1; i >= 0 && !m_events.stopPending(); --i)
         walkTarget(*folders.Folders(i));
+    if (m_cache && !m_events.stopPending()) {
+        QStringList walked;
+        for (int i = 0; i < folders.Count(); ++i)
+            walked << folders.Folders(i)->Path;
+        m_cache->prune(walked);
+    }
 }
 
 void SearchWalk::walkTarget(const TTargetFolder &folder)
@@ -490,17 +506,59 @@ bool SearchWalk::accept(Platform::DirListing &listing, Entry &entry, const TSear
         if (PackReader::isPackName(name))
             return false;
         if (DocumentText::isDocumentName(name)) {
-            if (entry.content < 0) {
-                DocumentTextOptions options;
-                options.stop = m_events.stopFlag();
-                entry.content = documentContains(DocumentText::fromFile(m_path + name, options)) ? 1 : 0;
-            }
+            if (entry.content < 0)
+                entry.content = documentOnDiskContains(record) ? 1 : 0;
             return entry.content != 0;
         }
     }
     if (m_needContent && !containsPhrase(listing, entry, record.NameBytes()))
         return false;
     return true;
+}
+
+TextCacheKey SearchWalk::cacheKey(const QString &path, const TSearchRec &record)
+{
+    return TextCacheKey{path, qint64(record.Size()), record.LastWriteTime()};
+}
+
+bool SearchWalk::documentOnDiskContains(const TSearchRec &record)
+{
+    const QString path = m_path + record.Name();
+    TextCacheKey key;
+    if (m_cache) {
+        key = cacheKey(path, record);
+        if (const auto kept = m_cache->find(key)) {
+            bool found = false;
+            const bool whole = m_cache->entries(*kept, true, [this, &found](TextCacheEntry &entry) {
+                if (entry.flags & TextCacheEntry::Unreadable)
+                    ++m_report.lockedEntries;
+                else
+                    found = documentTextContains(entry.text);
+                return false;
+            });
+            if (whole) {
+                ++m_report.cachedTexts;
+                return found;
+            }
+        }
+    }
+    DocumentTextOptions options;
+    options.stop = m_events.stopFlag();
+    const DocumentTextResult document = DocumentText::fromFile(path, options);
+    if (m_cache && m_needContent && document.status != DocumentStatus::Cancelled &&
+        document.status != DocumentStatus::CannotOpen && !m_events.stopPending()) {
+        TextCacheEntry entry;
+        entry.size = key.size;
+        entry.modifiedMs = Platform::fileTimeToMSecs(key.modified);
+        entry.flags = TextCacheEntry::Document;
+        if (document.status == DocumentStatus::Locked)
+            entry.flags |= TextCacheEntry::Unreadable;
+        entry.text = document.text.toUtf8();
+        m_cache->beginFile(key);
+        m_cache->addEntry(std::move(entry));
+        m_cache->endFile(0, 0);
+    }
+    return documentContains(document);
 }
 
 bool SearchWalk::documentContains(const DocumentTextResult &document)
@@ -513,12 +571,27 @@ bool SearchWalk::documentContains(const DocumentTextResult &document)
     return m_phrase.containsBytes(document.text.toLocal8Bit());
 }
 
+bool SearchWalk::documentTextContains(const QByteArray &utf8)
+{
+    // Kept as UTF-8; searched, as a document's text always is, in the local 8-bit encoding.
+    static const bool localIsUtf8 = QStringDecoder(QStringDecoder::System).name() == QByteArrayLiteral("UTF-8");
+    if (utf8.isEmpty() || m_events.stopPending())
+        return false;
+    return m_phrase.containsBytes(localIsUtf8 ? utf8 : QString::fromUtf8(utf8).toLocal8Bit());
+}
+
 bool SearchWalk::matchesAnyMask(const QString &name) const
 {
     const QByteArray bytes = QFile::encodeName(name);
     return std::any_of(m_masks.begin(), m_masks.end(), [&bytes](const NameMask &mask) {
         return mask.matches(QByteArrayView(bytes));
     });
+}
+
+bool SearchWalk::entryFits(const QString &name, qint64 size, Platform::FileTime modified) const
+{
+    return matchesAnyMask(name) && (!m_needSize || m_targets.Size.Matches(quint64(qMax<qint64>(0, size)))) &&
+           (!m_needTimes || m_targets.TimeStamp.Matches(modified, modified, modified));
 }
 
 void SearchWalk::searchPacksOf(Level &lvl, Platform::DirListing &listing)
@@ -544,16 +617,97 @@ void SearchWalk::searchPacksOf(Level &lvl, Platform::DirListing &listing)
         if (!m_targets.Attribute.Matches(attributes) ||
             (m_needExclusion && m_targets.Folders.IsExcluded(m_path, pack.Name())))
             continue;
+        const QString path = m_path + pack.Name();
+        TextCacheKey key;
+        std::optional<TextCache::Record> kept;
+        if (m_cache) {
+            key = cacheKey(path, pack);
+            kept = m_cache->find(key);
+            if (kept && packFromCache(*kept, pack))
+                continue;
+        }
         PackReader reader;
         reader.setStopFlag(m_events.stopFlag());
-        if (!reader.open(m_path + pack.Name())) {
+        if (!reader.open(path)) {
             if (reader.status() != PackStatus::Cancelled)
                 ++m_report.damagedPacks;
             continue;
         }
+        // Only a search by content reads every entry whole, as keeping the pack needs.
+        m_keeping = m_cache && m_needContent && !kept;
+        if (m_keeping)
+            m_cache->beginFile(key);
+        const qint64 damagedBefore = m_report.damagedPacks;
         QStringList chain;
         walkPack(reader, chain, pack);
+        if (m_keeping) {
+            if (m_events.stopPending())
+                m_cache->abandonFile();
+            else
+                m_cache->endFile(0, m_report.damagedPacks - damagedBefore);
+        }
+        m_keeping = false;
     }
+}
+
+void SearchWalk::stopKeeping()
+{
+    if (m_keeping)
+        m_cache->abandonFile();
+    m_keeping = false;
+}
+
+bool SearchWalk::packFromCache(const TextCache::Record &kept, const TSearchRec &pack)
+{
+    // A binary entry keeps only its printable runs: a phrase they cannot answer reads the pack.
+    if (m_needContent && kept.hasStrings &&
+        (m_phrase.foldsUnicode() || !TextCache::phraseFitsStrings(m_phrase.phrase())))
+        return false;
+    struct Hit
+    {
+        QStringList chain;
+        qint64 size;
+        Platform::FileTime modified;
+    };
+    std::vector<Hit> hits; // reported once the whole record has been read
+    qint64 locked = 0;
+    const bool whole = m_cache->entries(kept, m_needContent, [&](TextCacheEntry &entry) {
+        if (m_events.stopPending())
+            return false;
+        if (entry.flags & TextCacheEntry::Locked) {
+            ++locked;
+            return true;
+        }
+        const QString &inner = entry.chain.constLast();
+        const QString name = inner.mid(inner.lastIndexOf(u'/') + 1);
+        const Platform::FileTime modified = entry.modifiedMs ? Platform::fileTimeFromMSecs(entry.modifiedMs) : 0;
+        if (!entryFits(name, entry.size, modified))
+            return true;
+        bool found = false;
+        if (!m_needContent)
+            found = true;
+        else if (entry.flags & TextCacheEntry::Pack)
+            found = false; // a nested pack is found by content only through its own entries
+        else if (entry.flags & TextCacheEntry::Unreadable)
+            ++locked;
+        else if (entry.flags & TextCacheEntry::Document)
+            found = documentTextContains(entry.text);
+        else
+            found = !entry.text.isEmpty() && m_phrase.containsBytes(entry.text);
+        if (found)
+            hits.push_back(Hit{entry.chain, entry.size, modified});
+        return true;
+    });
+    if (m_events.stopPending())
+        return true;
+    if (!whole)
+        return false; // the cache failed: the pack is read
+    m_report.lockedEntries += locked;
+    m_report.damagedPacks += kept.damagedPacks;
+    ++m_report.cachedTexts;
+    for (const Hit &hit : hits)
+        reportEntry(hit.chain, hit.size, hit.modified, pack);
+    return true;
 }
 
 void SearchWalk::walkPack(PackReader &reader, QStringList &chain, const TSearchRec &pack)
@@ -569,53 +723,99 @@ void SearchWalk::packEntry(PackReader &reader, QStringList &chain, const TSearch
     const PackEntry &entry = reader.entry();
     if (entry.isFolder)
         return;
+    chain.append(entry.path);
+    const auto popChain = qScopeGuard([&chain] { chain.removeLast(); });
+    const Platform::FileTime modified = entryTime(entry);
+    TextCacheEntry kept;
+    if (m_keeping) {
+        kept.chain = chain;
+        kept.size = entry.size;
+        kept.modifiedMs = entry.modified.isValid() ? entry.modified.toMSecsSinceEpoch() : 0;
+    }
     if (entry.isLocked) {
         ++m_report.lockedEntries;
+        if (m_keeping) {
+            kept.flags = TextCacheEntry::Locked;
+            m_cache->addEntry(std::move(kept));
+        }
         return;
     }
     const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
-    const Platform::FileTime modified = entryTime(entry);
-    const bool fits = matchesAnyMask(name) &&
-                      (!m_needSize || m_targets.Size.Matches(quint64(qMax<qint64>(0, entry.size)))) &&
-                      (!m_needTimes || m_targets.TimeStamp.Matches(modified, modified, modified));
-    chain.append(entry.path);
+    const qint64 size = entry.size;
+    const bool fits = entryFits(name, size, modified);
     if (PackReader::isPackName(name)) {
         // A nested pack is found by its name; by content only through its own entries.
         if (fits && !m_needContent)
-            reportEntry(chain, entry, pack);
+            reportEntry(chain, size, modified, pack);
+        if (m_keeping) {
+            kept.flags = TextCacheEntry::Pack;
+            m_cache->addEntry(std::move(kept));
+        }
         PackReader inner;
         if (inner.openNested(reader))
             walkPack(inner, chain, pack);
         else if (inner.status() != PackStatus::Cancelled && inner.status() != PackStatus::NotAPack)
             ++m_report.damagedPacks;
-    } else if (fits && (!m_needContent || entryContains(reader, name))) {
-        reportEntry(chain, reader.entry(), pack);
+        return;
     }
-    chain.removeLast();
+    // Kept, every entry is read whole whatever the masks, so that the next search finds it all.
+    if (m_keeping) {
+        const bool found = entryContains(reader, name, &kept);
+        if (m_keeping)
+            m_cache->addEntry(std::move(kept));
+        if (fits && found)
+            reportEntry(chain, reader.entry().size, modified, pack);
+    } else if (fits && (!m_needContent || entryContains(reader, name, nullptr))) {
+        reportEntry(chain, reader.entry().size, modified, pack);
+    }
 }
 
-bool SearchWalk::entryContains(PackReader &reader, const QString &name)
+bool SearchWalk::readEntryDocument(PackReader &reader, const QString &name, TextCacheEntry *kept)
 {
-    const auto failed = [this, &reader] {
-        if (reader.entryStatus() == PackStatus::Locked)
+    // A document's text needs its bytes whole; the reader's limits bound them.
+    QByteArray bytes;
+    QByteArray chunk;
+    while (reader.readChunk(chunk))
+        bytes += chunk;
+    if (kept)
+        kept->flags = TextCacheEntry::Document;
+    if (reader.entryStatus() != PackStatus::Ok) {
+        if (reader.entryStatus() == PackStatus::Locked) {
             ++m_report.lockedEntries;
-    };
-    if (DocumentText::isDocumentName(name)) {
-        // A document's text needs its bytes whole; the reader's limits bound them.
-        QByteArray bytes;
-        QByteArray chunk;
-        while (reader.readChunk(chunk))
-            bytes += chunk;
-        if (reader.entryStatus() != PackStatus::Ok) {
-            failed();
-            return false;
+            if (kept)
+                kept->flags |= TextCacheEntry::Unreadable;
         }
-        DocumentTextOptions options;
-        options.stop = m_events.stopFlag();
-        options.packLimits = reader.limits();
-        return documentContains(DocumentText::fromBytes(bytes, name, options));
+        return false;
     }
-    const bool found = m_phrase.containsStream([&reader](char *data, qint64 max) {
+    DocumentTextOptions options;
+    options.stop = m_events.stopFlag();
+    options.packLimits = reader.limits();
+    const DocumentTextResult document = DocumentText::fromBytes(bytes, name, options);
+    if (kept) {
+        if (document.status == DocumentStatus::Locked)
+            kept->flags |= TextCacheEntry::Unreadable;
+        kept->text = document.text.toUtf8();
+    }
+    return documentContains(document);
+}
+
+bool SearchWalk::entryContains(PackReader &reader, const QString &name, TextCacheEntry *kept)
+{
+    if (DocumentText::isDocumentName(name))
+        return readEntryDocument(reader, name, kept);
+    // Kept: the bytes are gathered as they are searched, up to what the cache takes.
+    QByteArray *gathered = kept ? &kept->text : nullptr;
+    const auto gather = [this, &gathered](const char *data, qint64 size) {
+        if (!gathered || size <= 0)
+            return;
+        if (gathered->size() + size > TextCache::kMaxEntryText) {
+            gathered = nullptr; // too long to keep: the pack is read each time
+            stopKeeping();
+            return;
+        }
+        gathered->append(data, size);
+    };
+    const bool found = m_phrase.containsStream([&reader, &gather](char *data, qint64 max) {
         // The searcher takes a short read for the end: fill the chunk unless the entry ends.
         qint64 filled = 0;
         while (filled < max) {
@@ -626,17 +826,26 @@ bool SearchWalk::entryContains(PackReader &reader, const QString &name)
                 break;
             filled += got;
         }
+        gather(data, filled);
         return filled;
     });
-    if (!found && reader.entryStatus() != PackStatus::Ok)
-        failed();
+    if (found && gathered) {
+        // The searcher stopped at the match; the rest is kept too.
+        QByteArray chunk;
+        while (gathered && reader.readChunk(chunk))
+            gather(chunk.constData(), chunk.size());
+    }
+    if (!found && reader.entryStatus() == PackStatus::Locked) {
+        ++m_report.lockedEntries;
+        if (kept)
+            kept->flags |= TextCacheEntry::Unreadable;
+    }
     return found;
 }
 
-void SearchWalk::reportEntry(const QStringList &chain, const PackEntry &entry, const TSearchRec &pack)
+void SearchWalk::reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack)
 {
-    const Platform::FileTime modified = entryTime(entry);
-    TSearchRec record(pack.Name(), Platform::AttrNormal, quint64(qMax<qint64>(0, entry.size)), modified, modified,
+    TSearchRec record(pack.Name(), Platform::AttrNormal, quint64(qMax<qint64>(0, size)), modified, modified,
                       modified);
     record.m_innerPath = chain;
     m_phrase.flush();

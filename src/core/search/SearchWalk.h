@@ -4,6 +4,7 @@
 #include "core/platform/FolderChain.h"
 #include "core/packs/DocumentText.h"
 #include "core/packs/PackReader.h"
+#include "core/packs/TextCache.h"
 #include "core/platform/ReadAhead.h"
 #include "FindFile.h"
 #include "NameMask.h"
@@ -102,10 +103,18 @@ private:
     void searchPacksOf(Level &level, Platform::DirListing &listing);
     void walkPack(PackReader &reader, QStringList &chain, const TSearchRec &pack);
     void packEntry(PackReader &reader, QStringList &chain, const TSearchRec &pack);
-    bool entryContains(PackReader &reader, const QString &name);
+    bool entryContains(PackReader &reader, const QString &name, TextCacheEntry *kept);
+    bool readEntryDocument(PackReader &reader, const QString &name, TextCacheEntry *kept);
+    bool documentOnDiskContains(const TSearchRec &record);
     bool documentContains(const DocumentTextResult &document);
+    bool documentTextContains(const QByteArray &utf8);
     bool matchesAnyMask(const QString &name) const;
-    void reportEntry(const QStringList &chain, const PackEntry &entry, const TSearchRec &pack);
+    bool entryFits(const QString &name, qint64 size, Platform::FileTime modified) const;
+    void reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack);
+    // The text cache (TTargetSearch::TextCacheFile): a pack or document read from it, or kept in it.
+    static TextCacheKey cacheKey(const QString &path, const TSearchRec &record);
+    bool packFromCache(const TextCache::Record &kept, const TSearchRec &pack);
+    void stopKeeping();
     // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
     // or entered, not of every entry listed.
     bool hasExactName(const Level &level, Entry &entry);
@@ -128,6 +137,8 @@ private:
     bool m_needExclusion = false;
     bool m_needContent = false;
     bool m_searchPacks = false;
+    std::unique_ptr<TextCache> m_cache;
+    bool m_keeping = false; // the pack being read is being kept in the cache
     QChar m_delimiter;
     Platform::ColdDetector m_cold;
     std::unique_ptr<ReadAheadSession> m_readAhead;

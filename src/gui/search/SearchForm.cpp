@@ -2,6 +2,7 @@
 #include "SearchForm.h"
 
 #include "gui/widgets/PlatformServices.h"
+#include "core/packs/TextCache.h"
 #include "CopyProgressDialog.h"
 #include "core/search/FindFile.h"
 #include "SearchAnimation.h"
@@ -51,6 +52,8 @@ TfrmSearch::TfrmSearch(AccountFolderSnapshot accounts, QWidget *parent)
     // (or busy other cores) never holds up the walk.
     m_fileFinder->setThreaded(true);
     m_fileFinder->setDelivery(edBatched);
+    // What was read from packs and documents is kept for the next search.
+    m_fileFinder->setTextCacheFile(TextCache::defaultFile());
     createControls();
     resize(kClientSize);
     setMinimumSize(kMinimumSize);
@@ -154,12 +157,17 @@ void TfrmSearch::createCriteriaControls()
     chkSearchPacks = new QCheckBox(tr("Search inside packs and documents"), gbxSearchOptions);
     chkSearchPacks->setObjectName(QStringLiteral("chkSearchPacks"));
     chkSearchPacks->setChecked(true);
+    btnEmptyCache = new QPushButton(tr("Empty Cache"), gbxSearchOptions);
+    btnEmptyCache->setObjectName(QStringLiteral("btnEmptyCache"));
+    btnEmptyCache->setToolTip(tr("Forget the text kept from packs and documents; the next search reads them again"));
+    connect(btnEmptyCache, &QPushButton::clicked, this, &TfrmSearch::btnEmptyCacheClicked);
     // What to search on the first line, where to look on the second: each caption keeps its whole
     // width at the window's default size.
     auto *options = new QGridLayout(gbxSearchOptions);
     options->addWidget(chkSearchFilenames, 0, 0);
     options->addWidget(chkSearchContents, 0, 1);
     options->addWidget(chkSearchPacks, 1, 0, 1, 2);
+    options->addWidget(btnEmptyCache, 1, 3);
     options->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
     options->setColumnStretch(2, 1);
 
@@ -235,7 +243,8 @@ void TfrmSearch::layOutControls()
     setTabOrder(velvSearchResult, chkSearchFilenames);
     setTabOrder(chkSearchFilenames, chkSearchContents);
     setTabOrder(chkSearchContents, chkSearchPacks);
-    setTabOrder(chkSearchPacks, btnSelectAll);
+    setTabOrder(chkSearchPacks, btnEmptyCache);
+    setTabOrder(btnEmptyCache, btnSelectAll);
     setTabOrder(btnSelectAll, btnUnselectAll);
     setTabOrder(btnUnselectAll, btnSaveSelection);
 }
@@ -297,6 +306,19 @@ void TfrmSearch::btnCancelClicked()
         btnCancelClick();
     else
         QDialog::reject();
+}
+
+void TfrmSearch::btnEmptyCacheClicked()
+{
+    if (m_searching)
+        return;
+    QString error;
+    if (TextCache::empty(m_fileFinder->TextCacheFile(), &error)) {
+        stSearch->showMessage(tr("The text kept from packs and documents has been removed."));
+        return;
+    }
+    Platform::showMessage(QMessageBox::Warning, tr("The text cache could not be emptied.") + QStringLiteral("\r\n") + error,
+                          QMessageBox::Ok, QMessageBox::NoButton, this);
 }
 
 void TfrmSearch::reject()
@@ -375,6 +397,7 @@ void TfrmSearch::btnFindClick()
         return;
     m_searching = true;
     btnFind->setEnabled(false);
+    btnEmptyCache->setEnabled(false);
     btnFind->setDefault(false);
     btnCancel->setDefault(true);
     Animate->start();
@@ -412,6 +435,7 @@ void TfrmSearch::FinderSearchFinish()
     m_accountSkipped = std::max(m_accountSkipped, report.skippedNames);
     m_accountLocked = std::max(m_accountLocked, report.lockedEntries);
     m_accountDamaged = std::max(m_accountDamaged, report.damagedPacks);
+    m_accountCached = std::max(m_accountCached, report.cachedTexts);
     if (!std::exchange(m_passRunning, false))
         return;
     // The finder tidies up after this handler; the next pass starts once it has, from the event
@@ -454,6 +478,7 @@ void TfrmSearch::NextPass()
             m_skippedNames += std::exchange(m_accountSkipped, 0);
             m_lockedEntries += std::exchange(m_accountLocked, 0);
             m_damagedPacks += std::exchange(m_accountDamaged, 0);
+            m_cachedTexts += std::exchange(m_accountCached, 0);
         }
     } catch (...) {
         m_passRunning = false;
@@ -536,6 +561,7 @@ void TfrmSearch::ResetResults()
     m_folderCount = 0;
     m_unreadableFolders = m_skippedNames = m_accountUnreadable = m_accountSkipped = 0;
     m_lockedEntries = m_damagedPacks = m_accountLocked = m_accountDamaged = 0;
+    m_cachedTexts = m_accountCached = 0;
     m_startTick.start();
 }
 
@@ -605,11 +631,14 @@ void TfrmSearch::FinishSearch()
         text += QStringLiteral(" - ") + tr("%1 locked item(s) in packs left out").arg(m_lockedEntries);
     if (m_damagedPacks > 0)
         text += QStringLiteral(" - ") + tr("%1 pack(s) could not be read to the end").arg(m_damagedPacks);
+    if (m_cachedTexts > 0)
+        text += QStringLiteral(" - ") + tr("text of %1 packs and documents from cache").arg(QLocale().toString(m_cachedTexts));
     stSearch->showMessage(text);
 
     Animate->stop();
     btnCancel->setDefault(false);
     btnFind->setEnabled(true);
+    btnEmptyCache->setEnabled(true);
     btnFind->setDefault(true);
     m_searching = false;
 

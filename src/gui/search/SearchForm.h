@@ -92,6 +92,8 @@ private:
     void cbFindTextKeyDown();
     void SearchOptionsClick(QCheckBox *clicked);
     void btnCancelClicked();
+    // Removes the text kept from packs and documents (never while a search uses it).
+    void btnEmptyCacheClicked();
     void velvSearchResultChecked(int checkedCount);
 
     // What a search looks for: the controls as they stood when Find was pressed. Editing them while
@@ -142,6 +144,7 @@ private:
     QCheckBox *chkSearchFilenames = nullptr;
     QCheckBox *chkSearchContents = nullptr;
     QCheckBox *chkSearchPacks = nullptr;
+    QPushButton *btnEmptyCache = nullptr;
     SearchAnimation *Animate = nullptr;
     SearchResultList *velvSearchResult = nullptr;
     QPushButton *btnSelectAll = nullptr;
@@ -167,6 +170,9 @@ private:
     qint64 m_damagedPacks = 0;
     qint64 m_accountLocked = 0;
     qint64 m_accountDamaged = 0;
+    // Packs and documents whose text came from the cache, counted as the two above.
+    qint64 m_cachedTexts = 0;
+    qint64 m_accountCached = 0;
     QElapsedTimer m_startTick;
     bool m_cancelled = false;
     bool m_passSkipped = false; // a pass was left out because of Cancel

@@ -133,6 +133,7 @@ private Q_SLOTS:
     void searchInsidePacksListsEntries();
     void packEntriesAreSkippedBySaveAndOpen();
     void searchPacksOptionIsRemembered();
+    void secondSearchTakesTheTextFromTheCache();
 
 private:
     QString root(const QString &relative = {}) const { return QDir(m_dir->path()).filePath(relative); }
@@ -270,7 +271,8 @@ void TestSearchWindow::tabOrder()
     const QStringList expected = {QStringLiteral("cbFileMask"),         QStringLiteral("btnFind"),
                                   QStringLiteral("btnCancel"),          QStringLiteral("velvSearchResult"),
                                   QStringLiteral("chkSearchFilenames"), QStringLiteral("chkSearchContents"),
-                                  QStringLiteral("chkSearchPacks"),     QStringLiteral("btnSelectAll"),
+                                  QStringLiteral("chkSearchPacks"),     QStringLiteral("btnEmptyCache"),
+                                  QStringLiteral("btnSelectAll"),
                                   QStringLiteral("btnUnselectAll"),
                                   QStringLiteral("btnSaveSelection"),   QStringLiteral("cbFindText")};
     QStringList order;
@@ -1273,6 +1275,32 @@ void TestSearchWindow::searchPacksOptionIsRemembered()
     QTest::mouseClick(option, Qt::LeftButton);
     m_window->close();
     QCOMPARE(RegReadInteger(SettingsKeys::SectionSearch, SettingsKeys::SettingSearchPacks, -1), 1);
+}
+
+void TestSearchWindow::secondSearchTakesTheTextFromTheCache()
+{
+    write(QStringLiteral("acct/page.html"), "<html><body><p>the re<i>port</i></p></body></html>");
+    write(QStringLiteral("acct/pack.zip"),
+          PackFixtures::write(PackFixtures::Kind::Zip, {{"article.txt", "a report"}, {"other.txt", "nothing"}}));
+    m_accounts.paths = {root(QStringLiteral("acct"))};
+    const QStringList expected{QStringLiteral("acct/pack.zip") + kInside + QStringLiteral("article.txt"),
+                               QStringLiteral("acct/page.html")};
+    const QString fromCache = QStringLiteral("text of 2 packs and documents from cache");
+    search(QStringLiteral("report"));
+    QCOMPARE(sorted(listed()), expected);
+    QVERIFY2(!status().contains(fromCache), qPrintable(status()));
+    search(QStringLiteral("REPORT"));
+    QCOMPARE(sorted(listed()), expected);
+    QVERIFY2(status().endsWith(QStringLiteral(" - ") + fromCache), qPrintable(status()));
+
+    // Emptied, the next search reads the pack and the document again.
+    auto *empty = child<QPushButton>("btnEmptyCache");
+    QVERIFY(empty->isEnabled());
+    QTest::mouseClick(empty, Qt::LeftButton);
+    QCOMPARE(status(), QStringLiteral("The text kept from packs and documents has been removed."));
+    search(QStringLiteral("report"));
+    QCOMPARE(sorted(listed()), expected);
+    QVERIFY2(!status().contains(fromCache), qPrintable(status()));
 }
 
 QTEST_MAIN(TestSearchWindow)

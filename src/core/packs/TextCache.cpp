@@ -1,0 +1,722 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TextCache.h"
+
+#include <QAtomicInt>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <zstd.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+// Queued texts the writer has not stored yet; past this the caller waits for it.
+constexpr qint64 kMaxPending = qint64(48) << 20;
+// A write transaction ends after this many bytes or this long, so that what was stored survives a
+// crash and other readers see it.
+constexpr qint64 kCommitBytes = qint64(32) << 20;
+constexpr qint64 kCommitMs = 1000;
+// A binary entry is told by a NUL among its first bytes.
+constexpr qsizetype kBinaryProbe = 8192;
+// SQLite's result codes that say the file is no usable database, or is held by another.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+QAtomicInt g_connectionSerial;
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+bool isUnusableError(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF; // the primary code of an extended one
+    return ok && (code == kSqliteBusy || code == kSqliteLocked || code == kSqliteCorrupt ||
+                  code == kSqliteNotADatabase);
+}
+
+QByteArray encodeChain(const QStringList &chain)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << chain;
+    return bytes;
+}
+
+bool decodeChain(const QByteArray &bytes, QStringList &chain)
+{
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_0);
+    in >> chain;
+    return in.status() == QDataStream::Ok;
+}
+
+bool isStringsByte(unsigned char c)
+{
+    return (c >= 0x20 && c <= 0x7E) || c == '\t';
+}
+
+// The runs of printable ASCII at least kStringsRun long, each ended by a line break (a byte no
+// fitting phrase holds, so no match spans two runs).
+QByteArray printableRuns(const QByteArray &bytes)
+{
+    QByteArray out;
+    const char *p = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && isStringsByte(static_cast<unsigned char>(p[i])))
+            continue;
+        if (i - start >= TextCache::kStringsRun) {
+            out.append(p + start, i - start);
+            out.append('\n');
+        }
+        start = i + 1;
+    }
+    return out;
+}
+
+// An open SQLite connection on the thread that made it, set up with our tables.
+class Connection
+{
+public:
+    explicit Connection(const QString &file)
+        : m_name(QStringLiteral("vantory-text-cache-%1").arg(g_connectionSerial.fetchAndAddRelaxed(1)))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
+        m_open = db.open() && setUp(db);
+        if (!m_open)
+            m_unusable = isUnusableError(db.lastError()) || isUnusableError(m_lastError) || !db.isOpen();
+    }
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool isOpen() const { return m_open; }
+    // Opening failed for the file, not for want of the driver.
+    bool isUnusable() const { return m_unusable; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    bool run(QSqlQuery &query, const QString &sql)
+    {
+        if (query.exec(sql))
+            return true;
+        m_lastError = query.lastError();
+        return false;
+    }
+    bool setUp(QSqlDatabase &db)
+    {
+        QSqlQuery q(db);
+        if (!run(q, QStringLiteral("PRAGMA user_version")) || !q.next())
+            return false;
+        const int version = q.value(0).toInt();
+        q.finish();
+        if (version != kSchemaVersion) {
+            // Another layout, or none yet: it is only a cache, so it is begun anew.
+            if (!run(q, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL")) ||
+                !run(q, QStringLiteral("DROP TABLE IF EXISTS entries")) ||
+                !run(q, QStringLiteral("DROP TABLE IF EXISTS files")) ||
+                !run(q, QStringLiteral("CREATE TABLE files(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, "
+                                       "size INTEGER NOT NULL, mtime INTEGER NOT NULL, used INTEGER NOT NULL, "
+                                       "bytes INTEGER NOT NULL DEFAULT 0, complete INTEGER NOT NULL DEFAULT 0, "
+                                       "locked INTEGER NOT NULL DEFAULT 0, damaged INTEGER NOT NULL DEFAULT 0, "
+                                       "strings INTEGER NOT NULL DEFAULT 0)")) ||
+                !run(q, QStringLiteral("CREATE INDEX files_used ON files(used)")) ||
+                !run(q, QStringLiteral("CREATE TABLE entries(file INTEGER NOT NULL, seq INTEGER NOT NULL, "
+                                       "chain BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, "
+                                       "flags INTEGER NOT NULL, text BLOB, PRIMARY KEY(file, seq))")) ||
+                !run(q, QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)))
+                return false;
+        }
+        // Readers never wait for the writer, and a crash loses at most the last transaction.
+        if (!run(q, QStringLiteral("PRAGMA journal_mode=WAL")) || !run(q, QStringLiteral("PRAGMA synchronous=NORMAL")))
+            return false;
+        // Reading a row proves the file is what it claims to be.
+        return run(q, QStringLiteral("SELECT id FROM files LIMIT 1"));
+    }
+
+    QString m_name;
+    bool m_open = false;
+    bool m_unusable = false;
+    QSqlError m_lastError;
+};
+
+bool removeCacheFiles(const QString &file, QString *error)
+{
+    bool ok = true;
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile f(file + suffix);
+        if (f.exists() && !f.remove()) {
+            ok = false;
+            if (error && error->isEmpty())
+                *error = QObject::tr("Could not remove %1: %2").arg(QDir::toNativeSeparators(f.fileName()),
+                                                                      f.errorString());
+        }
+    }
+    return ok;
+}
+
+// Moves a cache file that cannot be used out of the way, keeping the last one for a look.
+void setAside(const QString &file)
+{
+    const QString aside = file + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    if (!QFile::rename(file, aside))
+        QFile::remove(file);
+    QFile::remove(file + QStringLiteral("-wal"));
+    QFile::remove(file + QStringLiteral("-shm"));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+class TextCache::Private
+{
+public:
+    struct Job
+    {
+        enum Kind { Begin, Entry, End, AbandonFile, Touch, Prune } kind = Begin;
+        TextCacheKey key;
+        TextCacheEntry entry;
+        qint64 a = 0;
+        qint64 b = 0;
+        QStringList folders;
+    };
+
+    Private(const QString &file, qint64 bound) : file(file), bound(bound), sessionStart(nowMs()) {}
+
+    void open();
+    void writerMain();
+    void enqueue(Job &&job);
+    bool takeJob(Job &job);
+
+    // Reading
+    bool prepareReads();
+    void markDamaged() { damaged.store(true); }
+
+    const QString file;
+    const qint64 bound;
+    const qint64 sessionStart;
+    std::unique_ptr<Connection> reader;
+    std::unique_ptr<QSqlQuery> findQuery;
+    std::unique_ptr<QSqlQuery> entriesQuery;
+    std::unique_ptr<QSqlQuery> namesQuery;
+    ZSTD_DCtx *dctx = nullptr;
+    bool open_ = false;
+    bool setAsideOnOpen = false;
+    std::atomic<bool> damaged{false};
+    bool fileTooLarge = false; // the file being written has an entry past kMaxEntryText
+
+    std::mutex mutex;
+    std::condition_variable work;
+    std::condition_variable room;
+    std::deque<Job> queue;
+    qint64 pending = 0;
+    bool closing = false;
+    std::thread writer;
+};
+
+void TextCache::Private::open()
+{
+    if (file.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    reader = std::make_unique<Connection>(file);
+    if (!reader->isOpen() && reader->isUnusable()) {
+        reader.reset();
+        setAside(file);
+        setAsideOnOpen = true;
+        reader = std::make_unique<Connection>(file);
+    }
+    if (!reader->isOpen() || !prepareReads()) {
+        findQuery.reset();
+        entriesQuery.reset();
+        namesQuery.reset();
+        reader.reset();
+        return;
+    }
+    open_ = true;
+    dctx = ZSTD_createDCtx();
+    writer = std::thread([this] { writerMain(); });
+}
+
+bool TextCache::Private::prepareReads()
+{
+    const QSqlDatabase db = reader->db();
+    findQuery = std::make_unique<QSqlQuery>(db);
+    entriesQuery = std::make_unique<QSqlQuery>(db);
+    namesQuery = std::make_unique<QSqlQuery>(db);
+    findQuery->setForwardOnly(true);
+    entriesQuery->setForwardOnly(true);
+    namesQuery->setForwardOnly(true);
+    return findQuery->prepare(QStringLiteral("SELECT id, size, mtime, complete, locked, damaged, strings "
+                                             "FROM files WHERE path = ?")) &&
+           entriesQuery->prepare(QStringLiteral("SELECT chain, size, mtime, flags, text FROM entries "
+                                                "WHERE file = ? ORDER BY seq")) &&
+           namesQuery->prepare(QStringLiteral("SELECT chain, size, mtime, flags FROM entries "
+                                              "WHERE file = ? ORDER BY seq"));
+}
+
+void TextCache::Private::enqueue(Job &&job)
+{
+    if (!open_)
+        return;
+    std::unique_lock lock(mutex);
+    const qint64 size = job.entry.text.size();
+    room.wait(lock, [this, size] { return pending == 0 || pending + size <= kMaxPending || closing; });
+    pending += size;
+    queue.push_back(std::move(job));
+    work.notify_one();
+}
+
+bool TextCache::Private::takeJob(Job &job)
+{
+    std::unique_lock lock(mutex);
+    work.wait(lock, [this] { return !queue.empty() || closing; });
+    if (queue.empty())
+        return false;
+    job = std::move(queue.front());
+    queue.pop_front();
+    pending -= job.entry.text.size();
+    room.notify_all();
+    return true;
+}
+
+void TextCache::Private::writerMain()
+{
+    Connection connection(file);
+    if (!connection.isOpen()) {
+        if (connection.isUnusable())
+            markDamaged();
+        Job job;
+        while (takeJob(job)) {
+        }
+        return;
+    }
+    QSqlDatabase db = connection.db();
+    QSqlQuery removeEntries(db), removeFile(db), addFile(db), addEntry(db), endFile(db), touch(db);
+    const bool prepared =
+        removeEntries.prepare(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE path = ?)")) &&
+        removeFile.prepare(QStringLiteral("DELETE FROM files WHERE path = ?")) &&
+        addFile.prepare(QStringLiteral("INSERT INTO files(path, size, mtime, used) VALUES (?, ?, ?, ?)")) &&
+        addEntry.prepare(QStringLiteral("INSERT INTO entries(file, seq, chain, size, mtime, flags, text) "
+                                        "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+        endFile.prepare(QStringLiteral("UPDATE files SET complete = 1, bytes = ?, locked = ?, damaged = ?, "
+                                       "strings = ? WHERE id = ?")) &&
+        touch.prepare(QStringLiteral("UPDATE files SET used = ? WHERE id = ?"));
+    ZSTD_CCtx *cctx = ZSTD_createCCtx();
+
+    bool failed = !prepared;
+    bool inTransaction = false;
+    qint64 sinceCommit = 0;
+    qint64 commitStart = 0;
+    qint64 fileId = -1; // the file being written; -1: none, or dropped
+    qint64 seq = 0;
+    qint64 fileBytes = 0;
+    bool fileStrings = false;
+    QStringList pruneFolders;
+
+    const auto check = [&](QSqlQuery &query) {
+        if (query.exec())
+            return true;
+        if (isUnusableError(query.lastError()))
+            markDamaged();
+        failed = true; // what cannot be stored is read again next time
+        return false;
+    };
+    const auto commit = [&] {
+        if (inTransaction && !db.commit()) {
+            if (isUnusableError(db.lastError()))
+                markDamaged();
+            failed = true;
+        }
+        inTransaction = false;
+        sinceCommit = 0;
+    };
+
+    Job job;
+    while (takeJob(job)) {
+        if (failed || damaged.load())
+            continue; // drained, not stored
+        if (!inTransaction) {
+            inTransaction = db.transaction();
+            commitStart = nowMs();
+        }
+        switch (job.kind) {
+        case Job::Begin:
+            removeEntries.addBindValue(job.key.path);
+            removeFile.addBindValue(job.key.path);
+            addFile.addBindValue(job.key.path);
+            addFile.addBindValue(job.key.size);
+            addFile.addBindValue(job.key.modified);
+            addFile.addBindValue(nowMs());
+            fileId = (check(removeEntries) && check(removeFile) && check(addFile)) ? addFile.lastInsertId().toLongLong()
+                                                                                  : -1;
+            seq = 0;
+            fileBytes = 0;
+            fileStrings = false;
+            break;
+        case Job::Entry: {
+            if (fileId < 0)
+                break;
+            TextCacheEntry &entry = job.entry;
+            if (!(entry.flags & TextCacheEntry::Document) && !entry.text.isEmpty() &&
+                entry.text.left(kBinaryProbe).contains('\0')) {
+                entry.text = printableRuns(entry.text);
+                entry.flags |= TextCacheEntry::Strings;
+                fileStrings = true;
+            }
+            QByteArray blob;
+            if (!entry.text.isEmpty()) {
+                blob.resize(qsizetype(ZSTD_compressBound(size_t(entry.text.size()))));
+                const size_t written = ZSTD_compressCCtx(cctx, blob.data(), size_t(blob.size()), entry.text.constData(),
+                                                         size_t(entry.text.size()), 1);
+                if (ZSTD_isError(written)) {
+                    failed = true;
+                    break;
+                }
+                blob.truncate(qsizetype(written));
+            }
+            addEntry.addBindValue(fileId);
+            addEntry.addBindValue(seq++);
+            addEntry.addBindValue(encodeChain(entry.chain));
+            addEntry.addBindValue(entry.size);
+            addEntry.addBindValue(entry.modifiedMs);
+            addEntry.addBindValue(qint64(entry.flags));
+            addEntry.addBindValue(blob);
+            check(addEntry);
+            fileBytes += blob.size() + 64;
+            sinceCommit += blob.size();
+            break;
+        }
+        case Job::End:
+            if (fileId < 0)
+                break;
+            endFile.addBindValue(fileBytes);
+            endFile.addBindValue(job.a);
+            endFile.addBindValue(job.b);
+            endFile.addBindValue(fileStrings ? 1 : 0);
+            endFile.addBindValue(fileId);
+            check(endFile);
+            fileId = -1;
+            break;
+        case Job::AbandonFile:
+            fileId = -1; // left unfinished: never read, removed below
+            break;
+        case Job::Touch:
+            touch.addBindValue(nowMs());
+            touch.addBindValue(job.a);
+            check(touch);
+            break;
+        case Job::Prune:
+            pruneFolders += job.folders;
+            break;
+        }
+        if (sinceCommit >= kCommitBytes || nowMs() - commitStart >= kCommitMs)
+            commit();
+    }
+    commit();
+    ZSTD_freeCCtx(cctx);
+    for (QSqlQuery *q : {&removeEntries, &removeFile, &addFile, &addEntry, &endFile, &touch})
+        q->finish();
+    if (failed && damaged.load())
+        return;
+
+    // Tidying: unfinished files, files gone from the searched folders, and the bound.
+    QSqlQuery q(db);
+    db.transaction();
+    q.exec(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE complete = 0)"));
+    q.exec(QStringLiteral("DELETE FROM files WHERE complete = 0"));
+    if (!pruneFolders.isEmpty()) {
+        QList<qint64> gone;
+        q.prepare(QStringLiteral("SELECT id, path FROM files WHERE used < ?"));
+        q.addBindValue(sessionStart);
+        if (q.exec()) {
+            while (q.next()) {
+                const QString path = q.value(1).toString();
+                const bool under = std::any_of(pruneFolders.cbegin(), pruneFolders.cend(), [&path](const QString &f) {
+                    return path.startsWith(f.endsWith(u'/') ? f : f + u'/');
+                });
+                if (under && !QFileInfo::exists(path))
+                    gone << q.value(0).toLongLong();
+            }
+        }
+        for (qint64 id : gone) {
+            q.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
+            q.addBindValue(id);
+            q.exec();
+            q.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
+            q.addBindValue(id);
+            q.exec();
+        }
+    }
+    qint64 total = 0;
+    if (q.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM files")) && q.next())
+        total = q.value(0).toLongLong();
+    bool shrunk = false;
+    if (total > bound) {
+        // The files used longest ago go, until a tenth of the bound is free again.
+        QList<qint64> out;
+        q.exec(QStringLiteral("SELECT id, bytes FROM files ORDER BY used"));
+        while (total > bound - bound / 10 && q.next()) {
+            out << q.value(0).toLongLong();
+            total -= q.value(1).toLongLong();
+        }
+        for (qint64 id : out) {
+            q.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
+            q.addBindValue(id);
+            q.exec();
+            q.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
+            q.addBindValue(id);
+            q.exec();
+        }
+        shrunk = !out.isEmpty();
+    }
+    db.commit();
+    if (shrunk)
+        q.exec(QStringLiteral("PRAGMA incremental_vacuum"));
+    q.finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+QString TextCache::defaultFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/text-cache.sqlite");
+}
+
+TextCache::TextCache(const QString &file, qint64 bound) : d(std::make_unique<Private>(file, bound))
+{
+    d->open();
+}
+
+TextCache::~TextCache()
+{
+    if (d->writer.joinable()) {
+        {
+            std::lock_guard lock(d->mutex);
+            d->closing = true;
+        }
+        d->work.notify_all();
+        d->room.notify_all();
+        d->writer.join();
+    }
+    if (d->dctx)
+        ZSTD_freeDCtx(d->dctx);
+    d->findQuery.reset();
+    d->entriesQuery.reset();
+    d->namesQuery.reset();
+    d->reader.reset();
+    if (d->damaged.load())
+        setAside(d->file); // begun anew next time
+}
+
+bool TextCache::isOpen() const
+{
+    return d->open_ && !d->damaged.load();
+}
+
+bool TextCache::wasSetAside() const
+{
+    return d->setAsideOnOpen;
+}
+
+std::optional<TextCache::Record> TextCache::find(const TextCacheKey &key)
+{
+    if (!isOpen())
+        return std::nullopt;
+    QSqlQuery &q = *d->findQuery;
+    q.addBindValue(key.path);
+    if (!q.exec()) {
+        if (isUnusableError(q.lastError()))
+            d->markDamaged();
+        return std::nullopt;
+    }
+    std::optional<Record> found;
+    if (q.next() && q.value(1).toLongLong() == key.size && q.value(2).toLongLong() == key.modified &&
+        q.value(3).toInt() == 1) {
+        Record record;
+        record.id = q.value(0).toLongLong();
+        record.lockedEntries = q.value(4).toLongLong();
+        record.damagedPacks = q.value(5).toLongLong();
+        record.hasStrings = q.value(6).toInt() != 0;
+        found = record;
+    }
+    q.finish();
+    if (found) {
+        Private::Job job;
+        job.kind = Private::Job::Touch;
+        job.a = found->id;
+        d->enqueue(std::move(job));
+    }
+    return found;
+}
+
+bool TextCache::entries(const Record &record, bool withText, const EntryFunction &each)
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery &q = withText ? *d->entriesQuery : *d->namesQuery;
+    q.addBindValue(record.id);
+    if (!q.exec()) {
+        if (isUnusableError(q.lastError()))
+            d->markDamaged();
+        return false;
+    }
+    bool ok = true;
+    TextCacheEntry entry;
+    while (q.next()) {
+        if (!decodeChain(q.value(0).toByteArray(), entry.chain)) {
+            ok = false;
+            break;
+        }
+        entry.size = q.value(1).toLongLong();
+        entry.modifiedMs = q.value(2).toLongLong();
+        entry.flags = quint32(q.value(3).toLongLong());
+        entry.text.clear();
+        if (withText) {
+            const QByteArray blob = q.value(4).toByteArray();
+            if (!blob.isEmpty()) {
+                const unsigned long long size = ZSTD_getFrameContentSize(blob.constData(), size_t(blob.size()));
+                if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN ||
+                    size > quint64(kMaxEntryText)) {
+                    ok = false;
+                    break;
+                }
+                entry.text.resize(qsizetype(size));
+                const size_t got = ZSTD_decompressDCtx(d->dctx, entry.text.data(), size_t(size), blob.constData(),
+                                                       size_t(blob.size()));
+                if (ZSTD_isError(got) || got != size) {
+                    ok = false;
+                    break;
+                }
+            }
+        }
+        if (!each(entry))
+            break;
+    }
+    q.finish();
+    if (!ok)
+        d->markDamaged(); // a row that does not read back: the file is set aside at the end
+    return ok;
+}
+
+bool TextCache::phraseFitsStrings(const QByteArray &phrase)
+{
+    if (phrase.size() < kStringsRun)
+        return false;
+    return std::all_of(phrase.cbegin(), phrase.cend(),
+                       [](char c) { return isStringsByte(static_cast<unsigned char>(c)); });
+}
+
+void TextCache::beginFile(const TextCacheKey &key)
+{
+    d->fileTooLarge = false;
+    Private::Job job;
+    job.kind = Private::Job::Begin;
+    job.key = key;
+    d->enqueue(std::move(job));
+}
+
+void TextCache::addEntry(TextCacheEntry entry)
+{
+    if (d->fileTooLarge)
+        return;
+    if (entry.text.size() > kMaxEntryText) {
+        d->fileTooLarge = true;
+        abandonFile();
+        return;
+    }
+    Private::Job job;
+    job.kind = Private::Job::Entry;
+    job.entry = std::move(entry);
+    d->enqueue(std::move(job));
+}
+
+void TextCache::endFile(qint64 lockedEntries, qint64 damagedPacks)
+{
+    if (d->fileTooLarge)
+        return;
+    Private::Job job;
+    job.kind = Private::Job::End;
+    job.a = lockedEntries;
+    job.b = damagedPacks;
+    d->enqueue(std::move(job));
+}
+
+void TextCache::abandonFile()
+{
+    Private::Job job;
+    job.kind = Private::Job::AbandonFile;
+    d->enqueue(std::move(job));
+}
+
+void TextCache::abandon()
+{
+    std::lock_guard lock(d->mutex);
+    // Whatever was queued goes; a file left half written is removed when the writer ends.
+    d->queue.clear();
+    d->pending = 0;
+    Private::Job job;
+    job.kind = Private::Job::AbandonFile;
+    d->queue.push_back(std::move(job));
+    d->room.notify_all();
+    d->work.notify_one();
+}
+
+void TextCache::prune(const QStringList &folders)
+{
+    Private::Job job;
+    job.kind = Private::Job::Prune;
+    job.folders = folders;
+    d->enqueue(std::move(job));
+}
+
+bool TextCache::empty(const QString &file, QString *error)
+{
+    return removeCacheFiles(file, error);
+}
+
+TextCache::Stats TextCache::stats()
+{
+    Stats stats;
+    if (!isOpen())
+        return stats;
+    QSqlQuery q(d->reader->db());
+    if (q.exec(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(bytes), 0) FROM files WHERE complete = 1")) && q.next()) {
+        stats.files = q.value(0).toLongLong();
+        stats.bytes = q.value(1).toLongLong();
+    }
+    return stats;
+}
