@@ -27,7 +27,7 @@ test: build
 # (leaks included), and the tests with threads under ThreadSanitizer. Any report fails the run.
 SANITIZE_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DVANTORY_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 # The tests that run threads of ours.
-TSAN_TESTS ?= tst_backgroundworker tst_findfile tst_packsearch tst_searchlisting tst_countfiles tst_flatcopy tst_searchresultlist \
+TSAN_TESTS ?= tst_backgroundworker tst_findfile tst_packsearch tst_textcache tst_searchlisting tst_countfiles tst_flatcopy tst_searchresultlist \
 	tst_searchresultmodel tst_hostilefolders tst_readahead tst_accountlist tst_accountbook tst_searchwindow tst_searchaccounts
 
 test-sanitize: test-asan test-tsan
