@@ -216,6 +216,8 @@ public:
 
     Private(const QString &file, qint64 bound) : file(file), bound(bound), sessionStart(nowMs()) {}
 
+    class Writer;
+
     void open();
     void writerMain();
     void enqueue(Job &&job);
@@ -313,200 +315,265 @@ bool TextCache::Private::takeJob(Job &job)
     return true;
 }
 
+// The writer's side: one connection on the writer thread, the statements it repeats, and the file
+// being written.
+class TextCache::Private::Writer
+{
+public:
+    Writer(Private &owner, Connection &connection) : m_owner(owner), m_db(connection.db())
+    {
+        for (QSqlQuery *q : {&m_removeEntries, &m_removeFile, &m_addFile, &m_addEntry, &m_endFile, &m_touch})
+            *q = QSqlQuery(m_db);
+        m_failed = !(
+            m_removeEntries.prepare(
+                QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE path = ?)")) &&
+            m_removeFile.prepare(QStringLiteral("DELETE FROM files WHERE path = ?")) &&
+            m_addFile.prepare(QStringLiteral("INSERT INTO files(path, size, mtime, used) VALUES (?, ?, ?, ?)")) &&
+            m_addEntry.prepare(QStringLiteral("INSERT INTO entries(file, seq, chain, size, mtime, flags, text) "
+                                              "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+            m_endFile.prepare(QStringLiteral("UPDATE files SET complete = 1, bytes = ?, locked = ?, damaged = ?, "
+                                             "strings = ? WHERE id = ?")) &&
+            m_touch.prepare(QStringLiteral("UPDATE files SET used = ? WHERE id = ?")));
+        m_cctx = ZSTD_createCCtx();
+    }
+    ~Writer()
+    {
+        ZSTD_freeCCtx(m_cctx);
+        for (QSqlQuery *q : {&m_removeEntries, &m_removeFile, &m_addFile, &m_addEntry, &m_endFile, &m_touch})
+            q->finish();
+    }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    void handle(Job &job);
+    // Stores what is pending, then tidies: unfinished files, files gone from the searched folders, the bound.
+    void finish();
+
+private:
+    bool run(QSqlQuery &query);
+    void commit();
+    void begin(const TextCacheKey &key);
+    void store(TextCacheEntry &entry);
+    void end(qint64 locked, qint64 damaged);
+    void removeFiles(const QList<qint64> &ids);
+    void pruneGone();
+    void keepBound();
+
+    Private &m_owner;
+    QSqlDatabase m_db;
+    QSqlQuery m_removeEntries, m_removeFile, m_addFile, m_addEntry, m_endFile, m_touch;
+    ZSTD_CCtx *m_cctx = nullptr;
+    bool m_failed = false; // what cannot be stored is read again next time
+    bool m_inTransaction = false;
+    qint64 m_sinceCommit = 0;
+    qint64 m_commitStart = 0;
+    qint64 m_fileId = -1; // the file being written; -1: none, or dropped
+    qint64 m_seq = 0;
+    qint64 m_fileBytes = 0;
+    bool m_fileStrings = false;
+    QStringList m_pruneFolders;
+};
+
+bool TextCache::Private::Writer::run(QSqlQuery &query)
+{
+    if (query.exec())
+        return true;
+    if (isUnusableError(query.lastError()))
+        m_owner.markDamaged();
+    m_failed = true;
+    return false;
+}
+
+void TextCache::Private::Writer::commit()
+{
+    if (m_inTransaction && !m_db.commit()) {
+        if (isUnusableError(m_db.lastError()))
+            m_owner.markDamaged();
+        m_failed = true;
+    }
+    m_inTransaction = false;
+    m_sinceCommit = 0;
+}
+
+void TextCache::Private::Writer::handle(Job &job)
+{
+    if (m_failed || m_owner.damaged.load())
+        return; // drained, not stored
+    if (!m_inTransaction) {
+        m_inTransaction = m_db.transaction();
+        m_commitStart = nowMs();
+    }
+    switch (job.kind) {
+    case Job::Begin:
+        begin(job.key);
+        break;
+    case Job::Entry:
+        if (m_fileId >= 0)
+            store(job.entry);
+        break;
+    case Job::End:
+        if (m_fileId >= 0)
+            end(job.a, job.b);
+        break;
+    case Job::AbandonFile:
+        m_fileId = -1; // left unfinished: never read, removed at the end
+        break;
+    case Job::Touch:
+        m_touch.addBindValue(nowMs());
+        m_touch.addBindValue(job.a);
+        run(m_touch);
+        break;
+    case Job::Prune:
+        m_pruneFolders += job.folders;
+        break;
+    }
+    if (m_sinceCommit >= kCommitBytes || nowMs() - m_commitStart >= kCommitMs)
+        commit();
+}
+
+void TextCache::Private::Writer::begin(const TextCacheKey &key)
+{
+    m_removeEntries.addBindValue(key.path);
+    m_removeFile.addBindValue(key.path);
+    m_addFile.addBindValue(key.path);
+    m_addFile.addBindValue(key.size);
+    m_addFile.addBindValue(key.modified);
+    m_addFile.addBindValue(nowMs());
+    m_fileId = (run(m_removeEntries) && run(m_removeFile) && run(m_addFile)) ? m_addFile.lastInsertId().toLongLong() : -1;
+    m_seq = 0;
+    m_fileBytes = 0;
+    m_fileStrings = false;
+}
+
+void TextCache::Private::Writer::store(TextCacheEntry &entry)
+{
+    if (!(entry.flags & TextCacheEntry::Document) && !entry.text.isEmpty() &&
+        entry.text.left(kBinaryProbe).contains('\0')) {
+        entry.text = printableRuns(entry.text);
+        entry.flags |= TextCacheEntry::Strings;
+        m_fileStrings = true;
+    }
+    QByteArray blob;
+    if (!entry.text.isEmpty()) {
+        blob.resize(qsizetype(ZSTD_compressBound(size_t(entry.text.size()))));
+        const size_t written = ZSTD_compressCCtx(m_cctx, blob.data(), size_t(blob.size()), entry.text.constData(),
+                                                 size_t(entry.text.size()), 1);
+        if (ZSTD_isError(written)) {
+            m_fileId = -1;
+            return;
+        }
+        blob.truncate(qsizetype(written));
+    }
+    m_addEntry.addBindValue(m_fileId);
+    m_addEntry.addBindValue(m_seq++);
+    m_addEntry.addBindValue(encodeChain(entry.chain));
+    m_addEntry.addBindValue(entry.size);
+    m_addEntry.addBindValue(entry.modifiedMs);
+    m_addEntry.addBindValue(qint64(entry.flags));
+    m_addEntry.addBindValue(blob);
+    run(m_addEntry);
+    m_fileBytes += blob.size() + 64; // the row's own fields, roughly
+    m_sinceCommit += blob.size();
+}
+
+void TextCache::Private::Writer::end(qint64 locked, qint64 damaged)
+{
+    m_endFile.addBindValue(m_fileBytes);
+    m_endFile.addBindValue(locked);
+    m_endFile.addBindValue(damaged);
+    m_endFile.addBindValue(m_fileStrings ? 1 : 0);
+    m_endFile.addBindValue(m_fileId);
+    run(m_endFile);
+    m_fileId = -1;
+}
+
+void TextCache::Private::Writer::removeFiles(const QList<qint64> &ids)
+{
+    QSqlQuery entries(m_db);
+    QSqlQuery files(m_db);
+    entries.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
+    files.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
+    for (qint64 id : ids) {
+        entries.addBindValue(id);
+        entries.exec();
+        files.addBindValue(id);
+        files.exec();
+    }
+}
+
+void TextCache::Private::Writer::pruneGone()
+{
+    // Files of the searched folders that this search did not meet, and that are gone.
+    QList<qint64> gone;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT id, path FROM files WHERE used < ?"));
+    q.addBindValue(m_owner.sessionStart);
+    if (q.exec()) {
+        while (q.next()) {
+            const QString path = q.value(1).toString();
+            const bool under = std::any_of(m_pruneFolders.cbegin(), m_pruneFolders.cend(), [&path](const QString &f) {
+                return path.startsWith(f.endsWith(u'/') ? f : f + u'/');
+            });
+            if (under && !QFileInfo::exists(path))
+                gone << q.value(0).toLongLong();
+        }
+    }
+    removeFiles(gone);
+}
+
+void TextCache::Private::Writer::keepBound()
+{
+    const qint64 bound = m_owner.bound;
+    QSqlQuery q(m_db);
+    qint64 total = 0;
+    if (q.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM files")) && q.next())
+        total = q.value(0).toLongLong();
+    if (total <= bound)
+        return;
+    // The files used longest ago go, until a tenth of the bound is free again.
+    QList<qint64> out;
+    q.exec(QStringLiteral("SELECT id, bytes FROM files ORDER BY used"));
+    while (total > bound - bound / 10 && q.next()) {
+        out << q.value(0).toLongLong();
+        total -= q.value(1).toLongLong();
+    }
+    q.finish();
+    removeFiles(out);
+}
+
+void TextCache::Private::Writer::finish()
+{
+    commit();
+    if (m_owner.damaged.load())
+        return;
+    QSqlQuery q(m_db);
+    m_db.transaction();
+    q.exec(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE complete = 0)"));
+    q.exec(QStringLiteral("DELETE FROM files WHERE complete = 0"));
+    if (!m_pruneFolders.isEmpty())
+        pruneGone();
+    keepBound();
+    m_db.commit();
+    q.exec(QStringLiteral("PRAGMA incremental_vacuum"));
+}
+
 void TextCache::Private::writerMain()
 {
     Connection connection(file);
     if (!connection.isOpen()) {
         if (connection.isUnusable())
             markDamaged();
+    } else {
+        Writer writer(*this, connection);
         Job job;
-        while (takeJob(job)) {
-        }
+        while (takeJob(job))
+            writer.handle(job);
+        writer.finish();
         return;
     }
-    QSqlDatabase db = connection.db();
-    QSqlQuery removeEntries(db), removeFile(db), addFile(db), addEntry(db), endFile(db), touch(db);
-    const bool prepared =
-        removeEntries.prepare(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE path = ?)")) &&
-        removeFile.prepare(QStringLiteral("DELETE FROM files WHERE path = ?")) &&
-        addFile.prepare(QStringLiteral("INSERT INTO files(path, size, mtime, used) VALUES (?, ?, ?, ?)")) &&
-        addEntry.prepare(QStringLiteral("INSERT INTO entries(file, seq, chain, size, mtime, flags, text) "
-                                        "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
-        endFile.prepare(QStringLiteral("UPDATE files SET complete = 1, bytes = ?, locked = ?, damaged = ?, "
-                                       "strings = ? WHERE id = ?")) &&
-        touch.prepare(QStringLiteral("UPDATE files SET used = ? WHERE id = ?"));
-    ZSTD_CCtx *cctx = ZSTD_createCCtx();
-
-    bool failed = !prepared;
-    bool inTransaction = false;
-    qint64 sinceCommit = 0;
-    qint64 commitStart = 0;
-    qint64 fileId = -1; // the file being written; -1: none, or dropped
-    qint64 seq = 0;
-    qint64 fileBytes = 0;
-    bool fileStrings = false;
-    QStringList pruneFolders;
-
-    const auto check = [&](QSqlQuery &query) {
-        if (query.exec())
-            return true;
-        if (isUnusableError(query.lastError()))
-            markDamaged();
-        failed = true; // what cannot be stored is read again next time
-        return false;
-    };
-    const auto commit = [&] {
-        if (inTransaction && !db.commit()) {
-            if (isUnusableError(db.lastError()))
-                markDamaged();
-            failed = true;
-        }
-        inTransaction = false;
-        sinceCommit = 0;
-    };
-
     Job job;
     while (takeJob(job)) {
-        if (failed || damaged.load())
-            continue; // drained, not stored
-        if (!inTransaction) {
-            inTransaction = db.transaction();
-            commitStart = nowMs();
-        }
-        switch (job.kind) {
-        case Job::Begin:
-            removeEntries.addBindValue(job.key.path);
-            removeFile.addBindValue(job.key.path);
-            addFile.addBindValue(job.key.path);
-            addFile.addBindValue(job.key.size);
-            addFile.addBindValue(job.key.modified);
-            addFile.addBindValue(nowMs());
-            fileId = (check(removeEntries) && check(removeFile) && check(addFile)) ? addFile.lastInsertId().toLongLong()
-                                                                                  : -1;
-            seq = 0;
-            fileBytes = 0;
-            fileStrings = false;
-            break;
-        case Job::Entry: {
-            if (fileId < 0)
-                break;
-            TextCacheEntry &entry = job.entry;
-            if (!(entry.flags & TextCacheEntry::Document) && !entry.text.isEmpty() &&
-                entry.text.left(kBinaryProbe).contains('\0')) {
-                entry.text = printableRuns(entry.text);
-                entry.flags |= TextCacheEntry::Strings;
-                fileStrings = true;
-            }
-            QByteArray blob;
-            if (!entry.text.isEmpty()) {
-                blob.resize(qsizetype(ZSTD_compressBound(size_t(entry.text.size()))));
-                const size_t written = ZSTD_compressCCtx(cctx, blob.data(), size_t(blob.size()), entry.text.constData(),
-                                                         size_t(entry.text.size()), 1);
-                if (ZSTD_isError(written)) {
-                    failed = true;
-                    break;
-                }
-                blob.truncate(qsizetype(written));
-            }
-            addEntry.addBindValue(fileId);
-            addEntry.addBindValue(seq++);
-            addEntry.addBindValue(encodeChain(entry.chain));
-            addEntry.addBindValue(entry.size);
-            addEntry.addBindValue(entry.modifiedMs);
-            addEntry.addBindValue(qint64(entry.flags));
-            addEntry.addBindValue(blob);
-            check(addEntry);
-            fileBytes += blob.size() + 64;
-            sinceCommit += blob.size();
-            break;
-        }
-        case Job::End:
-            if (fileId < 0)
-                break;
-            endFile.addBindValue(fileBytes);
-            endFile.addBindValue(job.a);
-            endFile.addBindValue(job.b);
-            endFile.addBindValue(fileStrings ? 1 : 0);
-            endFile.addBindValue(fileId);
-            check(endFile);
-            fileId = -1;
-            break;
-        case Job::AbandonFile:
-            fileId = -1; // left unfinished: never read, removed below
-            break;
-        case Job::Touch:
-            touch.addBindValue(nowMs());
-            touch.addBindValue(job.a);
-            check(touch);
-            break;
-        case Job::Prune:
-            pruneFolders += job.folders;
-            break;
-        }
-        if (sinceCommit >= kCommitBytes || nowMs() - commitStart >= kCommitMs)
-            commit();
     }
-    commit();
-    ZSTD_freeCCtx(cctx);
-    for (QSqlQuery *q : {&removeEntries, &removeFile, &addFile, &addEntry, &endFile, &touch})
-        q->finish();
-    if (failed && damaged.load())
-        return;
-
-    // Tidying: unfinished files, files gone from the searched folders, and the bound.
-    QSqlQuery q(db);
-    db.transaction();
-    q.exec(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE complete = 0)"));
-    q.exec(QStringLiteral("DELETE FROM files WHERE complete = 0"));
-    if (!pruneFolders.isEmpty()) {
-        QList<qint64> gone;
-        q.prepare(QStringLiteral("SELECT id, path FROM files WHERE used < ?"));
-        q.addBindValue(sessionStart);
-        if (q.exec()) {
-            while (q.next()) {
-                const QString path = q.value(1).toString();
-                const bool under = std::any_of(pruneFolders.cbegin(), pruneFolders.cend(), [&path](const QString &f) {
-                    return path.startsWith(f.endsWith(u'/') ? f : f + u'/');
-                });
-                if (under && !QFileInfo::exists(path))
-                    gone << q.value(0).toLongLong();
-            }
-        }
-        for (qint64 id : gone) {
-            q.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
-            q.addBindValue(id);
-            q.exec();
-            q.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
-            q.addBindValue(id);
-            q.exec();
-        }
-    }
-    qint64 total = 0;
-    if (q.exec(QStringLiteral("SELECT COALESCE(SUM(bytes), 0) FROM files")) && q.next())
-        total = q.value(0).toLongLong();
-    bool shrunk = false;
-    if (total > bound) {
-        // The files used longest ago go, until a tenth of the bound is free again.
-        QList<qint64> out;
-        q.exec(QStringLiteral("SELECT id, bytes FROM files ORDER BY used"));
-        while (total > bound - bound / 10 && q.next()) {
-            out << q.value(0).toLongLong();
-            total -= q.value(1).toLongLong();
-        }
-        for (qint64 id : out) {
-            q.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
-            q.addBindValue(id);
-            q.exec();
-            q.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
-            q.addBindValue(id);
-            q.exec();
-        }
-        shrunk = !out.isEmpty();
-    }
-    db.commit();
-    if (shrunk)
-        q.exec(QStringLiteral("PRAGMA incremental_vacuum"));
-    q.finish();
 }
 
 // ---------------------------------------------------------------------------------------------
