@@ -73,7 +73,7 @@ DocumentTextResult htmlText(const QByteArray &bytes, bool cut, const QString &na
     TextSink sink(options.maxChars);
     DocumentTextResult result;
     result.kind = DocumentKind::Html;
-    if (!HtmlText::extract(HtmlText::decode(bytes), sink, options.stop)) {
+    if (!HtmlText::extract(HtmlText::decode(bytes), sink, options.stop, HtmlText::Head::Read, HtmlText::Spacing::Kept)) {
         result.status = DocumentStatus::Cancelled;
         result.error = tr("Reading %1 was cancelled").arg(name);
     }

@@ -54,10 +54,11 @@ bool isNameChar(QChar c)
 class Parser
 {
 public:
-    Parser(QStringView html, TextSink &sink, Head head)
+    Parser(QStringView html, TextSink &sink, Head head, Spacing spacing)
         : m_html(html)
         , m_sink(sink)
         , m_head(head)
+        , m_spacing(spacing)
     {
     }
     // Parses from m_at on, up to a stretch of the input; false at the end.
@@ -69,10 +70,12 @@ private:
     void markup();
     void tag();
     void skipPast(QStringView end);
+    void append(QStringView text);
 
     QStringView m_html;
     TextSink &m_sink;
     const Head m_head;
+    const Spacing m_spacing;
     qsizetype m_at = 0;
 };
 
@@ -91,12 +94,20 @@ bool Parser::step(qsizetype stretch)
     return m_at < m_html.size() && !m_sink.isFull();
 }
 
+void Parser::append(QStringView text)
+{
+    if (m_spacing == Spacing::Kept)
+        m_sink.append(text);
+    else
+        m_sink.appendCollapsed(text);
+}
+
 void Parser::text()
 {
     qsizetype end = m_at;
     while (end < m_html.size() && m_html[end] != u'<' && m_html[end] != u'&')
         ++end;
-    m_sink.appendCollapsed(m_html.mid(m_at, end - m_at));
+    append(m_html.mid(m_at, end - m_at));
     m_at = end;
 }
 
@@ -123,14 +134,14 @@ void Parser::entity()
         character = namedEntity(name);
     }
     if (character == 0) {
-        m_sink.appendCollapsed(u"&");
+        append(u"&");
         ++m_at;
         return;
     }
     if (end < m_html.size() && m_html[end] == u';')
         ++end;
     const QString decoded = QString::fromUcs4(&character, 1);
-    m_sink.appendCollapsed(decoded);
+    append(decoded);
     m_at = end;
 }
 
@@ -143,14 +154,14 @@ void Parser::markup()
     } else if (rest.startsWith(u"<![CDATA[")) {
         const qsizetype end = m_html.indexOf(u"]]>", m_at + 9);
         const qsizetype stop = end < 0 ? m_html.size() : end;
-        m_sink.appendCollapsed(m_html.mid(m_at + 9, stop - m_at - 9));
+        append(m_html.mid(m_at + 9, stop - m_at - 9));
         m_at = end < 0 ? m_html.size() : end + 3;
     } else if (rest.startsWith(u"<!") || rest.startsWith(u"<?")) {
         skipPast(u">");
     } else if (rest.size() > 1 && (rest[1].isLetter() || (rest[1] == u'/' && rest.size() > 2 && rest[2].isLetter()))) {
         tag();
     } else {
-        m_sink.appendCollapsed(u"<");
+        append(u"<");
         ++m_at;
     }
 }
@@ -260,9 +271,9 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
-bool extract(QStringView html, TextSink &sink, const std::atomic<bool> *stop, Head head)
+bool extract(QStringView html, TextSink &sink, const std::atomic<bool> *stop, Head head, Spacing spacing)
 {
-    Parser parser(html, sink, head);
+    Parser parser(html, sink, head, spacing);
     // A look at the flag before every stretch of the input.
     do {
         if (stop && stop->load(std::memory_order_relaxed))

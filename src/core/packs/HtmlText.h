@@ -21,8 +21,14 @@ QString decode(QByteArrayView bytes);
 // A page's head holds its title; a chapter's, the book's title again.
 enum class Head { Read, Skipped };
 
+// The white space of the text between tags. A book's chapters flow, so a run of it is one space
+// there; a page is searched as the text file it is, so a phrase with one space does not find two
+// spaces or a line break in it, as it would not in any other file.
+enum class Spacing { Collapsed, Kept };
+
 // Appends the text of html to sink. False when stopped by the flag.
-bool extract(QStringView html, TextSink &sink, const std::atomic<bool> *stop = nullptr, Head head = Head::Read);
+bool extract(QStringView html, TextSink &sink, const std::atomic<bool> *stop = nullptr, Head head = Head::Read,
+             Spacing spacing = Spacing::Collapsed);
 
 // The character an entity's name stands for ("amp" -> '&'); 0 when the name is none we know.
 char32_t namedEntity(QStringView name);

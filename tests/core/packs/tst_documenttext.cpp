@@ -166,6 +166,10 @@ void TestDocumentText::extractsText_data()
         << DocumentKind::Html << QStringLiteral("café");
     QTest::newRow("html told by its content") << QStringLiteral("page") << QByteArray("<HTML><p>x</p></HTML>")
                                               << DocumentKind::Html << QStringLiteral("x");
+    // A page keeps its spacing, as any text file does; a book's chapters flow (the epub row).
+    QTest::newRow("html keeps its spacing")
+        << QStringLiteral("c.html") << QByteArray("<p>two  spaces,\nre<b>port</b>\t&amp; a tab</p>")
+        << DocumentKind::Html << QStringLiteral("two  spaces,\nreport\t& a tab");
 }
 
 // From bytes (an entry of a pack) and from a file alike.
