@@ -337,6 +337,11 @@ bool runRounds(const QString &tree, int count, Rounds &rounds)
         rounds.peers.push_back(peers);
         // A new text cache for each round: the first search always starts from an empty one.
         QTemporaryDir cacheDir;
+        if (!cacheDir.isValid()) {
+            std::fprintf(stderr, "pack-search-bench: cannot make a folder for the text cache: %s\n",
+                         qPrintable(cacheDir.errorString()));
+            return false;
+        }
         const QString cacheFile = cacheDir.filePath(QStringLiteral("texts.sqlite"));
         SearchRun first = runSearch(tree, {AnyName, Phrase, true, cacheFile, true});
         SearchRun second = runSearch(tree, {AnyName, Word, true, cacheFile, false});
