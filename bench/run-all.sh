@@ -19,6 +19,16 @@ if [ -n "$make_tree" ] && "$make_tree" --quiet /tmp/bench-medium medium; then
 else
     echo "no make-tree.sh: skipped"
 fi
+echo "== search inside packs and documents (medium archive tree)"
+make_archive_tree=""
+for candidate in "${MAKE_ARCHIVE_TREE:-}" "$here/../../shared/bench/make-archive-tree.sh" "$here/make-archive-tree.sh"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { make_archive_tree=$candidate; break; }
+done
+if [ -n "$make_archive_tree" ] && "$make_archive_tree" --quiet /tmp/bench-archive-medium medium; then
+    "$build/bench/pack-search-bench" /tmp/bench-archive-medium || status=1
+else
+    echo "no make-archive-tree.sh: skipped"
+fi
 echo "== copy-bench.sh"
 "$here/copy-bench.sh" "$build" || status=1
 for script in "$here"/bench-*.sh; do

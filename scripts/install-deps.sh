@@ -8,7 +8,7 @@ PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plu
 # Packs, PDF text, and the SQLite driver of Qt's SQL module with a compressor (for the text cache).
 PACKAGES="$PACKAGES pkg-config libarchive-dev libpoppler-qt6-dev libqt6sql6-sqlite libzstd-dev"
 if [ "${VANTORY_BENCH_DEPS:-0}" = 1 ]; then
-    PACKAGES="$PACKAGES hyperfine python3 ripgrep"
+    PACKAGES="$PACKAGES hyperfine python3 ripgrep ugrep pdfgrep"
 fi
 # The fuzzers (make fuzz): clang and its runtime libraries, the fuzzer's among them.
 if [ "${VANTORY_FUZZ_DEPS:-0}" = 1 ]; then
