@@ -16,6 +16,7 @@
 
 #include <zstd.h>
 
+#include <bit>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -23,7 +24,13 @@
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 4;
+// A text's row: its file's id, then its place in the file (a pack holds fewer entries than this).
+constexpr int kSeqBits = 20;
+inline qint64 textId(qint64 file, qint64 seq)
+{
+    return (file << kSeqBits) | seq;
+}
 // Queued texts the writer has not stored yet; past this the caller waits for it.
 constexpr qint64 kMaxPending = qint64(48) << 20;
 // A write transaction ends after this many bytes or this long, so that what was stored survives a
@@ -95,6 +102,61 @@ QByteArray printableRuns(const QByteArray &bytes)
     return out;
 }
 
+// The filter of four-byte runs: a bit per hashed run of ASCII-lowered bytes, kGramBits wide while
+// a file is written, then folded in halves while it stays sparse. A width that is a power of two
+// lets a filter be folded: a run's bit in the half is its bit in the whole, less the half's width.
+// Four bytes, not three: the runs inside and across the words of a phrase are then rare enough in
+// other texts that most files are told apart.
+constexpr quint32 kGramBits = quint32(1) << 17;
+constexpr quint32 kFoldedGramBits = 1024;
+constexpr int kGramLength = 4;
+
+inline uchar lowerAscii(char c)
+{
+    const auto u = static_cast<uchar>(c);
+    return (u >= 'A' && u <= 'Z') ? uchar(u | 0x20) : u;
+}
+
+inline quint32 gramHash(quint32 run)
+{
+    return quint32((quint64(run) * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+void addGrams(QByteArray &bits, const QByteArray &text)
+{
+    const qsizetype n = text.size();
+    if (n < kGramLength)
+        return;
+    const char *p = text.constData();
+    auto *out = reinterpret_cast<uchar *>(bits.data());
+    quint32 run = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        run = (run << 8) | lowerAscii(p[i]);
+        if (i + 1 < kGramLength)
+            continue;
+        const quint32 h = gramHash(run) & (kGramBits - 1);
+        out[h >> 3] |= uchar(1u << (h & 7));
+    }
+}
+
+// The filter as stored: folded while no more than an eighth of its bits would be set.
+QByteArray foldedGrams(QByteArray bits)
+{
+    while (quint32(bits.size()) * 8 > kFoldedGramBits) {
+        const qsizetype half = bits.size() / 2;
+        QByteArray folded = bits.left(half);
+        qint64 set = 0;
+        for (qsizetype i = 0; i < half; ++i) {
+            folded[i] = char(uchar(folded[i]) | uchar(bits[half + i]));
+            set += std::popcount(uchar(folded[i]));
+        }
+        if (set * 8 > half * 8)
+            break;
+        bits = folded;
+    }
+    return bits;
+}
+
 // An open SQLite connection on the thread that made it, set up with our tables.
 class Connection
 {
@@ -145,16 +207,20 @@ private:
             // Another layout, or none yet: it is only a cache, so it is begun anew.
             if (!run(q, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL")) ||
                 !run(q, QStringLiteral("DROP TABLE IF EXISTS entries")) ||
+                !run(q, QStringLiteral("DROP TABLE IF EXISTS texts")) ||
                 !run(q, QStringLiteral("DROP TABLE IF EXISTS files")) ||
                 !run(q, QStringLiteral("CREATE TABLE files(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, "
                                        "size INTEGER NOT NULL, mtime INTEGER NOT NULL, used INTEGER NOT NULL, "
                                        "bytes INTEGER NOT NULL DEFAULT 0, complete INTEGER NOT NULL DEFAULT 0, "
                                        "locked INTEGER NOT NULL DEFAULT 0, damaged INTEGER NOT NULL DEFAULT 0, "
-                                       "strings INTEGER NOT NULL DEFAULT 0)")) ||
+                                       "strings INTEGER NOT NULL DEFAULT 0, grams BLOB)")) ||
                 !run(q, QStringLiteral("CREATE INDEX files_used ON files(used)")) ||
+                // The entries' few fields close together, so that a search by name, or one that
+                // needs a few texts of a file, reads few pages; the texts by themselves.
                 !run(q, QStringLiteral("CREATE TABLE entries(file INTEGER NOT NULL, seq INTEGER NOT NULL, "
                                        "chain BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, "
-                                       "flags INTEGER NOT NULL, text BLOB, PRIMARY KEY(file, seq))")) ||
+                                       "flags INTEGER NOT NULL, PRIMARY KEY(file, seq)) WITHOUT ROWID")) ||
+                !run(q, QStringLiteral("CREATE TABLE texts(id INTEGER PRIMARY KEY, text BLOB NOT NULL)")) ||
                 !run(q, QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)))
                 return false;
         }
@@ -225,6 +291,8 @@ public:
 
     // Reading
     bool prepareReads();
+    bool decompress(const QByteArray &blob, QByteArray &text);
+    bool fail(QSqlQuery &query); // false; a failure that says the file is unusable marks it damaged
     void markDamaged() { damaged.store(true); }
 
     const QString file;
@@ -233,7 +301,7 @@ public:
     std::unique_ptr<Connection> reader;
     std::unique_ptr<QSqlQuery> findQuery;
     std::unique_ptr<QSqlQuery> entriesQuery;
-    std::unique_ptr<QSqlQuery> namesQuery;
+    std::unique_ptr<QSqlQuery> textsQuery; // a file's texts in order
     ZSTD_DCtx *dctx = nullptr;
     bool open_ = false;
     bool setAsideOnOpen = false;
@@ -264,7 +332,7 @@ void TextCache::Private::open()
     if (!reader->isOpen() || !prepareReads()) {
         findQuery.reset();
         entriesQuery.reset();
-        namesQuery.reset();
+        textsQuery.reset();
         reader.reset();
         return;
     }
@@ -278,16 +346,14 @@ bool TextCache::Private::prepareReads()
     const QSqlDatabase db = reader->db();
     findQuery = std::make_unique<QSqlQuery>(db);
     entriesQuery = std::make_unique<QSqlQuery>(db);
-    namesQuery = std::make_unique<QSqlQuery>(db);
-    findQuery->setForwardOnly(true);
-    entriesQuery->setForwardOnly(true);
-    namesQuery->setForwardOnly(true);
-    return findQuery->prepare(QStringLiteral("SELECT id, size, mtime, complete, locked, damaged, strings "
+    textsQuery = std::make_unique<QSqlQuery>(db);
+    for (QSqlQuery *q : {findQuery.get(), entriesQuery.get(), textsQuery.get()})
+        q->setForwardOnly(true);
+    return findQuery->prepare(QStringLiteral("SELECT id, size, mtime, complete, locked, damaged, strings, grams "
                                              "FROM files WHERE path = ?")) &&
-           entriesQuery->prepare(QStringLiteral("SELECT chain, size, mtime, flags, text FROM entries "
+           entriesQuery->prepare(QStringLiteral("SELECT seq, chain, size, mtime, flags FROM entries "
                                                 "WHERE file = ? ORDER BY seq")) &&
-           namesQuery->prepare(QStringLiteral("SELECT chain, size, mtime, flags FROM entries "
-                                              "WHERE file = ? ORDER BY seq"));
+           textsQuery->prepare(QStringLiteral("SELECT id, text FROM texts WHERE id BETWEEN ? AND ? ORDER BY id"));
 }
 
 void TextCache::Private::enqueue(Job &&job)
@@ -322,24 +388,28 @@ class TextCache::Private::Writer
 public:
     Writer(Private &owner, Connection &connection) : m_owner(owner), m_db(connection.db())
     {
-        for (QSqlQuery *q : {&m_removeEntries, &m_removeFile, &m_addFile, &m_addEntry, &m_endFile, &m_touch})
+        for (QSqlQuery *q : {&m_findFile, &m_removeEntries, &m_removeTexts, &m_removeFile, &m_addFile, &m_addEntry,
+                             &m_addText, &m_endFile, &m_touch})
             *q = QSqlQuery(m_db);
         m_failed = !(
-            m_removeEntries.prepare(
-                QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE path = ?)")) &&
-            m_removeFile.prepare(QStringLiteral("DELETE FROM files WHERE path = ?")) &&
+            m_findFile.prepare(QStringLiteral("SELECT id FROM files WHERE path = ?")) &&
+            m_removeEntries.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?")) &&
+            m_removeTexts.prepare(QStringLiteral("DELETE FROM texts WHERE id BETWEEN ? AND ?")) &&
+            m_removeFile.prepare(QStringLiteral("DELETE FROM files WHERE id = ?")) &&
             m_addFile.prepare(QStringLiteral("INSERT INTO files(path, size, mtime, used) VALUES (?, ?, ?, ?)")) &&
-            m_addEntry.prepare(QStringLiteral("INSERT INTO entries(file, seq, chain, size, mtime, flags, text) "
-                                              "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+            m_addEntry.prepare(QStringLiteral("INSERT INTO entries(file, seq, chain, size, mtime, flags) "
+                                              "VALUES (?, ?, ?, ?, ?, ?)")) &&
+            m_addText.prepare(QStringLiteral("INSERT INTO texts(id, text) VALUES (?, ?)")) &&
             m_endFile.prepare(QStringLiteral("UPDATE files SET complete = 1, bytes = ?, locked = ?, damaged = ?, "
-                                             "strings = ? WHERE id = ?")) &&
+                                             "strings = ?, grams = ? WHERE id = ?")) &&
             m_touch.prepare(QStringLiteral("UPDATE files SET used = ? WHERE id = ?")));
         m_cctx = ZSTD_createCCtx();
     }
     ~Writer()
     {
         ZSTD_freeCCtx(m_cctx);
-        for (QSqlQuery *q : {&m_removeEntries, &m_removeFile, &m_addFile, &m_addEntry, &m_endFile, &m_touch})
+        for (QSqlQuery *q : {&m_findFile, &m_removeEntries, &m_removeTexts, &m_removeFile, &m_addFile, &m_addEntry,
+                             &m_addText, &m_endFile, &m_touch})
             q->finish();
     }
     Writer(const Writer &) = delete;
@@ -354,15 +424,18 @@ private:
     void commit();
     void begin(const TextCacheKey &key);
     void store(TextCacheEntry &entry);
-    void end(qint64 locked, qint64 damaged);
+    void end(qint64 damaged);
     void removeFiles(const QList<qint64> &ids);
     void pruneGone();
     void keepBound();
 
     Private &m_owner;
     QSqlDatabase m_db;
-    QSqlQuery m_removeEntries, m_removeFile, m_addFile, m_addEntry, m_endFile, m_touch;
+    QSqlQuery m_findFile, m_removeEntries, m_removeTexts, m_removeFile, m_addFile, m_addEntry, m_addText, m_endFile,
+        m_touch;
     ZSTD_CCtx *m_cctx = nullptr;
+    QByteArray m_grams = QByteArray(kGramBits / 8, '\0'); // of the file being written
+    qint64 m_fileLocked = 0;
     bool m_failed = false; // what cannot be stored is read again next time
     bool m_inTransaction = false;
     qint64 m_sinceCommit = 0;
@@ -413,7 +486,7 @@ void TextCache::Private::Writer::handle(Job &job)
         break;
     case Job::End:
         if (m_fileId >= 0)
-            end(job.a, job.b);
+            end(job.b);
         break;
     case Job::AbandonFile:
         m_fileId = -1; // left unfinished: never read, removed at the end
@@ -433,16 +506,25 @@ void TextCache::Private::Writer::handle(Job &job)
 
 void TextCache::Private::Writer::begin(const TextCacheKey &key)
 {
-    m_removeEntries.addBindValue(key.path);
-    m_removeFile.addBindValue(key.path);
+    // What was kept of the file before goes.
+    m_findFile.addBindValue(key.path);
+    if (!run(m_findFile))
+        return;
+    QList<qint64> old;
+    while (m_findFile.next())
+        old << m_findFile.value(0).toLongLong();
+    m_findFile.finish();
+    removeFiles(old);
     m_addFile.addBindValue(key.path);
     m_addFile.addBindValue(key.size);
     m_addFile.addBindValue(key.modified);
     m_addFile.addBindValue(nowMs());
-    m_fileId = (run(m_removeEntries) && run(m_removeFile) && run(m_addFile)) ? m_addFile.lastInsertId().toLongLong() : -1;
+    m_fileId = run(m_addFile) ? m_addFile.lastInsertId().toLongLong() : -1;
     m_seq = 0;
     m_fileBytes = 0;
     m_fileStrings = false;
+    m_fileLocked = 0;
+    m_grams.fill('\0');
 }
 
 void TextCache::Private::Writer::store(TextCacheEntry &entry)
@@ -453,6 +535,9 @@ void TextCache::Private::Writer::store(TextCacheEntry &entry)
         entry.flags |= TextCacheEntry::Strings;
         m_fileStrings = true;
     }
+    addGrams(m_grams, entry.text);
+    if (entry.flags & (TextCacheEntry::Locked | TextCacheEntry::Unreadable))
+        ++m_fileLocked;
     QByteArray blob;
     if (!entry.text.isEmpty()) {
         blob.resize(qsizetype(ZSTD_compressBound(size_t(entry.text.size()))));
@@ -464,24 +549,35 @@ void TextCache::Private::Writer::store(TextCacheEntry &entry)
         }
         blob.truncate(qsizetype(written));
     }
+    const qint64 seq = m_seq++;
+    if (seq >= (qint64(1) << kSeqBits)) {
+        m_fileId = -1; // more entries than a pack may hold: left unfinished
+        return;
+    }
     m_addEntry.addBindValue(m_fileId);
-    m_addEntry.addBindValue(m_seq++);
+    m_addEntry.addBindValue(seq);
     m_addEntry.addBindValue(encodeChain(entry.chain));
     m_addEntry.addBindValue(entry.size);
     m_addEntry.addBindValue(entry.modifiedMs);
     m_addEntry.addBindValue(qint64(entry.flags));
-    m_addEntry.addBindValue(blob);
     run(m_addEntry);
+    if (!blob.isEmpty()) {
+        m_addText.addBindValue(textId(m_fileId, seq));
+        m_addText.addBindValue(blob);
+        run(m_addText);
+    }
     m_fileBytes += blob.size() + 64; // the row's own fields, roughly
     m_sinceCommit += blob.size();
 }
 
-void TextCache::Private::Writer::end(qint64 locked, qint64 damaged)
+void TextCache::Private::Writer::end(qint64 damaged)
 {
-    m_endFile.addBindValue(m_fileBytes);
-    m_endFile.addBindValue(locked);
+    const QByteArray grams = foldedGrams(m_grams);
+    m_endFile.addBindValue(m_fileBytes + grams.size());
+    m_endFile.addBindValue(m_fileLocked);
     m_endFile.addBindValue(damaged);
     m_endFile.addBindValue(m_fileStrings ? 1 : 0);
+    m_endFile.addBindValue(grams);
     m_endFile.addBindValue(m_fileId);
     run(m_endFile);
     m_fileId = -1;
@@ -489,15 +585,13 @@ void TextCache::Private::Writer::end(qint64 locked, qint64 damaged)
 
 void TextCache::Private::Writer::removeFiles(const QList<qint64> &ids)
 {
-    QSqlQuery entries(m_db);
-    QSqlQuery files(m_db);
-    entries.prepare(QStringLiteral("DELETE FROM entries WHERE file = ?"));
-    files.prepare(QStringLiteral("DELETE FROM files WHERE id = ?"));
     for (qint64 id : ids) {
-        entries.addBindValue(id);
-        entries.exec();
-        files.addBindValue(id);
-        files.exec();
+        m_removeEntries.addBindValue(id);
+        m_removeTexts.addBindValue(textId(id, 0));
+        m_removeTexts.addBindValue(textId(id + 1, 0) - 1);
+        m_removeFile.addBindValue(id);
+        if (!run(m_removeEntries) || !run(m_removeTexts) || !run(m_removeFile))
+            return;
     }
 }
 
@@ -548,8 +642,13 @@ void TextCache::Private::Writer::finish()
         return;
     QSqlQuery q(m_db);
     m_db.transaction();
-    q.exec(QStringLiteral("DELETE FROM entries WHERE file IN (SELECT id FROM files WHERE complete = 0)"));
-    q.exec(QStringLiteral("DELETE FROM files WHERE complete = 0"));
+    QList<qint64> unfinished;
+    if (q.exec(QStringLiteral("SELECT id FROM files WHERE complete = 0"))) {
+        while (q.next())
+            unfinished << q.value(0).toLongLong();
+    }
+    q.finish();
+    removeFiles(unfinished);
     if (!m_pruneFolders.isEmpty())
         pruneGone();
     keepBound();
@@ -603,7 +702,7 @@ TextCache::~TextCache()
         ZSTD_freeDCtx(d->dctx);
     d->findQuery.reset();
     d->entriesQuery.reset();
-    d->namesQuery.reset();
+    d->textsQuery.reset();
     d->reader.reset();
     if (d->damaged.load())
         setAside(d->file); // begun anew next time
@@ -638,6 +737,7 @@ std::optional<TextCache::Record> TextCache::find(const TextCacheKey &key)
         record.lockedEntries = q.value(4).toLongLong();
         record.damagedPacks = q.value(5).toLongLong();
         record.hasStrings = q.value(6).toInt() != 0;
+        record.grams = q.value(7).toByteArray();
         found = record;
     }
     q.finish();
@@ -650,53 +750,102 @@ std::optional<TextCache::Record> TextCache::find(const TextCacheKey &key)
     return found;
 }
 
+bool TextCache::Private::decompress(const QByteArray &blob, QByteArray &text)
+{
+    text.clear();
+    if (blob.isEmpty())
+        return true;
+    const unsigned long long size = ZSTD_getFrameContentSize(blob.constData(), size_t(blob.size()));
+    if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size > quint64(kMaxEntryText))
+        return false;
+    text.resize(qsizetype(size));
+    const size_t got = ZSTD_decompressDCtx(dctx, text.data(), size_t(size), blob.constData(), size_t(blob.size()));
+    return !ZSTD_isError(got) && got == size;
+}
+
+bool TextCache::Private::fail(QSqlQuery &query)
+{
+    if (isUnusableError(query.lastError()))
+        markDamaged();
+    return false;
+}
+
 bool TextCache::entries(const Record &record, bool withText, const EntryFunction &each)
 {
     if (!isOpen())
         return false;
-    QSqlQuery &q = withText ? *d->entriesQuery : *d->namesQuery;
+    struct Row
+    {
+        qint64 seq;
+        TextCacheEntry entry;
+    };
+    std::vector<Row> rows;
+    QSqlQuery &q = *d->entriesQuery;
     q.addBindValue(record.id);
-    if (!q.exec()) {
-        if (isUnusableError(q.lastError()))
-            d->markDamaged();
-        return false;
-    }
+    if (!q.exec())
+        return d->fail(q);
     bool ok = true;
-    TextCacheEntry entry;
-    while (q.next()) {
-        if (!decodeChain(q.value(0).toByteArray(), entry.chain)) {
-            ok = false;
-            break;
-        }
-        entry.size = q.value(1).toLongLong();
-        entry.modifiedMs = q.value(2).toLongLong();
-        entry.flags = quint32(q.value(3).toLongLong());
-        entry.text.clear();
-        if (withText) {
-            const QByteArray blob = q.value(4).toByteArray();
-            if (!blob.isEmpty()) {
-                const unsigned long long size = ZSTD_getFrameContentSize(blob.constData(), size_t(blob.size()));
-                if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN ||
-                    size > quint64(kMaxEntryText)) {
-                    ok = false;
-                    break;
-                }
-                entry.text.resize(qsizetype(size));
-                const size_t got = ZSTD_decompressDCtx(d->dctx, entry.text.data(), size_t(size), blob.constData(),
-                                                       size_t(blob.size()));
-                if (ZSTD_isError(got) || got != size) {
-                    ok = false;
-                    break;
-                }
-            }
-        }
-        if (!each(entry))
-            break;
+    while (ok && q.next()) {
+        Row row;
+        row.seq = q.value(0).toLongLong();
+        ok = decodeChain(q.value(1).toByteArray(), row.entry.chain);
+        row.entry.size = q.value(2).toLongLong();
+        row.entry.modifiedMs = q.value(3).toLongLong();
+        row.entry.flags = quint32(q.value(4).toLongLong());
+        rows.push_back(std::move(row));
     }
     q.finish();
+
+    // The texts of the file in one pass, in order; an entry without one has none.
+    QSqlQuery &texts = *d->textsQuery;
+    bool textsLeft = false;
+    if (ok && withText) {
+        texts.addBindValue(textId(record.id, 0));
+        texts.addBindValue(textId(record.id + 1, 0) - 1);
+        if (!texts.exec())
+            return d->fail(texts);
+        textsLeft = texts.next();
+    }
+    for (Row &row : rows) {
+        if (!ok)
+            break;
+        if (withText) {
+            const qint64 id = textId(record.id, row.seq);
+            while (textsLeft && texts.value(0).toLongLong() < id)
+                textsLeft = texts.next();
+            if (textsLeft && texts.value(0).toLongLong() == id)
+                ok = d->decompress(texts.value(1).toByteArray(), row.entry.text);
+            if (!ok)
+                break;
+        }
+        if (!each(row.entry))
+            break;
+        row.entry.text = QByteArray(); // one text in memory at a time
+    }
+    texts.finish();
     if (!ok)
         d->markDamaged(); // a row that does not read back: the file is set aside at the end
     return ok;
+}
+
+bool TextCache::Record::mayHold(const QByteArray &phrase) const
+{
+    const quint32 bits = quint32(grams.size()) * 8;
+    // Only a phrase of ASCII is matched byte for byte whatever the case rule; the rest can't be told.
+    if (phrase.size() < kGramLength || bits < 8 || (bits & (bits - 1)) != 0 ||
+        std::any_of(phrase.cbegin(), phrase.cend(), [](char c) { return static_cast<uchar>(c) >= 0x80; }))
+        return true;
+    const auto *filter = reinterpret_cast<const uchar *>(grams.constData());
+    quint32 run = 0;
+    for (qsizetype i = 0; i < phrase.size(); ++i) {
+        run = (run << 8) | lowerAscii(phrase[i]);
+        if (i + 1 < kGramLength)
+            continue;
+        const quint32 h = gramHash(run) & (bits - 1);
+        if (!(filter[h >> 3] & (1u << (h & 7))))
+            return false;
+    }
+    return true;
 }
 
 bool TextCache::phraseFitsStrings(const QByteArray &phrase)
@@ -731,13 +880,12 @@ void TextCache::addEntry(TextCacheEntry entry)
     d->enqueue(std::move(job));
 }
 
-void TextCache::endFile(qint64 lockedEntries, qint64 damagedPacks)
+void TextCache::endFile(qint64 damagedPacks)
 {
     if (d->fileTooLarge)
         return;
     Private::Job job;
     job.kind = Private::Job::End;
-    job.a = lockedEntries;
     job.b = damagedPacks;
     d->enqueue(std::move(job));
 }

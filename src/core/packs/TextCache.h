@@ -17,6 +17,8 @@
 // entry's path, size, date and text; for a document, its text. Texts are compressed. A binary entry
 // keeps only its runs of printable ASCII (kStringsRun bytes or longer): a phrase of printable ASCII
 // that long is found in those runs exactly when it is found in the bytes (phraseFitsStrings).
+// Each file also keeps a filter of the four-byte runs of its texts (lowered), so a search for a phrase
+// skips, without reading a text, a file whose texts cannot hold it.
 //
 // It is a cache and nothing more: deleting the file loses nothing. A file that cannot be opened as a
 // cache (damaged, of another format, held by another program) is moved aside, as "<file>.damaged",
@@ -76,6 +78,11 @@ public:
         qint64 lockedEntries = 0; // what reading the file met, to be counted again
         qint64 damagedPacks = 0;
         bool hasStrings = false;  // some entry keeps only its printable runs
+        QByteArray grams;         // the filter of its texts' four-byte runs
+
+        // False when no text of the file can hold the phrase (the folded bytes a search looks for,
+        // in either case); true when one may, or the filter cannot tell.
+        bool mayHold(const QByteArray &phrase) const;
     };
     // The finished record of the file as the key describes it; none when it is not kept, or was kept
     // at another size or date.
@@ -94,7 +101,8 @@ public:
     // what was kept of it. An entry's text longer than kMaxEntryText makes the file be dropped.
     void beginFile(const TextCacheKey &key);
     void addEntry(TextCacheEntry entry);
-    void endFile(qint64 lockedEntries, qint64 damagedPacks);
+    // The entries flagged Locked or Unreadable are counted as the file's locked ones.
+    void endFile(qint64 damagedPacks);
     // Drops the file begun (it was not read to its end).
     void abandonFile();
     // Drops every queued write (the search was stopped); what was stored stays.

@@ -528,6 +528,11 @@ bool SearchWalk::documentOnDiskContains(const TSearchRec &record)
     if (m_cache) {
         key = cacheKey(path, record);
         if (const auto kept = m_cache->find(key)) {
+            if (!kept->mayHold(m_phrase.phrase()) && !m_phrase.foldsUnicode()) {
+                m_report.lockedEntries += kept->lockedEntries;
+                ++m_report.cachedTexts;
+                return false;
+            }
             bool found = false;
             const bool whole = m_cache->entries(*kept, true, [this, &found](TextCacheEntry &entry) {
                 if (entry.flags & TextCacheEntry::Unreadable)
@@ -556,7 +561,7 @@ bool SearchWalk::documentOnDiskContains(const TSearchRec &record)
         entry.text = document.text.toUtf8();
         m_cache->beginFile(key);
         m_cache->addEntry(std::move(entry));
-        m_cache->endFile(0, 0);
+        m_cache->endFile(0);
     }
     return documentContains(document);
 }
@@ -644,7 +649,7 @@ void SearchWalk::searchPacksOf(Level &lvl, Platform::DirListing &listing)
             if (m_events.stopPending())
                 m_cache->abandonFile();
             else
-                m_cache->endFile(0, m_report.damagedPacks - damagedBefore);
+                m_cache->endFile(m_report.damagedPacks - damagedBefore);
         }
         m_keeping = false;
     }
@@ -663,41 +668,15 @@ bool SearchWalk::packFromCache(const TextCache::Record &kept, const TSearchRec &
     if (m_needContent && kept.hasStrings &&
         (m_phrase.foldsUnicode() || !TextCache::phraseFitsStrings(m_phrase.phrase())))
         return false;
-    struct Hit
-    {
-        QStringList chain;
-        qint64 size;
-        Platform::FileTime modified;
-    };
-    std::vector<Hit> hits; // reported once the whole record has been read
+    std::vector<CachedHit> hits; // reported once the whole record has been read
     qint64 locked = 0;
-    const bool whole = m_cache->entries(kept, m_needContent, [&](TextCacheEntry &entry) {
-        if (m_events.stopPending())
-            return false;
-        if (entry.flags & TextCacheEntry::Locked) {
-            ++locked;
-            return true;
-        }
-        const QString &inner = entry.chain.constLast();
-        const QString name = inner.mid(inner.lastIndexOf(u'/') + 1);
-        const Platform::FileTime modified = entry.modifiedMs ? Platform::fileTimeFromMSecs(entry.modifiedMs) : 0;
-        if (!entryFits(name, entry.size, modified))
-            return true;
-        bool found = false;
-        if (!m_needContent)
-            found = true;
-        else if (entry.flags & TextCacheEntry::Pack)
-            found = false; // a nested pack is found by content only through its own entries
-        else if (entry.flags & TextCacheEntry::Unreadable)
-            ++locked;
-        else if (entry.flags & TextCacheEntry::Document)
-            found = documentTextContains(entry.text);
-        else
-            found = !entry.text.isEmpty() && m_phrase.containsBytes(entry.text);
-        if (found)
-            hits.push_back(Hit{entry.chain, entry.size, modified});
-        return true;
-    });
+    bool whole = true;
+    if (m_needContent && !m_phrase.foldsUnicode() && !kept.mayHold(m_phrase.phrase())) {
+        locked = kept.lockedEntries; // no text of it can hold the phrase: none is read
+    } else {
+        whole = m_cache->entries(kept, m_needContent,
+                                 [&](TextCacheEntry &entry) { return takeCachedEntry(entry, hits, &locked); });
+    }
     if (m_events.stopPending())
         return true;
     if (!whole)
@@ -705,8 +684,40 @@ bool SearchWalk::packFromCache(const TextCache::Record &kept, const TSearchRec &
     m_report.lockedEntries += locked;
     m_report.damagedPacks += kept.damagedPacks;
     ++m_report.cachedTexts;
-    for (const Hit &hit : hits)
+    for (const CachedHit &hit : hits)
         reportEntry(hit.chain, hit.size, hit.modified, pack);
+    return true;
+}
+
+bool SearchWalk::takeCachedEntry(TextCacheEntry &entry, std::vector<CachedHit> &hits, qint64 *locked)
+{
+    if (m_events.stopPending())
+        return false;
+    if (entry.flags & TextCacheEntry::Locked) {
+        if (locked)
+            ++*locked;
+        return true;
+    }
+    const QString &inner = entry.chain.constLast();
+    const QString name = inner.mid(inner.lastIndexOf(u'/') + 1);
+    const Platform::FileTime modified = entry.modifiedMs ? Platform::fileTimeFromMSecs(entry.modifiedMs) : 0;
+    if (!entryFits(name, entry.size, modified))
+        return true;
+    bool found = false;
+    if (!m_needContent) {
+        found = true;
+    } else if (entry.flags & TextCacheEntry::Pack) {
+        found = false; // a nested pack is found by content only through its own entries
+    } else if (entry.flags & TextCacheEntry::Unreadable) {
+        if (locked)
+            ++*locked;
+    } else if (entry.flags & TextCacheEntry::Document) {
+        found = documentTextContains(entry.text);
+    } else {
+        found = !entry.text.isEmpty() && m_phrase.containsBytes(entry.text);
+    }
+    if (found)
+        hits.push_back(CachedHit{entry.chain, entry.size, modified});
     return true;
 }
 

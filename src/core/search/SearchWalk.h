@@ -113,7 +113,15 @@ private:
     void reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack);
     // The text cache (TTargetSearch::TextCacheFile): a pack or document read from it, or kept in it.
     static TextCacheKey cacheKey(const QString &path, const TSearchRec &record);
+    struct CachedHit
+    {
+        QStringList chain;
+        qint64 size;
+        Platform::FileTime modified;
+    };
     bool packFromCache(const TextCache::Record &kept, const TSearchRec &pack);
+    // One entry of a kept pack: tested as a read one is; locked entries counted when locked is given.
+    bool takeCachedEntry(TextCacheEntry &entry, std::vector<CachedHit> &hits, qint64 *locked);
     void stopKeeping();
     // Whether the entry's decoded name leads back to it: asked only of entries about to be reported
     // or entered, not of every entry listed.

@@ -31,7 +31,7 @@ void store(TextCache &cache, const TextCacheKey &key, const QList<TextCacheEntry
     cache.beginFile(key);
     for (const TextCacheEntry &e : entries)
         cache.addEntry(e);
-    cache.endFile(0, damaged);
+    cache.endFile(damaged);
 }
 
 QList<TextCacheEntry> readAll(TextCache &cache, const TextCache::Record &record, bool withText = true)
@@ -58,6 +58,8 @@ private Q_SLOTS:
     void keepsOnlyThePrintableRunsOfBinaries();
     void phraseFitsStrings_data();
     void phraseFitsStrings();
+    void filterTellsWhatTextsCannotHold_data();
+    void filterTellsWhatTextsCannotHold();
     void dropsUnfinishedFiles();
     void dropsAFileWithATextTooLong();
     void prunesFilesGoneFromTheDisk();
@@ -193,6 +195,45 @@ void TestTextCache::phraseFitsStrings()
     QCOMPARE(TextCache::phraseFitsStrings(phrase), fits);
 }
 
+void TestTextCache::filterTellsWhatTextsCannotHold_data()
+{
+    QTest::addColumn<QByteArray>("phrase");
+    QTest::addColumn<bool>("mayHold");
+
+    QTest::newRow("in a text") << QByteArray("quick brown") << true;
+    QTest::newRow("in another case") << QByteArray("QUICK Brown") << true;
+    QTest::newRow("in a document") << QByteArray("ledger") << true;
+    QTest::newRow("in a nested entry") << QByteArray("kiwi") << true;
+    QTest::newRow("in no text") << QByteArray("zebra") << false;
+    QTest::newRow("across two texts") << QByteArray("foxmarigold") << false;
+    QTest::newRow("in a binary's printable runs") << QByteArray("papaya") << true;
+    QTest::newRow("across a binary's runs") << QByteArray("papayapapaya") << false;
+    QTest::newRow("too short to tell") << QByteArray("zqx") << true;
+    QTest::newRow("beyond ascii") << QByteArray("z\xc3\xa9" "bra") << true;
+}
+
+void TestTextCache::filterTellsWhatTextsCannotHold()
+{
+    QFETCH(QByteArray, phrase);
+    QFETCH(bool, mayHold);
+    const TextCacheKey key{QStringLiteral("/d/p.zip"), 1, 1};
+    {
+        TextCache cache(cacheFile());
+        QByteArray binary = PackFixtures::noise(3000, 4).replace("papaya", "");
+        binary.insert(100, QByteArray("\0\0papaya\0", 10));
+        store(cache, key,
+              {entry({QStringLiteral("a.txt")}, "The quick brown fox"),
+               entry({QStringLiteral("b.pdf")}, "Marigold Ledger", TextCacheEntry::Document),
+               entry({QStringLiteral("inner.zip"), QStringLiteral("c.txt")}, "one kiwi"),
+               entry({QStringLiteral("d.jpg")}, binary)});
+    }
+    TextCache cache(cacheFile());
+    const auto record = cache.find(key);
+    QVERIFY(record);
+    QVERIFY(record->hasStrings);
+    QCOMPARE(record->mayHold(phrase), mayHold);
+}
+
 void TestTextCache::dropsUnfinishedFiles()
 {
     const TextCacheKey begun{QStringLiteral("/d/begun.zip"), 1, 1};
@@ -215,7 +256,7 @@ void TestTextCache::dropsUnfinishedFiles()
         TextCache cache(cacheFile());
         cache.beginFile(stopped);
         cache.addEntry(entry({QStringLiteral("a.txt")}, "a"));
-        cache.endFile(0, 0);
+        cache.endFile(0);
         cache.abandon(); // a stop: nothing queued is stored
     }
     TextCache cache(cacheFile());
@@ -234,7 +275,7 @@ void TestTextCache::dropsAFileWithATextTooLong()
         cache.addEntry(entry({QStringLiteral("a.txt")}, "a"));
         cache.addEntry(entry({QStringLiteral("b.txt")}, QByteArray(TextCache::kMaxEntryText + 1, 'b')));
         cache.addEntry(entry({QStringLiteral("c.txt")}, "c"));
-        cache.endFile(0, 0);
+        cache.endFile(0);
     }
     TextCache cache(cacheFile());
     QVERIFY(!cache.find(key));
@@ -268,9 +309,9 @@ void TestTextCache::prunesFilesGoneFromTheDisk()
 
 void TestTextCache::dropsTheLeastRecentlyUsedPastTheBound()
 {
-    // Texts that do not compress (and hold no NUL, so they are kept whole), 40 kB each, under a
-    // bound of 100 kB.
-    const qint64 bound = 100000;
+    // Texts that do not compress (and hold no NUL, so they are kept whole), 40 kB each with a filter
+    // of 16 kB, under a bound of 150 kB: the third is one too many.
+    const qint64 bound = 150000;
     const auto key = [](int i) { return TextCacheKey{QStringLiteral("/d/%1.zip").arg(i), 1, 1}; };
     const auto text = [](quint32 seed) { return PackFixtures::noise(40000, seed).replace('\0', '\1'); };
     {
