@@ -16,8 +16,10 @@
 
 #include <zstd.h>
 
+#include <array>
 #include <bit>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -111,16 +113,24 @@ constexpr quint32 kGramBits = quint32(1) << 17;
 constexpr quint32 kFoldedGramBits = 1024;
 constexpr int kGramLength = 4;
 
+constexpr std::array<uchar, 256> kLowerAscii = [] {
+    std::array<uchar, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = uchar((c >= 'A' && c <= 'Z') ? (c | 0x20) : c);
+    return table;
+}();
+
 inline uchar lowerAscii(char c)
 {
-    const auto u = static_cast<uchar>(c);
-    return (u >= 'A' && u <= 'Z') ? uchar(u | 0x20) : u;
+    return kLowerAscii[static_cast<uchar>(c)];
 }
 
+// The run's bit in the widest filter (a multiplicative hash: its top bits).
 inline quint32 gramHash(quint32 run)
 {
-    return quint32((quint64(run) * 0x9E3779B97F4A7C15ull) >> 32);
+    return (run * 0x9E3779B1u) >> (32 - 17);
 }
+static_assert(kGramBits == quint32(1) << 17);
 
 void addGrams(QByteArray &bits, const QByteArray &text)
 {
@@ -134,7 +144,7 @@ void addGrams(QByteArray &bits, const QByteArray &text)
         run = (run << 8) | lowerAscii(p[i]);
         if (i + 1 < kGramLength)
             continue;
-        const quint32 h = gramHash(run) & (kGramBits - 1);
+        const quint32 h = gramHash(run);
         out[h >> 3] |= uchar(1u << (h & 7));
     }
 }
@@ -530,7 +540,7 @@ void TextCache::Private::Writer::begin(const TextCacheKey &key)
 void TextCache::Private::Writer::store(TextCacheEntry &entry)
 {
     if (!(entry.flags & TextCacheEntry::Document) && !entry.text.isEmpty() &&
-        entry.text.left(kBinaryProbe).contains('\0')) {
+        std::memchr(entry.text.constData(), 0, size_t(std::min(entry.text.size(), kBinaryProbe)))) {
         entry.text = printableRuns(entry.text);
         entry.flags |= TextCacheEntry::Strings;
         m_fileStrings = true;

@@ -816,6 +816,8 @@ bool SearchWalk::entryContains(PackReader &reader, const QString &name, TextCach
         return readEntryDocument(reader, name, kept);
     // Kept: the bytes are gathered as they are searched, up to what the cache takes.
     QByteArray *gathered = kept ? &kept->text : nullptr;
+    if (gathered && reader.entry().size > 0)
+        gathered->reserve(qsizetype(std::min(reader.entry().size, TextCache::kMaxEntryText)));
     const auto gather = [this, &gathered](const char *data, qint64 size) {
         if (!gathered || size <= 0)
             return;
