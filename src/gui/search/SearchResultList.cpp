@@ -138,6 +138,11 @@ constexpr int kLeastFolderChars = 8;
 constexpr int kMostTypeChars = 30;
 constexpr int kMostAccountChars = 24;
 constexpr int kLeastPreviewChars = 24;
+// What folder, account and type keep when the name needs their width, and the name's text then.
+constexpr int kSqueezedChars = 8;
+constexpr int kSqueezedFolderChars = 6;
+constexpr int kSqueezedAccountChars = 2;
+constexpr int kSqueezedNameChars = 13;
 
 } // namespace
 
@@ -341,46 +346,74 @@ void SearchResultList::fitColumns()
     widths[Model::ColumnSize] = contentWidth(Model::ColumnSize);
     widths[Model::ColumnModified] = contentWidth(Model::ColumnModified);
     widths[Model::ColumnType] = std::min(contentWidth(Model::ColumnType), kMostTypeChars * charWidth);
-    widths[Model::ColumnAccount] =
-        std::min(contentWidth(Model::ColumnAccount), std::max(kMostAccountChars * charWidth, titleWidth(Model::ColumnAccount)));
+    widths[Model::ColumnAccount] = std::min(contentWidth(Model::ColumnAccount),
+                                            std::max(kMostAccountChars * charWidth, titleWidth(Model::ColumnAccount)));
     int rest = width;
     for (int column : {Model::ColumnAccount, Model::ColumnSize, Model::ColumnType, Model::ColumnModified}) {
         if (shown(column))
             rest -= widths[column];
     }
-    const int leastName = kLeastNameChars * charWidth;
-    const int leastFolder = std::max(kLeastFolderChars * charWidth, titleWidth(Model::ColumnFolder));
-    // The preview takes a share of what is left, without pressing the name and the folder below
-    // their least.
+    // The name's cell holds a check box and an icon before the text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int decoration = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) +
+                           style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this) + 6 * margin;
+    const int leastName = std::max(kLeastNameChars * charWidth, kSqueezedNameChars * charWidth + decoration);
+    int leastFolder = shown(Model::ColumnFolder)
+                          ? std::max(kLeastFolderChars * charWidth, titleWidth(Model::ColumnFolder))
+                          : 0;
+    // Where the name would be pressed below its least, the folder gives up width first, then the
+    // account, then the type: the name is what the list is read by.
+    int shortfall = leastName + leastFolder - rest;
+    const auto squeeze = [&shortfall](int &what, int least) {
+        const int take = std::clamp(what - least, 0, std::max(0, shortfall));
+        what -= take;
+        shortfall -= take;
+        return take;
+    };
+    if (shown(Model::ColumnFolder))
+        squeeze(leastFolder, kSqueezedFolderChars * charWidth);
+    if (shown(Model::ColumnAccount))
+        rest += squeeze(widths[Model::ColumnAccount], std::max(kSqueezedAccountChars * charWidth, head->minimumSectionSize()));
+    if (shown(Model::ColumnType))
+        rest += squeeze(widths[Model::ColumnType], kSqueezedChars * charWidth);
+    // The preview takes half of what is left, without pressing the name and the folder below their
+    // least.
     if (shown(Model::ColumnPreview)) {
-        const int least = std::max(kLeastPreviewChars * charWidth, titleWidth(Model::ColumnPreview));
-        const int room = rest - leastName - (shown(Model::ColumnFolder) ? leastFolder : 0);
-        widths[Model::ColumnPreview] = std::max(titleWidth(Model::ColumnPreview), std::min(std::max(least, rest * 2 / 5), room));
+        const int title = titleWidth(Model::ColumnPreview);
+        const int least = std::max(kLeastPreviewChars * charWidth, title);
+        widths[Model::ColumnPreview] = std::max(title, std::min(std::max(least, rest / 2), rest - leastName - leastFolder));
         rest -= widths[Model::ColumnPreview];
     }
-    // The folder takes what the names leave, up to what it needs; when the names want it all, the least
-    // that still shows its last part. The name takes the rest: all the spare width. Where not even
-    // their least is left, they share what there is, the name the larger part, so that no column is
-    // pushed out of sight.
-    const bool cramped = shown(Model::ColumnFolder) && rest < leastName + leastFolder;
-    int folder = 0;
-    if (cramped) {
-        folder = std::max(0, rest * 2 / 5);
-        widths[Model::ColumnFolder] = folder;
-    } else if (shown(Model::ColumnFolder)) {
-        const int folderNeed = contentWidth(Model::ColumnFolder);
-        // The hint leaves no room to spare, and a name a little wider than its column loses its middle.
-        const int nameNeed = contentWidth(Model::ColumnName) + 2 * charWidth;
-        folder = std::max(std::min(folderNeed, rest - nameNeed), leastFolder);
-        widths[Model::ColumnFolder] = folder;
-    }
-    widths[Model::ColumnName] = std::max(cramped ? 4 * charWidth : leastName, rest - folder);
+    fitNameAndFolder(widths, rest, leastName, leastFolder);
     m_fitting = true;
     for (int column = 0; column < Model::ColumnCount; ++column) {
         if (shown(column))
             head->resizeSection(column, widths[column]);
     }
     m_fitting = false;
+}
+
+// The folder takes what the names leave, up to what it needs; when the names want it all, the least
+// that still shows its last part. The name takes the rest: all the spare width. Where not even their
+// least is left, they share what there is, the name the larger part, so that no column is pushed
+// out of sight.
+void SearchResultList::fitNameAndFolder(int *widths, int rest, int leastName, int leastFolder) const
+{
+    using Model = SearchResultModel;
+    const int charWidth = fontMetrics().averageCharWidth();
+    const bool folderShown = !isColumnHidden(Model::ColumnFolder);
+    const bool cramped = folderShown && rest < leastName + leastFolder;
+    int folder = 0;
+    if (cramped) {
+        folder = std::max(0, rest * 2 / 5);
+    } else if (folderShown) {
+        const int folderNeed = contentWidth(Model::ColumnFolder);
+        // The hint leaves no room to spare, and a name a little wider than its column loses its middle.
+        const int nameNeed = contentWidth(Model::ColumnName) + 2 * charWidth;
+        folder = std::max(std::min(folderNeed, rest - nameNeed), leastFolder);
+    }
+    widths[Model::ColumnFolder] = folder;
+    widths[Model::ColumnName] = std::max(cramped ? 4 * charWidth : leastName, rest - folder);
 }
 
 QList<int> SearchResultList::columnWidths() const

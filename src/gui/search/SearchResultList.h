@@ -85,6 +85,8 @@ private:
     // Shares the list's width among the shown columns. Until the user sizes a column: from then on
     // the widths are theirs.
     void fitColumns();
+    // The name's and the folder's share of rest (widths indexed by column).
+    void fitNameAndFolder(int *widths, int rest, int leastName, int leastFolder) const;
     // The width a column needs for its title, and for its title and the rows in view.
     int titleWidth(int column) const;
     int contentWidth(int column) const;
