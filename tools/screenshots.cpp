@@ -168,8 +168,8 @@ void renderPackSearch(TfrmSearch *search, const QString &out, const QString &sav
 {
     const QString first = saves + QStringLiteral("/Quillmere/");
     const QString second = saves + QStringLiteral("/Resale Rights/");
-    const QByteArray inner = tarPack({{"notes/ledger-notes.txt",
-                                       "Notes for the spring issue: keep the Marigold ledger #7 beside the seed list."}});
+    const QByteArray inner = tarPack(
+        {{"notes/ledger-notes.txt", "Notes for the spring issue: keep the Marigold ledger #7 beside the seed list."}});
     const QStringList written = {first + QStringLiteral("garden-bundle-2025.tar"),
                                  first + QStringLiteral("marigold-ledger-guide.txt"),
                                  second + QStringLiteral("marigold ledger checklist.txt"),

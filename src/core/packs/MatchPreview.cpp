@@ -34,7 +34,11 @@ void streamEntry(const MatchPreviewRequest &request, const std::atomic<bool> *st
     if (!DocumentText::isDocumentName(name)) {
         // A sink that has seen enough stops the reading; what the reader says of that is no failure.
         (void)PackEntryData::read(
-            request.path, request.inner, [&sink](const char *data, qint64 size) { return sink({data, size}); }, stop);
+            request.path, request.inner,
+            [&sink](const char *data, qint64 size) {
+                return sink({data, size});
+            },
+            stop);
         return;
     }
     // A document's text needs its bytes whole, as the search takes them; the pack's limits bound them.
@@ -166,9 +170,9 @@ private:
     std::vector<char32_t> m_phrase;
     bool m_unicode = false;
     bool m_ignoreCase = true;
-    QString m_text;           // what is kept of the text decoded so far
-    qsizetype m_from = 0;     // in m_text, where the next match may begin
-    bool m_dropped = false;   // text was dropped from the front of m_text
+    QString m_text;         // what is kept of the text decoded so far
+    qsizetype m_from = 0;   // in m_text, where the next match may begin
+    bool m_dropped = false; // text was dropped from the front of m_text
     bool m_endReached = false;
     qsizetype m_matchStart = -1;
     qsizetype m_matchEnd = -1;

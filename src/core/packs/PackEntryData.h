@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/platform/Status.h"
 #include "PackReader.h"
+#include "core/platform/Status.h"
 
 #include <QString>
 #include <QStringList>

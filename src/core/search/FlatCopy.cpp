@@ -67,7 +67,9 @@ FlatCopy::FlatCopy(const QStringList &sources, const QString &destination)
 FlatCopy::FlatCopy(const QList<Source> &sources, const QString &destination) : m_destination(destination)
 {
     for (const Source &source : sources) {
-        m_sources << (source.inner.isEmpty() ? source.path : source.path + QStringLiteral(" › ") + source.inner.join(QStringLiteral(" › ")));
+        m_sources << (source.inner.isEmpty()
+                          ? source.path
+                          : source.path + QStringLiteral(" › ") + source.inner.join(QStringLiteral(" › ")));
         m_paths << source.path;
         m_inner << source.inner;
         m_entrySizes << std::max<qint64>(0, source.size);

@@ -95,9 +95,8 @@ void PackEntryOpener::finishJob()
     m_jobs.pop_front();
     const Status status = std::exchange(m_outcome, {})->status;
     if (!status) {
-        Platform::showMessage(QMessageBox::Warning,
-                              tr("\"%1\" could not be opened.\n%2").arg(job.text, status.error), QMessageBox::Ok,
-                              QMessageBox::NoButton, m_parent);
+        Platform::showMessage(QMessageBox::Warning, tr("\"%1\" could not be opened.\n%2").arg(job.text, status.error),
+                              QMessageBox::Ok, QMessageBox::NoButton, m_parent);
     } else if (!Platform::Services::instance().openUrl(QUrl::fromLocalFile(job.target))) {
         Platform::showMessage(QMessageBox::Warning,
                               tr("No program could open \"%1\".").arg(QDir::toNativeSeparators(job.target)),

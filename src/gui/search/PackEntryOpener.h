@@ -57,7 +57,7 @@ private:
     QWidget *m_parent;
     std::unique_ptr<QTemporaryDir> m_dir;
     Platform::BackgroundWorker *m_worker;
-    std::deque<Job> m_jobs;  // the first one is under way while the worker runs
+    std::deque<Job> m_jobs; // the first one is under way while the worker runs
     std::shared_ptr<Outcome> m_outcome;
-    int m_taken = 0;         // entries taken out so far: each gets a folder of that number
+    int m_taken = 0; // entries taken out so far: each gets a folder of that number
 };

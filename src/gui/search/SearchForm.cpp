@@ -656,7 +656,8 @@ void TfrmSearch::btnSaveSelectionClick()
             continue;
         if (results->isPackEntry(row)) {
             const qint64 size =
-                results->data(results->index(row, SearchResultModel::ColumnSize), SearchResultModel::SortRole).toLongLong();
+                results->data(results->index(row, SearchResultModel::ColumnSize), SearchResultModel::SortRole)
+                    .toLongLong();
             sources.append({results->filePath(row), results->innerPath(row), size});
         } else {
             sources.append({results->path(row), {}, 0});

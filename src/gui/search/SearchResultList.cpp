@@ -73,7 +73,8 @@ public:
         // The cell's background, selection and focus as any cell's; the text is drawn in three parts.
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-        const QRect rect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(margin, 0, -margin, 0);
+        const QRect rect =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(margin, 0, -margin, 0);
         QFont bold = opt.font;
         bold.setBold(true);
         const QFontMetrics normalMetrics(opt.font);
@@ -373,7 +374,8 @@ void SearchResultList::fitColumns()
     if (shown(Model::ColumnFolder))
         squeeze(leastFolder, kSqueezedFolderChars * charWidth);
     if (shown(Model::ColumnAccount))
-        rest += squeeze(widths[Model::ColumnAccount], std::max(kSqueezedAccountChars * charWidth, head->minimumSectionSize()));
+        rest += squeeze(widths[Model::ColumnAccount],
+                        std::max(kSqueezedAccountChars * charWidth, head->minimumSectionSize()));
     if (shown(Model::ColumnType))
         rest += squeeze(widths[Model::ColumnType], kSqueezedChars * charWidth);
     // The preview takes half of what is left, without pressing the name and the folder below their
@@ -381,7 +383,8 @@ void SearchResultList::fitColumns()
     if (shown(Model::ColumnPreview)) {
         const int title = titleWidth(Model::ColumnPreview);
         const int least = std::max(kLeastPreviewChars * charWidth, title);
-        widths[Model::ColumnPreview] = std::max(title, std::min(std::max(least, rest / 2), rest - leastName - leastFolder));
+        widths[Model::ColumnPreview] =
+            std::max(title, std::min(std::max(least, rest / 2), rest - leastName - leastFolder));
         rest -= widths[Model::ColumnPreview];
     }
     fitNameAndFolder(widths, rest, leastName, leastFolder);

@@ -12,13 +12,14 @@ class PackEntryOpener;
 class SearchResultModel;
 
 // The list of found files: one row per file with its check box, icon, name, account, folder, size,
-// type, date and, for a content match, a line of the text around it with the match marked. Several rows can be selected (a right click selects the row under the mouse); double click
-// or Enter opens a file with its program, F2 renames it in place, Space checks or unchecks the
-// selected rows, and the files can be dragged out. The header's context menu shows and hides
-// columns; clicking a header sorts by that column (a third click returns to the order found; the
-// preview sorts nothing). Until the user sizes a column, account, size, type and date are as wide as
-// what they show, the preview takes a share when there are content matches (it is left out while
-// there are none), and the name and the folder share the rest, the name taking all that is spare.
+// type, date and, for a content match, a line of the text around it with the match marked. Several
+// rows can be selected (a right click selects the row under the mouse); double click or Enter opens
+// a file with its program, F2 renames it in place, Space checks or unchecks the selected rows, and
+// the files can be dragged out. The header's context menu shows and hides columns; clicking a
+// header sorts by that column (a third click returns to the order found; the preview sorts
+// nothing). Until the user sizes a column, account, size, type and date are as wide as what they
+// show, the preview takes a share when there are content matches (it is left out while there are
+// none), and the name and the folder share the rest, the name taking all that is spare.
 // An entry inside a pack opens from a copy taken out of the pack into a private folder.
 //
 // The list owns its model; the search window adds to it and reads the check marks through it.

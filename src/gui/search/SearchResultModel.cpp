@@ -262,7 +262,8 @@ QString SearchResultModel::previewText(const MatchPreviewText &preview)
 
 void SearchResultModel::requestPreview(const Entry &entry) const
 {
-    if (!entry.contentMatch || entry.previewDone || m_previewPhrase.isEmpty() || m_previewsAsked.contains(entry.sequence))
+    if (!entry.contentMatch || entry.previewDone || m_previewPhrase.isEmpty() ||
+        m_previewsAsked.contains(entry.sequence))
         return;
     MatchPreviewRequest what;
     what.path = entry.packEnd < 0 ? entry.path : entry.path.left(entry.packEnd);

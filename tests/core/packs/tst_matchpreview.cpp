@@ -3,8 +3,8 @@
 // in plain files, in entries of packs (nested too), in documents, late in a large file, with case
 // folded as the search folds it, with white space squeezed, bytes that are no UTF-8, and a stop.
 #include "PackFixtures.h"
-#include "VerifyStatus.h"
 #include "TestSupport.h"
+#include "VerifyStatus.h"
 #include "core/packs/MatchPreview.h"
 #include "core/packs/PackEntryData.h"
 
@@ -82,10 +82,8 @@ void TestMatchPreview::entryBytes_data()
     QTest::addColumn<QStringList>("inner");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray big = PackFixtures::noise(300 * 1024, 3);
-    const QByteArray zip = PackFixtures::write(Kind::Zip, {{"a.txt", "first"},
-                                                           {"docs/a.txt", "second"},
-                                                           {"big.bin", big},
-                                                           {"inner.zip", inner()}});
+    const QByteArray zip = PackFixtures::write(
+        Kind::Zip, {{"a.txt", "first"}, {"docs/a.txt", "second"}, {"big.bin", big}, {"inner.zip", inner()}});
     QTest::newRow("by its whole path") << zip << chain({"docs/a.txt"}) << QByteArray("second");
     QTest::newRow("larger than a chunk") << zip << chain({"big.bin"}) << big;
     QTest::newRow("nested") << zip << chain({"inner.zip", "deep/ledger.txt"})
@@ -121,15 +119,14 @@ void TestMatchPreview::entryFailuresNameTheEntry_data()
     QTest::addColumn<QStringList>("inner");
     QTest::addColumn<QString>("reason"); // a part of the reason
     QByteArray error;
-    const QByteArray locked = PackFixtures::write(Kind::Zip, {{"secret.txt", "secret"}}, "zip:encryption=zipcrypt",
-                                                  "password", &error);
+    const QByteArray locked =
+        PackFixtures::write(Kind::Zip, {{"secret.txt", "secret"}}, "zip:encryption=zipcrypt", "password", &error);
     if (!locked.isEmpty())
         QTest::newRow("locked") << locked << chain({"secret.txt"}) << QStringLiteral("secret.txt is encrypted");
     const QByteArray zip = PackFixtures::buildZip({{"one.txt", QByteArray(4000, 'x'), true}});
     QTest::newRow("damaged") << zip.left(zip.size() / 3) << chain({"one.txt"}) << QStringLiteral("pack.bin");
     QTest::newRow("gone") << zip << chain({"two.txt"}) << QStringLiteral("pack.bin › two.txt");
-    QTest::newRow("no pack") << QByteArray("plain text, no pack") << chain({"one.txt"})
-                             << QStringLiteral("pack.bin");
+    QTest::newRow("no pack") << QByteArray("plain text, no pack") << chain({"one.txt"}) << QStringLiteral("pack.bin");
 }
 
 void TestMatchPreview::entryFailuresNameTheEntry()
@@ -165,8 +162,10 @@ void TestMatchPreview::previewOfAFileOrEntry_data()
         << QStringLiteral("…") + QString(39, u'a') + QStringLiteral(" [Marigold] ") + QString(39, u'b') +
                QStringLiteral("…");
     // ASCII phrases fold A-Z only, byte for byte: the long s is no "s", the Kelvin sign no "k".
-    QTest::newRow("ascii rule") << "fold.txt" << QByteArray("ſun \xe2\x84\xaa" "ey SUN key") << none << "sun" << true
-                                << QStringLiteral("ſun \u212Aey [SUN] key");
+    QTest::newRow("ascii rule") << "fold.txt"
+                                << QByteArray("ſun \xe2\x84\xaa"
+                                              "ey SUN key")
+                                << none << "sun" << true << QStringLiteral("ſun \u212Aey [SUN] key");
     QTest::newRow("unicode fold") << "fold.txt" << QByteArray("Grüße aus ÜBERLINGEN heute") << none << "überlingen"
                                   << true << QStringLiteral("Grüße aus [ÜBERLINGEN] heute");
     QTest::newRow("unicode fold, sigma") << "fold.txt" << QByteArray("ΟΔΟΣ και οδος") << none << "οδος" << true
@@ -175,16 +174,17 @@ void TestMatchPreview::previewOfAFileOrEntry_data()
                                << true << QStringLiteral("caf\ufffd \ufffd\ufffd [Marigold] end");
     QTest::newRow("control bytes") << "bin.dat" << QByteArray("\x01\x02key\0\0value", 12) << none << "key" << true
                                    << QStringLiteral("[key] value");
-    const QByteArray zip = PackFixtures::write(Kind::Zip, {{"folder/article.txt", "an article on the marigold ledger"},
-                                                           {"inner.zip", inner()}});
+    const QByteArray zip = PackFixtures::write(
+        Kind::Zip, {{"folder/article.txt", "an article on the marigold ledger"}, {"inner.zip", inner()}});
     QTest::newRow("entry") << "pack.zip" << zip << chain({"folder/article.txt"}) << "Marigold" << true
                            << "an article on the [marigold] ledger";
-    QTest::newRow("nested entry") << "pack.zip" << zip << chain({"inner.zip", "deep/ledger.txt"}) << "ledger"
-                                  << true << "inner text with the Marigold [ledger] #7 in it";
+    QTest::newRow("nested entry") << "pack.zip" << zip << chain({"inner.zip", "deep/ledger.txt"}) << "ledger" << true
+                                  << "inner text with the Marigold [ledger] #7 in it";
     const QByteArray pdf = PackFixtures::minimalPdf({"First page", "The Marigold ledger"});
     QTest::newRow("pdf") << "report.pdf" << pdf << none << "marigold" << true << "First page The [Marigold] ledger";
-    const QByteArray docx = PackFixtures::docx("<w:p><w:r><w:t>Dear reader,</w:t></w:r></w:p>"
-                                               "<w:p><w:r><w:t>the Mari</w:t></w:r><w:r><w:t>gold file</w:t></w:r></w:p>");
+    const QByteArray docx =
+        PackFixtures::docx("<w:p><w:r><w:t>Dear reader,</w:t></w:r></w:p>"
+                           "<w:p><w:r><w:t>the Mari</w:t></w:r><w:r><w:t>gold file</w:t></w:r></w:p>");
     QTest::newRow("docx") << "letter.docx" << docx << none << "marigold" << true << "Dear reader, the [Marigold] file";
     QTest::newRow("docx in a pack") << "pack.tar" << PackFixtures::write(Kind::Tar, {{"d/letter.docx", docx}})
                                     << chain({"d/letter.docx"}) << "marigold" << true

@@ -559,20 +559,36 @@ void TestFlatCopy::leftoversOfKilledCopiesGo()
 void TestFlatCopy::dialogShowsProgressAndCancels_data()
 {
     QTest::addColumn<bool>("byEscape");
-    QTest::newRow("Cancel button") << false;
-    QTest::newRow("Esc") << true;
+    QTest::addColumn<bool>("entries"); // the sources are entries of a pack, not files
+    QTest::addColumn<QString>("counts");
+    const QString piece = QStringLiteral("0 of 3 files, 4.0 kB of 192.0 kB");
+    QTest::newRow("Cancel button") << false << false << piece;
+    QTest::newRow("Esc") << true << false << piece;
+    // A pack hands out its entries a chunk of its own size at a time.
+    QTest::newRow("entries of a pack") << false << true << QStringLiteral("0 of 3 files, 64.0 kB of 192.0 kB");
 }
 
 void TestFlatCopy::dialogShowsProgressAndCancels()
 {
     QFETCH(bool, byEscape);
+    QFETCH(bool, entries);
+    QFETCH(QString, counts);
     QTemporaryDir tree;
     QTemporaryDir dest;
-    QStringList sources;
+    QList<FlatCopy::Source> sources;
+    QList<PackFixtures::File> packed;
+    const QString pack = tree.filePath(QStringLiteral("pack.tar"));
     for (const char *name : {"a.bin", "b.bin", "c.bin"}) {
-        sources << tree.filePath(QLatin1String(name));
-        QVERIFY(TestSupport::writeFile(sources.last(), pattern(64 * 1024, name[0])));
+        const QByteArray data = pattern(64 * 1024, name[0]);
+        packed.append({name, data});
+        if (entries) {
+            sources.append({pack, {QLatin1String(name)}, data.size()});
+        } else {
+            sources.append({tree.filePath(QLatin1String(name)), {}, 0});
+            QVERIFY(TestSupport::writeFile(sources.last().path, data));
+        }
     }
+    QVERIFY(TestSupport::writeFile(pack, PackFixtures::write(PackFixtures::Kind::Tar, packed)));
     FlatCopy job(sources, dest.path());
     job.setChunkSize(4096);
     // The worker stops after its first piece until the test has looked at the dialog.
@@ -610,7 +626,7 @@ void TestFlatCopy::dialogShowsProgressAndCancels()
     const FlatCopy::Result result = CopyProgressDialog::run(job, nullptr, 0);
 
     QCOMPARE(fileText, QStringLiteral("Copying \"a.bin\""));
-    QCOMPARE(countsText, QStringLiteral("0 of 3 files, 4.0 kB of 192.0 kB"));
+    QCOMPARE(countsText, counts);
     QVERIFY(!cancelEnabledAfter);
     QVERIFY(result.cancelled);
     QCOMPARE(result.notArrived(), 3);

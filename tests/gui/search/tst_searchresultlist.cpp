@@ -491,7 +491,8 @@ void TestSearchResultList::previewKeepsTheMatchInSight()
     QVERIFY2(parts.before.isEmpty() ||
                  (parts.before.startsWith(ellipsis) && preview.before.endsWith(parts.before.mid(1))),
              qPrintable(parts.before));
-    QVERIFY2(parts.after.isEmpty() || (parts.after.endsWith(ellipsis) && preview.after.startsWith(parts.after.chopped(1))),
+    QVERIFY2(parts.after.isEmpty() ||
+                 (parts.after.endsWith(ellipsis) && preview.after.startsWith(parts.after.chopped(1))),
              qPrintable(parts.after));
 }
 

@@ -1252,11 +1252,13 @@ void TestSearchWindow::accountAndPreviewColumns()
         QString preview; // empty: none
     };
     const QList<Expected> expected = {
-        {root(QStringLiteral("one/notes.txt")), QStringLiteral("Site 0"), QStringLiteral("Line one. The marigold LEDGER #7 is here.")},
+        {root(QStringLiteral("one/notes.txt")), QStringLiteral("Site 0"),
+         QStringLiteral("Line one. The marigold LEDGER #7 is here.")},
         {root(QStringLiteral("one/marigold ledger list.txt")), QStringLiteral("Site 0"), QString()},
         {packEntry, QStringLiteral("Site 1"), QStringLiteral("an article on the Marigold ledger, with more")},
         {nested, QStringLiteral("Site 1"), QStringLiteral("nested Marigold Ledger text")},
-        {root(QStringLiteral("two/report.pdf")), QStringLiteral("Site 1"), QStringLiteral("Cover The Marigold ledger in a PDF")},
+        {root(QStringLiteral("two/report.pdf")), QStringLiteral("Site 1"),
+         QStringLiteral("Cover The Marigold ledger in a PDF")},
     };
     QCOMPARE(results->count(), int(expected.size()));
     QVERIFY(!list->isColumnHidden(SearchResultModel::ColumnAccount));
@@ -1329,9 +1331,10 @@ void TestSearchWindow::openingAnEntryTakesItOutPrivately()
     SearchResultList *list = m_window->resultList();
     SearchResultModel *results = list->results();
     const QString entry = root(QStringLiteral("a/pack.zip")) + kInside + QStringLiteral("in/notes.txt");
-    const QString nestedEntry =
-        root(QStringLiteral("a/pack.zip")) + kInside + QStringLiteral("inner.zip") + kInside + QStringLiteral("deep/notes.txt");
-    QCOMPARE(sorted(listed()), QStringList({QDir(root()).relativeFilePath(entry), QDir(root()).relativeFilePath(nestedEntry)}));
+    const QString nestedEntry = root(QStringLiteral("a/pack.zip")) + kInside + QStringLiteral("inner.zip") + kInside +
+                                QStringLiteral("deep/notes.txt");
+    QCOMPARE(sorted(listed()),
+             QStringList({QDir(root()).relativeFilePath(entry), QDir(root()).relativeFilePath(nestedEntry)}));
 
     list->setFocus();
     list->setCurrentIndex(results->index(results->rowOf(entry), SearchResultModel::ColumnName));
@@ -1418,8 +1421,9 @@ void TestSearchWindow::saveSelectionTakesEntriesOutOfPacks()
     const QByteArray big = PackFixtures::noise(300 * 1024, 6) + "notes";
     write(QStringLiteral("a/notes.txt"), "notes of a file");
     write(QStringLiteral("a/pack.zip"),
-          PackFixtures::write(Kind::Zip, {{"in/notes.txt", big},
-                                          {"inner.zip", PackFixtures::write(Kind::Zip, {{"notes.txt", "nested notes"}})}}));
+          PackFixtures::write(
+              Kind::Zip,
+              {{"in/notes.txt", big}, {"inner.zip", PackFixtures::write(Kind::Zip, {{"notes.txt", "nested notes"}})}}));
     write(QStringLiteral("dest/notes.txt"), "kept");
     m_accounts.paths = {root(QStringLiteral("a"))};
     search(QStringLiteral("notes"), QStringLiteral("*.txt"));
@@ -1436,8 +1440,8 @@ void TestSearchWindow::saveSelectionTakesEntriesOutOfPacks()
              qPrintable(m_services->messages[0].text));
     QDir dest(root(QStringLiteral("dest")));
     QCOMPARE(sorted(dest.entryList(QDir::Files | QDir::Hidden)),
-             QStringList({QStringLiteral("notes (2).txt"), QStringLiteral("notes (3).txt"), QStringLiteral("notes (4).txt"),
-                          QStringLiteral("notes.txt")}));
+             QStringList({QStringLiteral("notes (2).txt"), QStringLiteral("notes (3).txt"),
+                          QStringLiteral("notes (4).txt"), QStringLiteral("notes.txt")}));
     QByteArrayList copies;
     for (const QString &name : dest.entryList(QDir::Files))
         copies << TestSupport::readFile(dest.filePath(name));
