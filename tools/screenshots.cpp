@@ -34,6 +34,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -50,6 +51,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 using namespace VantoryConsts;
 using namespace AccountSchema;
@@ -134,8 +136,84 @@ void renderMenus(TfrmVantory &window, const QString &out)
     popup->hide();
 }
 
+// A tar pack of the files (ustar, written field by field): the sample needs packs without a library
+// to write them.
+QByteArray tarPack(const QList<std::pair<QByteArray, QByteArray>> &files)
+{
+    QByteArray out;
+    for (const auto &[name, data] : files) {
+        QByteArray header(512, '\0');
+        const auto put = [&header](int at, const QByteArray &field) { header.replace(at, field.size(), field); };
+        put(0, name.left(99));
+        put(100, "0000644");
+        put(108, "0001750");
+        put(116, "0001750");
+        put(124, QByteArray::number(data.size(), 8).rightJustified(11, '0'));
+        put(136, QByteArray::number(1767225600, 8).rightJustified(11, '0'));
+        put(148, "        ");
+        put(156, "0");
+        put(257, QByteArray("ustar\0" "00", 8));
+        int sum = 0;
+        for (const char c : std::as_const(header))
+            sum += static_cast<unsigned char>(c);
+        put(148, QByteArray::number(sum, 8).rightJustified(6, '0') + QByteArray("\0 ", 2));
+        out += header + data + QByteArray((512 - data.size() % 512) % 512, '\0');
+    }
+    return out + QByteArray(1024, '\0');
+}
+
+// The search window with content matches in files, in packs and in a pack inside a pack: the
+// account of each and the text around the match.
+void renderPackSearch(TfrmSearch *search, const QString &out, const QString &saves)
+{
+    const QString first = saves + QStringLiteral("/Quillmere/");
+    const QString second = saves + QStringLiteral("/Resale Rights/");
+    const QByteArray inner = tarPack(
+        {{"notes/ledger-notes.txt", "Notes for the spring issue: keep the Marigold ledger #7 beside the seed list."}});
+    const QStringList written = {first + QStringLiteral("garden-bundle-2025.tar"),
+                                 first + QStringLiteral("marigold-ledger-guide.txt"),
+                                 second + QStringLiteral("marigold ledger checklist.txt"),
+                                 second + QStringLiteral("season-pack.tar")};
+    writeFile(written[0], tarPack({{"articles/garden-diary.txt",
+                                    "Week three. The beds are ready and the Marigold ledger #7 says what to sow next."},
+                                   {"bonus/extras.tar", inner}}));
+    writeFile(written[1], "A guide to keeping records.\n\nStart a Marigold ledger for every bed you plant, "
+                          "and write down the dates of sowing and of the first flowers.\n");
+    writeFile(written[2], QByteArray(2400, 'x'));
+    writeFile(written[3], tarPack({{"season/summer.txt", "Summer plans: water early, and update the marigold "
+                                                          "LEDGER each Sunday evening before the market."}}));
+    const QSize size = search->size();
+    search->resize(1180, 440);
+    search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("marigold ledger"));
+    search->btnFindClick();
+    while (search->isSearching())
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // The previews are found in the background for the rows in sight.
+    SearchResultModel *results = search->resultList()->results();
+    const auto allShown = [results] {
+        for (int row = 0; row < results->count(); ++row) {
+            if (results->isContentMatch(row) && !results->preview(row))
+                return false;
+        }
+        return true;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!allShown() && waited.elapsed() < 10000) {
+        search->resultList()->viewport()->update();
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    search->resultList()->clearSelection();
+    results->setRowsChecked({1}, true);
+    QApplication::processEvents();
+    search->grab().save(out + QStringLiteral("/search-packs.png"));
+    for (const QString &path : written)
+        QFile::remove(path);
+    search->resize(size);
+}
+
 // The search window idle, while it searches, with its results, and with the results' context menu.
-void renderSearch(TfrmVantory &window, const QString &out)
+void renderSearch(TfrmVantory &window, const QString &out, const QString &saves)
 {
     TfrmSearch *search = window.frmSearch();
     search->show();
@@ -173,6 +251,7 @@ void renderSearch(TfrmVantory &window, const QString &out)
     }
     shot.save(out + QStringLiteral("/search-menu.png"));
     list->contextMenu()->close();
+    renderPackSearch(search, out, saves);
     search->hide();
 }
 
@@ -359,7 +438,7 @@ void renderSmallest(const QString &dataDir, const QString &out, const QString &s
     }
 }
 
-void render(const QString &dataDir, const QString &png, const QString &extras = {})
+void render(const QString &dataDir, const QString &png, const QString &extras = {}, const QString &saves = {})
 {
     RegWriteString(SectionMain, SettingDataPath, dataDir);
     TfrmVantory window;
@@ -373,7 +452,7 @@ void render(const QString &dataDir, const QString &png, const QString &extras = 
         renderEditor(window, -1, extras + QStringLiteral("/editor-new.png"));
         renderEditor(window, 1, extras + QStringLiteral("/editor-existing.png"));
         renderMenus(window, extras);
-        renderSearch(window, extras);
+        renderSearch(window, extras, saves);
         renderPasswordDialogs(extras);
     }
 }
@@ -399,7 +478,8 @@ int main(int argc, char **argv)
         QString filePath(const QString &name) const { return dir.filePath(name); }
     } tmp;
     writeFile(tmp.filePath(QStringLiteral("data/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("PLR"))));
-    render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out);
+    render(tmp.filePath(QStringLiteral("data")), out + QStringLiteral("/main-window.png"), out,
+           tmp.filePath(QStringLiteral("PLR")));
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
     renderAccountList(tmp.filePath(QStringLiteral("data")), out);
     renderOutreach(out);

@@ -216,4 +216,56 @@ QByteArray buildZip(const QList<ZipFile> &files)
     return out;
 }
 
+// A PDF written object by object, one page for each text, with the offsets its cross-reference
+// table needs. Locked, it asks for a password that no empty one matches.
+QByteArray minimalPdf(const QList<QByteArray> &pages, bool locked)
+{
+    QList<QByteArray> objects;
+    QByteArray kids;
+    const int pageCount = int(pages.size());
+    objects << "<< /Type /Catalog /Pages 2 0 R >>";
+    for (int i = 0; i < pageCount; ++i)
+        kids += QByteArray::number(4 + 2 * i) + " 0 R ";
+    objects << "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pageCount) + " >>";
+    objects << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    for (int i = 0; i < pageCount; ++i) {
+        const QByteArray content = "BT /F1 24 Tf 72 700 Td (" + pages[i] + ") Tj ET";
+        objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " + QByteArray::number(5 + 2 * i)
+                       + " 0 R /Resources << /Font << /F1 3 0 R >> >> >>";
+        objects << "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream";
+    }
+    if (locked) {
+        const QByteArray check = noise(32, 8).toHex();
+        objects << "<< /Filter /Standard /V 1 /R 2 /O <" + check + "> /U <" + check + "> /P -4 >>";
+    }
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < objects.size(); ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    const QByteArray id = "<00112233445566778899AABBCCDDEEFF>";
+    const QByteArray encrypt =
+        locked ? QByteArray(" /Encrypt " + QByteArray::number(objects.size()) + " 0 R /ID [" + id + " " + id + "]")
+               : QByteArray();
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R" + encrypt + " >>\nstartxref\n"
+           + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+QByteArray docx(const QByteArray &body)
+{
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>"
+        + body + "</w:body></w:document>";
+    return buildZip({{"[Content_Types].xml", "<Types/>", true},
+                                   {"word/styles.xml", "<w:styles>Not text</w:styles>", true},
+                                   {"word/document.xml", document, true}});
+}
+
 } // namespace PackFixtures

@@ -46,4 +46,11 @@ quint32 crc32(const QByteArray &data);
 // Bytes that do not compress, from a seed.
 QByteArray noise(qsizetype size, quint32 seed);
 
+// A PDF written object by object, one page for each text. Locked, it asks for a password that no
+// empty one matches.
+QByteArray minimalPdf(const QList<QByteArray> &pages, bool locked = false);
+
+// A DOCX document whose body is the given WordprocessingML.
+QByteArray docx(const QByteArray &body);
+
 } // namespace PackFixtures

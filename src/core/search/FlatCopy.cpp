@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FlatCopy.h"
 
+#include "core/packs/PackEntryData.h"
+#include "core/packs/PackReader.h"
 #include "core/platform/DirListing.h"
 #include "core/platform/FileOps.h"
 
@@ -57,6 +59,30 @@ bool isTemporaryName(const QString &name)
 FlatCopy::FlatCopy(const QStringList &sources, const QString &destination)
     : m_sources(sources), m_destination(destination)
 {
+    m_paths = m_sources;
+    m_inner.resize(m_sources.size());
+    m_entrySizes.resize(m_sources.size());
+}
+
+FlatCopy::FlatCopy(const QList<Source> &sources, const QString &destination) : m_destination(destination)
+{
+    for (const Source &source : sources) {
+        m_sources << (source.inner.isEmpty()
+                          ? source.path
+                          : source.path + QStringLiteral(" › ") + source.inner.join(QStringLiteral(" › ")));
+        m_paths << source.path;
+        m_inner << source.inner;
+        m_entrySizes << std::max<qint64>(0, source.size);
+    }
+}
+
+QString FlatCopy::sourceName(int index) const
+{
+    if (index < 0 || index >= m_sources.size())
+        return {};
+    if (!m_inner.at(index).isEmpty())
+        return PackEntryData::entryName(m_inner.at(index));
+    return QFileInfo(m_sources.at(index)).fileName();
 }
 
 QString FlatCopy::candidateName(const QString &name, int n)
@@ -98,7 +124,9 @@ void FlatCopy::run()
     qint64 total = 0;
     for (qsizetype i = 0; i < m_sources.size(); ++i) {
         Platform::FileStatus status;
-        if (Platform::statFile(m_sources.at(i), status))
+        if (!m_inner.at(i).isEmpty())
+            sizes[i] = m_entrySizes.at(i);
+        else if (Platform::statFile(m_sources.at(i), status))
             sizes[i] = status.size;
         total += sizes[i];
     }
@@ -115,9 +143,10 @@ void FlatCopy::run()
         report();
         const qint64 before = m_bytesDone.load(std::memory_order_relaxed);
         QString arrivedAt;
-        if (const Status copied = copyOne(int(i), arrivedAt)) {
+        const Status copied = m_inner.at(i).isEmpty() ? copyOne(int(i), arrivedAt) : copyEntry(int(i), arrivedAt);
+        if (copied) {
             m_result.arrived.append(arrivedAt);
-            if (QFileInfo(arrivedAt).fileName() != QFileInfo(m_sources.at(i)).fileName())
+            if (QFileInfo(arrivedAt).fileName() != sourceName(int(i)))
                 ++m_result.renamed;
         } else {
             m_result.failures.append({m_sources.at(i), copied.error});
@@ -221,6 +250,58 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
         if (::close(out.release()) != 0)
             done = Status::failure(Platform::systemErrorText(errno));
     }
+    if (done && isCancelRequested())
+        done = Status::failure(tr("Cancelled"));
+    if (done)
+        done = claim(temporary, name, arrivedAt);
+    if (!done) {
+        if (out.fd >= 0)
+            ::close(out.release());
+        ::unlink(QFile::encodeName(temporary).constData());
+    }
+    return done;
+}
+
+Status FlatCopy::copyEntry(int index, QString &arrivedAt)
+{
+    const QString name = sourceName(index);
+    if (name.isEmpty())
+        return Status::failure(tr("Not a regular file"));
+    QString temporary;
+    FileDescriptor out;
+    FileDescriptor held; // the lock that marks the temporary file as in use (see copyOne)
+    if (Status created = createTemporary(0666, out.fd, held.fd, temporary); !created)
+        return created;
+    int writeError = 0;
+    PackEntry header;
+    Status done = PackEntryData::read(
+        m_paths.at(index), m_inner.at(index),
+        [&](const char *data, qint64 size) {
+            if (isCancelRequested())
+                return false;
+            if (!writeAll(out.fd, data, size)) {
+                writeError = errno;
+                return false;
+            }
+            m_bytesDone.fetch_add(size, std::memory_order_relaxed);
+            report();
+            return true;
+        },
+        &m_cancel, &header);
+    if (writeError != 0)
+        done = Status::failure(Platform::systemErrorText(writeError));
+    if (done && header.modified.isValid() && header.modified.toMSecsSinceEpoch() >= 0) {
+        // The copy keeps the date the pack gives the entry, as a copy of a file keeps the file's.
+        const qint64 ms = header.modified.toMSecsSinceEpoch();
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = time_t(ms / 1000);
+        times[1].tv_nsec = long(ms % 1000) * 1000000;
+        ::futimens(out.fd, times);
+    }
+    if (done && ::close(out.release()) != 0)
+        done = Status::failure(Platform::systemErrorText(errno));
     if (done && isCancelRequested())
         done = Status::failure(tr("Cancelled"));
     if (done)
@@ -379,6 +460,43 @@ void FlatCopy::removeLeftovers() const
         if (isTemporaryName(name) && info.isFile() && !info.isSymLink())
             QFile::remove(path);
     }
+}
+
+Status FlatCopy::copyEntry(int index, QString &arrivedAt)
+{
+    const QString name = sourceName(index);
+    QFile out;
+    for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
+        out.setFileName(Platform::joinPath(m_destination, temporaryName()));
+        if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!out.exists())
+            return Status::failure(out.errorString());
+    }
+    if (!out.isOpen())
+        return Status::failure(out.errorString());
+    bool written = true;
+    Status done = PackEntryData::read(
+        m_paths.at(index), m_inner.at(index),
+        [&](const char *data, qint64 size) {
+            if (isCancelRequested())
+                return false;
+            written = out.write(data, size) == size;
+            m_bytesDone.fetch_add(size, std::memory_order_relaxed);
+            report();
+            return written;
+        },
+        &m_cancel);
+    if (!written)
+        done = Status::failure(out.errorString());
+    out.close();
+    if (done && isCancelRequested())
+        done = Status::failure(tr("Cancelled"));
+    if (done)
+        done = claim(out.fileName(), name, arrivedAt);
+    if (!done)
+        out.remove();
+    return done;
 }
 
 Status FlatCopy::copyOne(int index, QString &arrivedAt)

@@ -20,6 +20,10 @@
 // a few times at most, and otherwise reported as not copied, so a copy never mixes two versions.
 // After a failure the remaining files are still tried; a cancel stops them.
 //
+// A source may also be an entry inside a pack: its bytes are streamed out of the pack (nested packs
+// too, under the pack reader's limits) into the temporary file, and the copy is named after the
+// entry's own name, by the same rule.
+//
 // run() does the work on the calling thread (a worker's, normally). progress() and cancel() may be
 // called from any other thread meanwhile: the worker only stores atomics and never waits for
 // anyone, so a busy GUI cannot slow it down.
@@ -55,11 +59,23 @@ public:
         bool ok() const { return notArrived() == 0; }
     };
 
+    // A file, or an entry inside a pack.
+    struct Source
+    {
+        QString path;      // the file; for an entry, the pack
+        QStringList inner; // the entry's place inside the pack (see PackEntryData); empty for a file
+        qint64 size = 0;   // for an entry, its size as its pack tells it (files are measured)
+    };
+
     FlatCopy(const QStringList &sources, const QString &destination);
+    FlatCopy(const QList<Source> &sources, const QString &destination);
     FlatCopy(const FlatCopy &) = delete;
     FlatCopy &operator=(const FlatCopy &) = delete;
 
+    // The sources as text: a file's path, an entry's "pack › entry" (what failures name).
     const QStringList &sources() const { return m_sources; }
+    // The name a source's copy takes: the file's name, or the entry's own.
+    QString sourceName(int index) const;
     const QString &destination() const { return m_destination; }
 
     // Copies every source, once. Blocks until done or cancelled.
@@ -85,6 +101,8 @@ public:
 
 private:
     Status copyOne(int index, QString &arrivedAt);
+    // An entry inside a pack, streamed into a temporary file that then gets its name.
+    Status copyEntry(int index, QString &arrivedAt);
 #ifndef Q_OS_WIN
     // The steps of a copy: the source opened and checked, a temporary file made and locked in the
     // destination, the contents copied.
@@ -99,7 +117,10 @@ private:
     Status claim(const QString &temporary, const QString &name, QString &arrivedAt);
     void report();
 
-    const QStringList m_sources;
+    QStringList m_sources;
+    QStringList m_paths;        // per source: the file, or the pack an entry lies in
+    QList<QStringList> m_inner; // per source; empty for a file
+    QList<qint64> m_entrySizes; // per source
     const QString m_destination;
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_filesDone{0};

@@ -23,10 +23,12 @@ inline const QString SettingLastFolder = QStringLiteral("LastFolder");
 inline const QString SectionSearch = QStringLiteral("Search");
 inline const QString SettingSearchWidth = QStringLiteral("Width");
 inline const QString SettingSearchHeight = QStringLiteral("Height");
-// One per column, in the list's column order: name, folder, size, type, date modified.
-inline const QString SettingSearchColumnWidths[] = {QStringLiteral("NameWidth"), QStringLiteral("FolderWidth"),
-                                                    QStringLiteral("SizeWidth"), QStringLiteral("TypeWidth"),
-                                                    QStringLiteral("DateWidth")};
+// One per column, in the list's column order: name, account, folder, size, type, date modified,
+// preview.
+inline const QString SettingSearchColumnWidths[] = {QStringLiteral("NameWidth"),    QStringLiteral("AccountWidth"),
+                                                    QStringLiteral("FolderWidth"),  QStringLiteral("SizeWidth"),
+                                                    QStringLiteral("TypeWidth"),    QStringLiteral("DateWidth"),
+                                                    QStringLiteral("PreviewWidth")};
 // Search inside packs and documents: 1 or 0; on when none is stored.
 inline const QString SettingSearchPacks = QStringLiteral("SearchPacks");
 

@@ -4,7 +4,6 @@
 #include "core/platform/BackgroundWorker.h"
 
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -60,7 +59,7 @@ void CopyProgressDialog::refresh()
     if (m_job.isCancelRequested())
         m_file->setText(tr("Cancelling..."));
     else if (p.current >= 0 && p.current < m_job.sources().size())
-        m_file->setText(tr("Copying \"%1\"").arg(QFileInfo(m_job.sources().at(p.current)).fileName()));
+        m_file->setText(tr("Copying \"%1\"").arg(m_job.sourceName(p.current)));
     else
         m_file->setText(tr("Copying"));
     m_counts->setText(tr("%1 of %2 files, %3 of %4")
@@ -112,6 +111,13 @@ FlatCopy::Result CopyProgressDialog::run(FlatCopy &job, QWidget *parent, int sho
 }
 
 FlatCopy::Result CopyProgressDialog::copyFiles(const QStringList &sources, const QString &destination, QWidget *parent)
+{
+    FlatCopy job(sources, destination);
+    return run(job, parent);
+}
+
+FlatCopy::Result CopyProgressDialog::copySources(const QList<FlatCopy::Source> &sources, const QString &destination,
+                                                 QWidget *parent)
 {
     FlatCopy job(sources, destination);
     return run(job, parent);

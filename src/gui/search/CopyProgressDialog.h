@@ -30,6 +30,9 @@ public:
     static FlatCopy::Result run(FlatCopy &job, QWidget *parent = nullptr, int showAfterMs = kShowAfterMs);
     static FlatCopy::Result copyFiles(const QStringList &sources, const QString &destination,
                                       QWidget *parent = nullptr);
+    // Files and entries inside packs alike.
+    static FlatCopy::Result copySources(const QList<FlatCopy::Source> &sources, const QString &destination,
+                                        QWidget *parent = nullptr);
 
     // Shows the job's current progress.
     void refresh();

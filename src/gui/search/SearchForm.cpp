@@ -411,10 +411,13 @@ void TfrmSearch::btnFindClick()
     m_foundKeys.clear();
     m_newFound.clear();
     m_newPackEntries.clear();
+    m_newContentMatches.clear();
     ResetResults();
     // The criteria and the accounts are taken now, once: what the user does meanwhile (editing the
     // boxes, a count that reorders the list, a filter) changes nothing of this search.
     m_request = currentRequest();
+    // The content pass matches ignoring case, and documents by their text when it looks inside them.
+    velvSearchResult->results()->setPreviewPhrase(m_request.findText, true, m_request.packs);
     m_searchAccounts.clear();
     m_nextAccount = 0;
     m_nextPass = ContentPass;
@@ -473,7 +476,7 @@ void TfrmSearch::NextPass()
                 if (request.names && StartPass(folder, NameMasks(request.maskText, request.findText), QString()))
                     return;
             }
-            AddResults();
+            AddResults(m_searchAccounts.at(m_nextAccount).siteName);
             m_unreadableFolders += std::exchange(m_accountUnreadable, 0);
             m_skippedNames += std::exchange(m_accountSkipped, 0);
             m_lockedEntries += std::exchange(m_accountLocked, 0);
@@ -531,6 +534,8 @@ void TfrmSearch::btnCancelClick()
 
 void TfrmSearch::FinderFileMatch(const QString &folder, const TSearchRec &entry)
 {
+    // A content pass is under way while the name pass is the next; with no phrase it matches every file.
+    const bool contentMatch = m_nextPass == NamePass && !m_request.findText.isEmpty();
     QString path = AppendPathDelimiter(folder) + entry.Name();
     if (entry.IsPackEntry()) {
         SearchResultModel::PackEntryResult found;
@@ -545,8 +550,11 @@ void TfrmSearch::FinderFileMatch(const QString &folder, const TSearchRec &entry)
     }
     const qsizetype known = m_foundKeys.size();
     m_foundKeys.insert(SearchResultModel::pathKey(path));
-    if (m_foundKeys.size() != known)
-        m_newFound << std::move(path);
+    if (m_foundKeys.size() == known)
+        return;
+    if (contentMatch)
+        m_newContentMatches.insert(path);
+    m_newFound << std::move(path);
 }
 
 void TfrmSearch::FinderFolderChange(const QString &folder)
@@ -565,7 +573,7 @@ void TfrmSearch::ResetResults()
     m_startTick.start();
 }
 
-void TfrmSearch::AddResults()
+void TfrmSearch::AddResults(const QString &account)
 {
     if (m_newFound.isEmpty())
         return;
@@ -589,25 +597,29 @@ void TfrmSearch::AddResults()
     });
     // In that order, each run of plain files and each run of pack entries in one step.
     SearchResultModel *results = velvSearchResult->results();
-    QStringList paths;
+    QList<SearchResultModel::FileResult> files;
     QList<SearchResultModel::PackEntryResult> entries;
     for (const auto &key : keys) {
         const QString &path = m_newFound[key.second];
+        const bool contentMatch = m_newContentMatches.contains(path);
         const auto entry = m_newPackEntries.constFind(path);
         if (entry == m_newPackEntries.cend()) {
             if (!entries.isEmpty())
                 results->appendPackEntries(std::exchange(entries, {}));
-            paths << path;
+            files.append({path, account, contentMatch});
         } else {
-            if (!paths.isEmpty())
-                results->appendPaths(std::exchange(paths, {}));
+            if (!files.isEmpty())
+                results->appendResults(std::exchange(files, {}));
             entries << *entry;
+            entries.last().account = account;
+            entries.last().contentMatch = contentMatch;
         }
     }
-    results->appendPaths(paths);
+    results->appendResults(files);
     results->appendPackEntries(entries);
     m_newFound.clear();
     m_newPackEntries.clear();
+    m_newContentMatches.clear();
 }
 
 void TfrmSearch::FinishSearch()
@@ -666,21 +678,19 @@ void TfrmSearch::btnUnselectAllClick()
 void TfrmSearch::btnSaveSelectionClick()
 {
     const SearchResultModel *results = velvSearchResult->results();
-    QStringList sources;
-    QStringList skipped;
+    // Files are copied, entries inside packs taken out of them, all alike into the one folder.
+    QList<FlatCopy::Source> sources;
     for (int row = 0; row < results->count(); ++row) {
         if (!results->isChecked(row))
             continue;
-        if (results->isPackEntry(row))
-            skipped << results->displayPath(row);
-        else
-            sources << results->path(row);
-    }
-    if (!skipped.isEmpty()) {
-        // Saving an entry would need it out of its pack first; the files are saved all the same.
-        Platform::showMessage(QMessageBox::Information,
-                              tr("Entries inside packs cannot be saved yet; left out:\n%1").arg(skipped.join(u'\n')),
-                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        if (results->isPackEntry(row)) {
+            const qint64 size =
+                results->data(results->index(row, SearchResultModel::ColumnSize), SearchResultModel::SortRole)
+                    .toLongLong();
+            sources.append({results->filePath(row), results->innerPath(row), size});
+        } else {
+            sources.append({results->path(row), {}, 0});
+        }
     }
     if (sources.isEmpty())
         return;
@@ -689,7 +699,7 @@ void TfrmSearch::btnSaveSelectionClick()
     if (folder.isEmpty())
         return;
     LastFolder::rememberFolder(folder);
-    const FlatCopy::Result result = CopyProgressDialog::copyFiles(sources, folder, this);
+    const FlatCopy::Result result = CopyProgressDialog::copySources(sources, folder, this);
     if (result.ok()) {
         // How many arrived, and how many of them under another name: the user finds those by it.
         const QString copied =

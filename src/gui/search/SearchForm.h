@@ -119,8 +119,9 @@ private:
     void FinderFileMatch(const QString &folder, const TSearchRec &entry);
     void FinderFolderChange(const QString &folder);
     void ResetResults();
-    // Appends the files found since the last call, in the order of the locale's collation.
-    void AddResults();
+    // Appends the files found since the last call, in the order of the locale's collation, as
+    // found in the account's save folder.
+    void AddResults(const QString &account);
     void FinishSearch();
 
     AccountFolderSnapshot m_accounts;
@@ -158,6 +159,8 @@ private:
     QStringList m_newFound;
     // The entries inside packs among them, by their text in m_newFound.
     QHash<QString, SearchResultModel::PackEntryResult> m_newPackEntries;
+    // Those of m_newFound that a content pass found (they get a preview).
+    QSet<QString> m_newContentMatches;
     quint32 m_folderCount = 0;
     // What the walks had to leave out: per account the larger count of its passes (both walk the
     // same folders), added up over the accounts.

@@ -2,6 +2,7 @@
 #include "SearchResultList.h"
 
 #include "gui/widgets/PlatformServices.h"
+#include "PackEntryOpener.h"
 #include "SearchResultModel.h"
 
 #include <QAction>
@@ -14,11 +15,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -52,6 +56,34 @@ public:
         }
     }
 
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QVariant preview = index.column() == SearchResultModel::ColumnPreview
+                                     ? index.data(SearchResultModel::PreviewRole)
+                                     : QVariant();
+        if (!preview.isValid()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        // The cell's background, selection and focus as any cell's; the text is drawn in three parts.
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect rect =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(margin, 0, -margin, 0);
+        QFont bold = opt.font;
+        bold.setBold(true);
+        const QFontMetrics normalMetrics(opt.font);
+        const QFontMetrics boldMetrics(bold);
+        const SearchResultList::ElidedPreview parts = SearchResultList::elidePreview(
+            preview.value<MatchPreviewText>(), normalMetrics, boldMetrics, rect.width());
+        paintPreview(painter, opt, rect, parts, bold);
+    }
+
 protected:
     // A name too long loses its middle, so its start and extension stay in sight; a folder loses its
     // start, so its last parts (the account's folder and below) stay; the other columns their end.
@@ -63,19 +95,61 @@ protected:
         else if (index.column() == SearchResultModel::ColumnFolder)
             option->textElideMode = Qt::ElideLeft;
     }
+
+private:
+    // The match in bold on the highlight colour; in a selected row, where the highlight is the row's
+    // own colour, the other way round.
+    static void paintPreview(QPainter *painter, const QStyleOptionViewItem &opt, const QRect &rect,
+                             const SearchResultList::ElidedPreview &parts, const QFont &bold)
+    {
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (opt.state & QStyle::State_Active) ? QPalette::Normal
+                                                                                 : QPalette::Inactive;
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QColor text = opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+        const QColor markBack = opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Highlight);
+        const QColor markText = opt.palette.color(group, selected ? QPalette::Highlight : QPalette::HighlightedText);
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+        painter->save();
+        painter->setClipRect(rect);
+        int x = rect.left();
+        painter->setFont(opt.font);
+        painter->setPen(text);
+        painter->drawText(QRect(x, rect.top(), rect.right() - x + 1, rect.height()), flags, parts.before);
+        x += QFontMetrics(opt.font).horizontalAdvance(parts.before);
+        const int matchWidth = QFontMetrics(bold).horizontalAdvance(parts.match);
+        const QRect mark(x, rect.top() + 1, matchWidth, rect.height() - 2);
+        painter->fillRect(mark, markBack);
+        painter->setFont(bold);
+        painter->setPen(markText);
+        painter->drawText(QRect(x, rect.top(), rect.right() - x + 1, rect.height()), flags, parts.match);
+        x += matchWidth;
+        painter->setFont(opt.font);
+        painter->setPen(text);
+        painter->drawText(QRect(x, rect.top(), rect.right() - x + 1, rect.height()), flags, parts.after);
+        painter->restore();
+    }
 };
 
 // Widths in average characters, so they follow the font: the first ones, before the list knows its
 // width, the least in which the name and the folder can still be read, and the most the type takes.
-constexpr int kColumnChars[SearchResultModel::ColumnCount] = {34, 36, 12, 24, 24};
+constexpr int kColumnChars[SearchResultModel::ColumnCount] = {34, 14, 36, 12, 24, 24, 40};
 constexpr int kLeastNameChars = 16;
 constexpr int kLeastFolderChars = 8;
 constexpr int kMostTypeChars = 30;
+constexpr int kMostAccountChars = 24;
+constexpr int kLeastPreviewChars = 24;
+// What folder, account and type keep when the name needs their width, and the name's text then.
+constexpr int kSqueezedChars = 8;
+constexpr int kSqueezedFolderChars = 6;
+constexpr int kSqueezedAccountChars = 2;
+constexpr int kSqueezedNameChars = 13;
 
 } // namespace
 
 SearchResultList::SearchResultList(QWidget *parent)
-    : QTreeView(parent), m_results(new SearchResultModel(this)), m_menu(new QMenu(this)), m_headerMenu(new QMenu(this))
+    : QTreeView(parent), m_results(new SearchResultModel(this)), m_opener(new PackEntryOpener(this)),
+      m_menu(new QMenu(this)), m_headerMenu(new QMenu(this))
 {
     setObjectName(QStringLiteral("velvSearchResult"));
     setModel(m_results);
@@ -115,11 +189,23 @@ SearchResultList::SearchResultList(QWidget *parent)
         show->setEnabled(column != SearchResultModel::ColumnName);
         connect(show, &QAction::toggled, this, [this, column](bool on) {
             m_fitting = true;
-            setColumnHidden(column, !on);
+            if (column == SearchResultModel::ColumnPreview) {
+                m_previewWanted = on;
+                updatePreviewColumn();
+            } else {
+                setColumnHidden(column, !on);
+            }
             m_fitting = false;
             fitColumns();
         });
     }
+    // The previews have no order: a click on their title keeps the order there was.
+    connect(head, &QHeaderView::sortIndicatorChanged, this, [this](int section) {
+        if (section != SearchResultModel::ColumnPreview)
+            return;
+        const QSignalBlocker blocker(header());
+        header()->setSortIndicator(m_results->sortColumn(), m_results->sortOrder());
+    });
     connect(head, &QHeaderView::sectionResized, this, [this] {
         if (!m_fitting && header()->isVisible())
             m_fitColumns = false; // sized by the user
@@ -158,13 +244,51 @@ SearchResultList::SearchResultList(QWidget *parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchResultList::updateActions);
     connect(m_results, &SearchResultModel::checkedChanged, this, &SearchResultList::updateActions);
     connect(m_results, &QAbstractItemModel::modelReset, this, &SearchResultList::updateActions);
+    connect(m_results, &QAbstractItemModel::rowsInserted, this, &SearchResultList::updatePreviewColumn);
+    connect(m_results, &QAbstractItemModel::modelReset, this, &SearchResultList::updatePreviewColumn);
     // What the columns show decides their widths: fitted again as results arrive.
     connect(m_results, &QAbstractItemModel::rowsInserted, this, &SearchResultList::fitColumns, Qt::QueuedConnection);
     connect(m_results, &QAbstractItemModel::layoutChanged, this, &SearchResultList::fitColumns, Qt::QueuedConnection);
     updateActions();
+    updatePreviewColumn();
 }
 
 SearchResultList::~SearchResultList() = default;
+
+void SearchResultList::updatePreviewColumn()
+{
+    const bool shown = m_previewWanted && m_results->hasContentMatches();
+    if (isColumnHidden(SearchResultModel::ColumnPreview) != shown)
+        return;
+    const bool fitting = std::exchange(m_fitting, true);
+    setColumnHidden(SearchResultModel::ColumnPreview, !shown);
+    m_fitting = fitting;
+    fitColumns();
+}
+
+SearchResultList::ElidedPreview SearchResultList::elidePreview(const MatchPreviewText &preview,
+                                                               const QFontMetrics &normal, const QFontMetrics &bold,
+                                                               int width)
+{
+    const QString ellipsis(QChar(0x2026));
+    ElidedPreview parts{(preview.cutBefore ? ellipsis : QString()) + preview.before, preview.match,
+                        preview.after + (preview.cutAfter ? ellipsis : QString())};
+    const int matchWidth = bold.horizontalAdvance(parts.match);
+    if (matchWidth >= width) {
+        // Not even the match fits: its start is what can be shown.
+        return {QString(), bold.elidedText(parts.match, Qt::ElideRight, std::max(0, width)), QString()};
+    }
+    const int rest = width - matchWidth;
+    const int beforeWidth = normal.horizontalAdvance(parts.before);
+    const int afterWidth = normal.horizontalAdvance(parts.after);
+    if (beforeWidth + afterWidth <= rest)
+        return parts;
+    // The text before gets half of what is left, or all that the text after does not need.
+    const int beforeRoom = std::min(beforeWidth, std::max(rest / 2, rest - afterWidth));
+    parts.before = normal.elidedText(parts.before, Qt::ElideLeft, beforeRoom);
+    parts.after = normal.elidedText(parts.after, Qt::ElideRight, rest - normal.horizontalAdvance(parts.before));
+    return parts;
+}
 
 bool SearchResultList::viewportEvent(QEvent *event)
 {
@@ -214,39 +338,85 @@ void SearchResultList::fitColumns()
     const int width = viewport()->width();
     if (width <= 0)
         return;
+    using Model = SearchResultModel;
     const int charWidth = fontMetrics().averageCharWidth();
     const auto shown = [head](int column) { return !head->isSectionHidden(column); };
-    // Size, type and date are as wide as what they show, the type no wider than a sensible most.
-    int widths[SearchResultModel::ColumnCount] = {};
-    widths[SearchResultModel::ColumnSize] = contentWidth(SearchResultModel::ColumnSize);
-    widths[SearchResultModel::ColumnModified] = contentWidth(SearchResultModel::ColumnModified);
-    widths[SearchResultModel::ColumnType] =
-        std::min(contentWidth(SearchResultModel::ColumnType), kMostTypeChars * charWidth);
+    // Account, size, type and date are as wide as what they show, account and type no wider than a
+    // sensible most.
+    int widths[Model::ColumnCount] = {};
+    widths[Model::ColumnSize] = contentWidth(Model::ColumnSize);
+    widths[Model::ColumnModified] = contentWidth(Model::ColumnModified);
+    widths[Model::ColumnType] = std::min(contentWidth(Model::ColumnType), kMostTypeChars * charWidth);
+    widths[Model::ColumnAccount] = std::min(contentWidth(Model::ColumnAccount),
+                                            std::max(kMostAccountChars * charWidth, titleWidth(Model::ColumnAccount)));
     int rest = width;
-    for (int column :
-         {SearchResultModel::ColumnSize, SearchResultModel::ColumnType, SearchResultModel::ColumnModified}) {
+    for (int column : {Model::ColumnAccount, Model::ColumnSize, Model::ColumnType, Model::ColumnModified}) {
         if (shown(column))
             rest -= widths[column];
     }
-    // The folder takes what the names leave, up to what it needs; when the names want it all, the least
-    // that still shows its last part. The name takes the rest: all the spare width.
-    const int leastName = kLeastNameChars * charWidth;
-    int folder = 0;
-    if (shown(SearchResultModel::ColumnFolder)) {
-        const int folderNeed = contentWidth(SearchResultModel::ColumnFolder);
-        // The hint leaves no room to spare, and a name a little wider than its column loses its middle.
-        const int nameNeed = contentWidth(SearchResultModel::ColumnName) + 2 * charWidth;
-        const int leastFolder = std::max(kLeastFolderChars * charWidth, titleWidth(SearchResultModel::ColumnFolder));
-        folder = std::max(std::min(folderNeed, rest - nameNeed), leastFolder);
-        widths[SearchResultModel::ColumnFolder] = folder;
+    // The name's cell holds a check box and an icon before the text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int decoration = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) +
+                           style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this) + 6 * margin;
+    const int leastName = std::max(kLeastNameChars * charWidth, kSqueezedNameChars * charWidth + decoration);
+    int leastFolder = shown(Model::ColumnFolder)
+                          ? std::max(kLeastFolderChars * charWidth, titleWidth(Model::ColumnFolder))
+                          : 0;
+    // Where the name would be pressed below its least, the folder gives up width first, then the
+    // account, then the type: the name is what the list is read by.
+    int shortfall = leastName + leastFolder - rest;
+    const auto squeeze = [&shortfall](int &what, int least) {
+        const int take = std::clamp(what - least, 0, std::max(0, shortfall));
+        what -= take;
+        shortfall -= take;
+        return take;
+    };
+    if (shown(Model::ColumnFolder))
+        squeeze(leastFolder, kSqueezedFolderChars * charWidth);
+    if (shown(Model::ColumnAccount))
+        rest += squeeze(widths[Model::ColumnAccount],
+                        std::max(kSqueezedAccountChars * charWidth, head->minimumSectionSize()));
+    if (shown(Model::ColumnType))
+        rest += squeeze(widths[Model::ColumnType], kSqueezedChars * charWidth);
+    // The preview takes half of what is left, without pressing the name and the folder below their
+    // least.
+    if (shown(Model::ColumnPreview)) {
+        const int title = titleWidth(Model::ColumnPreview);
+        const int least = std::max(kLeastPreviewChars * charWidth, title);
+        widths[Model::ColumnPreview] =
+            std::max(title, std::min(std::max(least, rest / 2), rest - leastName - leastFolder));
+        rest -= widths[Model::ColumnPreview];
     }
-    widths[SearchResultModel::ColumnName] = std::max(leastName, rest - folder);
+    fitNameAndFolder(widths, rest, leastName, leastFolder);
     m_fitting = true;
-    for (int column = 0; column < SearchResultModel::ColumnCount; ++column) {
+    for (int column = 0; column < Model::ColumnCount; ++column) {
         if (shown(column))
             head->resizeSection(column, widths[column]);
     }
     m_fitting = false;
+}
+
+// The folder takes what the names leave, up to what it needs; when the names want it all, the least
+// that still shows its last part. The name takes the rest: all the spare width. Where not even their
+// least is left, they share what there is, the name the larger part, so that no column is pushed
+// out of sight.
+void SearchResultList::fitNameAndFolder(int *widths, int rest, int leastName, int leastFolder) const
+{
+    using Model = SearchResultModel;
+    const int charWidth = fontMetrics().averageCharWidth();
+    const bool folderShown = !isColumnHidden(Model::ColumnFolder);
+    const bool cramped = folderShown && rest < leastName + leastFolder;
+    int folder = 0;
+    if (cramped) {
+        folder = std::max(0, rest * 2 / 5);
+    } else if (folderShown) {
+        const int folderNeed = contentWidth(Model::ColumnFolder);
+        // The hint leaves no room to spare, and a name a little wider than its column loses its middle.
+        const int nameNeed = contentWidth(Model::ColumnName) + 2 * charWidth;
+        folder = std::max(std::min(folderNeed, rest - nameNeed), leastFolder);
+    }
+    widths[Model::ColumnFolder] = folder;
+    widths[Model::ColumnName] = std::max(cramped ? 4 * charWidth : leastName, rest - folder);
 }
 
 QList<int> SearchResultList::columnWidths() const
@@ -254,8 +424,10 @@ QList<int> SearchResultList::columnWidths() const
     if (m_fitColumns)
         return {};
     QList<int> widths;
+    // A hidden column has no width of its own: it comes back at its first one.
+    const int charWidth = fontMetrics().averageCharWidth();
     for (int column = 0; column < SearchResultModel::ColumnCount; ++column)
-        widths << header()->sectionSize(column);
+        widths << (isColumnHidden(column) ? kColumnChars[column] * charWidth : header()->sectionSize(column));
     return widths;
 }
 
@@ -313,19 +485,11 @@ void SearchResultList::openRow(int row)
 void SearchResultList::openRows(const QList<int> &rows)
 {
     QStringList paths;
-    QStringList skipped;
     for (int row : rows) {
         if (m_results->isPackEntry(row))
-            skipped << m_results->displayPath(row);
+            m_opener->open(m_results->filePath(row), m_results->innerPath(row), m_results->displayPath(row));
         else
             paths << m_results->path(row);
-    }
-    if (!skipped.isEmpty()) {
-        // Opening an entry would need it out of its pack first; the rest opens all the same.
-        Platform::showMessage(QMessageBox::Information,
-                              tr("Entries inside packs cannot be opened from the list; left out:\n%1")
-                                  .arg(skipped.join(u'\n')),
-                              QMessageBox::Ok, QMessageBox::NoButton, this);
     }
     openUrls(paths);
 }

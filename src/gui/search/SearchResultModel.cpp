@@ -4,6 +4,7 @@
 #include "core/platform/FileOps.h"
 #include "core/search/FindFile.h"
 #include "MimeIconLoader.h"
+#include "PreviewLoader.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -54,9 +55,11 @@ SearchResultModel::SearchResultModel(QObject *parent) : SearchResultModel(nullpt
 }
 
 SearchResultModel::SearchResultModel(MimeIconLoader *icons, QObject *parent)
-    : QAbstractTableModel(parent), m_icons(icons ? icons : new MimeIconLoader(this))
+    : QAbstractTableModel(parent), m_icons(icons ? icons : new MimeIconLoader(this)),
+      m_previews(new PreviewLoader(this))
 {
     connect(m_icons, &MimeIconLoader::iconLoaded, this, &SearchResultModel::iconLoaded);
+    connect(m_previews, &PreviewLoader::answersReady, this, &SearchResultModel::takePreviews);
 }
 
 SearchResultModel::~SearchResultModel() = default;
@@ -77,12 +80,22 @@ bool SearchResultModel::appendPath(const QString &path)
 
 int SearchResultModel::appendPaths(const QStringList &paths)
 {
+    QList<FileResult> results;
+    results.reserve(paths.size());
+    for (const QString &path : paths)
+        results.append({path, QString(), false});
+    return appendResults(results);
+}
+
+int SearchResultModel::appendResults(const QList<FileResult> &results)
+{
     std::vector<Entry> fresh;
-    fresh.reserve(paths.size());
+    fresh.reserve(results.size());
     // Room for a large batch at once (a reserve within the capacity would still rebuild the set).
-    if (paths.size() > 1 && m_keys.capacity() < m_keys.size() + paths.size())
-        m_keys.reserve(m_keys.size() + paths.size());
-    for (const QString &path : paths) {
+    if (results.size() > 1 && m_keys.capacity() < m_keys.size() + results.size())
+        m_keys.reserve(m_keys.size() + results.size());
+    for (const FileResult &result : results) {
+        const QString &path = result.path;
         if (path.isEmpty())
             continue;
         // One hash lookup for the usual case: a new path of an existing file.
@@ -97,6 +110,8 @@ int SearchResultModel::appendPaths(const QStringList &paths)
         }
         Entry entry;
         entry.path = path;
+        entry.account = result.account;
+        entry.contentMatch = result.contentMatch;
         entry.size = status.size;
         entry.modifiedMs = status.modifiedMs;
         entry.sequence = m_nextSequence++;
@@ -133,6 +148,9 @@ int SearchResultModel::appendPackEntries(const QList<PackEntryResult> &entries)
         }
         Entry entry;
         entry.path = text;
+        entry.inner = found.inner;
+        entry.account = found.account;
+        entry.contentMatch = found.contentMatch;
         entry.size = found.size;
         entry.modifiedMs = found.modifiedMs;
         entry.sequence = m_nextSequence++;
@@ -148,6 +166,7 @@ int SearchResultModel::insertEntries(std::vector<Entry> &&fresh)
     if (fresh.empty())
         return 0;
     const int first = count();
+    m_contentMatches += int(std::count_if(fresh.begin(), fresh.end(), [](const Entry &e) { return e.contentMatch; }));
     beginInsertRows(QModelIndex(), first, first + int(fresh.size()) - 1);
     m_entries.insert(m_entries.end(), std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
     endInsertRows();
@@ -164,6 +183,8 @@ void SearchResultModel::clear()
     m_keys.clear();
     m_nextSequence = 0;
     m_checkedCount = 0;
+    m_contentMatches = 0;
+    dropPreviews();
     endResetModel();
     // Whoever follows the check marks learns that none is left, also when none was checked before.
     Q_EMIT checkedChanged(0);
@@ -190,6 +211,105 @@ QString SearchResultModel::filePath(int row) const
 bool SearchResultModel::isPackEntry(int row) const
 {
     return row >= 0 && row < count() && m_entries[row].packEnd >= 0;
+}
+
+QStringList SearchResultModel::innerPath(int row) const
+{
+    return row >= 0 && row < count() ? m_entries[row].inner : QStringList();
+}
+
+QString SearchResultModel::account(int row) const
+{
+    return row >= 0 && row < count() ? m_entries[row].account : QString();
+}
+
+bool SearchResultModel::isContentMatch(int row) const
+{
+    return row >= 0 && row < count() && m_entries[row].contentMatch;
+}
+
+// --- Previews ------------------------------------------------------------------------------------
+
+void SearchResultModel::setPreviewPhrase(const QString &phrase, bool ignoreCase, bool documentText)
+{
+    if (phrase == m_previewPhrase && ignoreCase == m_previewIgnoreCase && documentText == m_previewDocumentText)
+        return;
+    m_previewPhrase = phrase;
+    m_previewIgnoreCase = ignoreCase;
+    m_previewDocumentText = documentText;
+    dropPreviews();
+    for (Entry &entry : m_entries) {
+        entry.preview.reset();
+        entry.previewDone = false;
+    }
+    if (count() > 0)
+        Q_EMIT dataChanged(index(0, ColumnPreview), index(count() - 1, ColumnPreview));
+}
+
+std::optional<MatchPreviewText> SearchResultModel::preview(int row) const
+{
+    if (row < 0 || row >= count() || !m_entries[row].preview)
+        return std::nullopt;
+    return *m_entries[row].preview;
+}
+
+QString SearchResultModel::previewText(const MatchPreviewText &preview)
+{
+    const QString ellipsis(QChar(0x2026));
+    return (preview.cutBefore ? ellipsis : QString()) + preview.before + preview.match + preview.after +
+           (preview.cutAfter ? ellipsis : QString());
+}
+
+void SearchResultModel::requestPreview(const Entry &entry) const
+{
+    if (!entry.contentMatch || entry.previewDone || m_previewPhrase.isEmpty() ||
+        m_previewsAsked.contains(entry.sequence))
+        return;
+    MatchPreviewRequest what;
+    what.path = entry.packEnd < 0 ? entry.path : entry.path.left(entry.packEnd);
+    what.inner = entry.inner;
+    what.phrase = m_previewPhrase;
+    what.ignoreCase = m_previewIgnoreCase;
+    what.documentText = m_previewDocumentText;
+    m_previewsAsked.insert(entry.sequence);
+    const quint64 key = (quint64(m_generation) << 32) | entry.sequence;
+    // Rows asked for long ago and out of sight since are asked for again when they show.
+    for (const quint64 dropped : m_previews->request(key, what))
+        m_previewsAsked.remove(quint32(dropped));
+}
+
+void SearchResultModel::takePreviews()
+{
+    QHash<quint32, std::optional<MatchPreviewText>> found;
+    for (PreviewLoader::Answer &answer : m_previews->takeAnswers()) {
+        if (quint32(answer.key >> 32) != m_generation)
+            continue;
+        const auto sequence = quint32(answer.key);
+        m_previewsAsked.remove(sequence);
+        found.insert(sequence, std::move(answer.preview));
+    }
+    if (found.isEmpty())
+        return;
+    for (int row = 0; row < count() && !found.isEmpty(); ++row) {
+        Entry &entry = m_entries[row];
+        const auto it = found.find(entry.sequence);
+        if (it == found.end())
+            continue;
+        entry.previewDone = true;
+        if (it->has_value())
+            entry.preview = std::make_shared<const MatchPreviewText>(std::move(**it));
+        found.erase(it);
+        const QModelIndex cell = index(row, ColumnPreview);
+        Q_EMIT dataChanged(cell, cell);
+    }
+}
+
+void SearchResultModel::dropPreviews()
+{
+    // The answers still to come belong to results that are gone, or to another phrase.
+    ++m_generation;
+    m_previews->dropAll();
+    m_previewsAsked.clear();
 }
 
 int SearchResultModel::rowOf(const QString &path) const
@@ -385,6 +505,8 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
         switch (column) {
         case ColumnName:
             return nameOf(entry);
+        case ColumnAccount:
+            return entry.account;
         case ColumnFolder:
             return folderOf(entry);
         case ColumnSize:
@@ -396,7 +518,18 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
             return typeOf(entry).description;
         case ColumnModified:
             return QLocale().toString(QDateTime::fromMSecsSinceEpoch(entry.modifiedMs), QLocale::ShortFormat);
+        case ColumnPreview:
+            // Asked for by a view about to show the row: the time to look for it.
+            requestPreview(entry);
+            return entry.preview ? previewText(*entry.preview) : QString();
         }
+        break;
+    case PreviewRole:
+        if (column != ColumnPreview)
+            break;
+        requestPreview(entry);
+        if (entry.preview)
+            return QVariant::fromValue(*entry.preview);
         break;
     case Qt::EditRole:
         if (column == ColumnName)
@@ -417,6 +550,8 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (column == ColumnName || column == ColumnFolder)
             return displayPath(entry);
+        if (column == ColumnPreview && entry.preview)
+            return previewText(*entry.preview);
         break;
     case PathRole:
         return entry.path;
@@ -424,6 +559,8 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
         switch (column) {
         case ColumnName:
             return nameOf(entry);
+        case ColumnAccount:
+            return entry.account;
         case ColumnFolder:
             return folderOf(entry);
         case ColumnSize:
@@ -446,6 +583,8 @@ QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation,
         switch (section) {
         case ColumnName:
             return tr("Name");
+        case ColumnAccount:
+            return tr("Account");
         case ColumnFolder:
             return tr("In Folder");
         case ColumnSize:
@@ -454,6 +593,8 @@ QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation,
             return tr("Type");
         case ColumnModified:
             return tr("Date Modified");
+        case ColumnPreview:
+            return tr("Preview");
         }
     }
     if (role == Qt::TextAlignmentRole && section == ColumnSize)
@@ -497,6 +638,9 @@ bool SearchResultModel::setData(const QModelIndex &index, const QVariant &value,
 
 void SearchResultModel::sort(int column, Qt::SortOrder order)
 {
+    // A preview is found only for the rows in sight: no order can be made of them.
+    if (column == ColumnPreview)
+        return;
     m_sortColumn = column >= 0 && column < ColumnCount ? column : -1;
     m_sortOrder = order;
     applySort();
@@ -522,7 +666,18 @@ std::vector<int> SearchResultModel::sortedOrder() const
     collator.setNumericMode(true);
     std::vector<QCollatorSortKey> names;
     std::vector<QCollatorSortKey> texts; // the column's text; the folder when sorting by name
-    const bool byText = m_sortColumn == ColumnName || m_sortColumn == ColumnFolder || m_sortColumn == ColumnType;
+    const bool byText = m_sortColumn == ColumnName || m_sortColumn == ColumnAccount || m_sortColumn == ColumnFolder ||
+                        m_sortColumn == ColumnType;
+    const auto textOf = [this](const Entry &entry) {
+        switch (m_sortColumn) {
+        case ColumnType:
+            return typeOf(entry).description;
+        case ColumnAccount:
+            return entry.account;
+        default:
+            return folderOf(entry);
+        }
+    };
     if (m_sortColumn >= 0) {
         names.reserve(n);
         for (const Entry &entry : m_entries)
@@ -531,7 +686,7 @@ std::vector<int> SearchResultModel::sortedOrder() const
     if (byText) {
         texts.reserve(n);
         for (const Entry &entry : m_entries)
-            texts.push_back(collator.sortKey(m_sortColumn == ColumnType ? typeOf(entry).description : folderOf(entry)));
+            texts.push_back(collator.sortKey(textOf(entry)));
     }
     // The order among equals: by name (then folder for the name column), then the order of adding.
     auto less = [&](int a, int b) {
@@ -544,6 +699,7 @@ std::vector<int> SearchResultModel::sortedOrder() const
             if (c == 0)
                 c = texts[a].compare(texts[b]);
             break;
+        case ColumnAccount:
         case ColumnFolder:
         case ColumnType:
             c = texts[a].compare(texts[b]);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copying checked files flat into one folder: names that are taken, failures, cancels, progress,
 // and the progress dialog around a copy on its worker thread.
+#include "PackFixtures.h"
 #include "TestSupport.h"
 #include "core/search/FlatCopy.h"
 #include "gui/search/CopyProgressDialog.h"
@@ -61,6 +62,10 @@ private Q_SLOTS:
     void missingDestinationFailsEveryFile();
     void filesWithoutReportedSizeAreCopiedWhole();
     void cancelLeavesNoHalfFile();
+    void entriesOfPacksArriveUnderTheirNames();
+    void entriesThatCannotBeReadAreReported_data();
+    void entriesThatCannotBeReadAreReported();
+    void cancelInsideAnEntryLeavesNothing();
     void progressIsReported();
     void sourceChangedWhileCopied_data();
     void sourceChangedWhileCopied();
@@ -306,6 +311,100 @@ void TestFlatCopy::cancelLeavesNoHalfFile()
     QCOMPARE(namesIn(dest.path()), QStringList{QStringLiteral("first.bin")});
 }
 
+// Entries inside packs, nested ones too, arrive under their own names by the rule for files: after
+// a file that has the name already, and after each other.
+void TestFlatCopy::entriesOfPacksArriveUnderTheirNames()
+{
+    QTemporaryDir tree;
+    QTemporaryDir dest;
+    using PackFixtures::Kind;
+    const QByteArray big = PackFixtures::noise(200 * 1024, 5);
+    const QByteArray inner = PackFixtures::write(Kind::Zip, {{"deep/notes.txt", big}});
+    const QString pack = tree.filePath(QStringLiteral("pack.zip"));
+    QVERIFY(TestSupport::writeFile(pack, PackFixtures::write(Kind::Zip, {{"docs/notes.txt", "from the pack"},
+                                                                         {"inner.zip", inner}})));
+    const QString file = tree.filePath(QStringLiteral("x/notes.txt"));
+    QVERIFY(TestSupport::writeFile(file, "from a file"));
+    QVERIFY(TestSupport::writeFile(dest.filePath(QStringLiteral("notes.txt")), "there before"));
+
+    FlatCopy job({{file, {}, 0},
+                  {pack, {QStringLiteral("docs/notes.txt")}, 13},
+                  {pack, {QStringLiteral("inner.zip"), QStringLiteral("deep/notes.txt")}, big.size()}},
+                 dest.path());
+    QCOMPARE(job.sourceName(1), QStringLiteral("notes.txt"));
+    job.setChunkSize(4096);
+    job.run();
+    const FlatCopy::Result &result = job.result();
+    QVERIFY(result.ok());
+    QCOMPARE(result.renamed, 3);
+    QCOMPARE(result.arrived, QStringList({dest.filePath(QStringLiteral("notes (2).txt")),
+                                          dest.filePath(QStringLiteral("notes (3).txt")),
+                                          dest.filePath(QStringLiteral("notes (4).txt"))}));
+    QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes.txt"))), QByteArray("there before"));
+    QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes (2).txt"))), QByteArray("from a file"));
+    QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes (3).txt"))), QByteArray("from the pack"));
+    QCOMPARE(TestSupport::readFile(dest.filePath(QStringLiteral("notes (4).txt"))), big);
+    QCOMPARE(namesIn(dest.path()).size(), 4);
+    QCOMPARE(job.progress().bytesDone, qint64(11 + 13 + big.size()));
+}
+
+void TestFlatCopy::entriesThatCannotBeReadAreReported_data()
+{
+    QTest::addColumn<QByteArray>("pack");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("reason"); // a part of it
+    using PackFixtures::Kind;
+    QByteArray error;
+    const QByteArray locked = PackFixtures::write(Kind::Zip, {{"secret.txt", "secret"}}, "zip:encryption=zipcrypt",
+                                                  "password", &error);
+    if (!locked.isEmpty())
+        QTest::newRow("locked") << locked << QStringLiteral("secret.txt") << QStringLiteral("secret.txt is encrypted");
+    const QByteArray zip = PackFixtures::buildZip({{"one.txt", PackFixtures::noise(8000, 1), true}});
+    QTest::newRow("damaged") << zip.left(zip.size() / 2) << QStringLiteral("one.txt") << QStringLiteral("pack.zip");
+    QTest::newRow("gone from the pack") << zip << QStringLiteral("two.txt") << QStringLiteral("pack.zip › two.txt");
+}
+
+void TestFlatCopy::entriesThatCannotBeReadAreReported()
+{
+    QFETCH(QByteArray, pack);
+    QFETCH(QString, entry);
+    QFETCH(QString, reason);
+    QTemporaryDir tree;
+    QTemporaryDir dest;
+    const QString packPath = tree.filePath(QStringLiteral("pack.zip"));
+    QVERIFY(TestSupport::writeFile(packPath, pack));
+    const QString file = tree.filePath(QStringLiteral("after.txt"));
+    QVERIFY(TestSupport::writeFile(file, "after"));
+    FlatCopy job({{packPath, {entry}, 8000}, {file, {}, 0}}, dest.path());
+    job.run();
+    const FlatCopy::Result &result = job.result();
+    QCOMPARE(result.notArrived(), 1);
+    QCOMPARE(result.failures.size(), 1);
+    QCOMPARE(result.failures.at(0).source, packPath + QStringLiteral(" › ") + entry);
+    QVERIFY2(result.failures.at(0).error.contains(reason), qPrintable(result.failures.at(0).error));
+    // Nothing of the entry is left, not even a part under a temporary name; the file after it arrived.
+    QCOMPARE(namesIn(dest.path()), QStringList{QStringLiteral("after.txt")});
+}
+
+void TestFlatCopy::cancelInsideAnEntryLeavesNothing()
+{
+    QTemporaryDir tree;
+    QTemporaryDir dest;
+    const QByteArray big = PackFixtures::noise(512 * 1024, 9);
+    const QString pack = tree.filePath(QStringLiteral("pack.tar"));
+    QVERIFY(TestSupport::writeFile(pack, PackFixtures::write(PackFixtures::Kind::Tar, {{"big.bin", big}})));
+    FlatCopy job({{pack, {QStringLiteral("big.bin")}, big.size()}}, dest.path());
+    // Cancelled from the worker itself a few chunks in: no timing involved.
+    job.setProgressHook([&job](const FlatCopy::Progress &p) {
+        if (p.current == 0 && p.bytesDone >= 128 * 1024)
+            job.cancel();
+    });
+    job.run();
+    QVERIFY(job.result().cancelled);
+    QCOMPARE(job.result().notArrived(), 1);
+    QVERIFY(namesIn(dest.path()).isEmpty());
+}
+
 void TestFlatCopy::progressIsReported()
 {
     QTemporaryDir tree;
@@ -460,20 +559,36 @@ void TestFlatCopy::leftoversOfKilledCopiesGo()
 void TestFlatCopy::dialogShowsProgressAndCancels_data()
 {
     QTest::addColumn<bool>("byEscape");
-    QTest::newRow("Cancel button") << false;
-    QTest::newRow("Esc") << true;
+    QTest::addColumn<bool>("entries"); // the sources are entries of a pack, not files
+    QTest::addColumn<QString>("counts");
+    const QString piece = QStringLiteral("0 of 3 files, 4.0 kB of 192.0 kB");
+    QTest::newRow("Cancel button") << false << false << piece;
+    QTest::newRow("Esc") << true << false << piece;
+    // A pack hands out its entries a chunk of its own size at a time.
+    QTest::newRow("entries of a pack") << false << true << QStringLiteral("0 of 3 files, 64.0 kB of 192.0 kB");
 }
 
 void TestFlatCopy::dialogShowsProgressAndCancels()
 {
     QFETCH(bool, byEscape);
+    QFETCH(bool, entries);
+    QFETCH(QString, counts);
     QTemporaryDir tree;
     QTemporaryDir dest;
-    QStringList sources;
+    QList<FlatCopy::Source> sources;
+    QList<PackFixtures::File> packed;
+    const QString pack = tree.filePath(QStringLiteral("pack.tar"));
     for (const char *name : {"a.bin", "b.bin", "c.bin"}) {
-        sources << tree.filePath(QLatin1String(name));
-        QVERIFY(TestSupport::writeFile(sources.last(), pattern(64 * 1024, name[0])));
+        const QByteArray data = pattern(64 * 1024, name[0]);
+        packed.append({name, data});
+        if (entries) {
+            sources.append({pack, {QLatin1String(name)}, data.size()});
+        } else {
+            sources.append({tree.filePath(QLatin1String(name)), {}, 0});
+            QVERIFY(TestSupport::writeFile(sources.last().path, data));
+        }
     }
+    QVERIFY(TestSupport::writeFile(pack, PackFixtures::write(PackFixtures::Kind::Tar, packed)));
     FlatCopy job(sources, dest.path());
     job.setChunkSize(4096);
     // The worker stops after its first piece until the test has looked at the dialog.
@@ -511,7 +626,7 @@ void TestFlatCopy::dialogShowsProgressAndCancels()
     const FlatCopy::Result result = CopyProgressDialog::run(job, nullptr, 0);
 
     QCOMPARE(fileText, QStringLiteral("Copying \"a.bin\""));
-    QCOMPARE(countsText, QStringLiteral("0 of 3 files, 4.0 kB of 192.0 kB"));
+    QCOMPARE(countsText, counts);
     QVERIFY(!cancelEnabledAfter);
     QVERIFY(result.cancelled);
     QCOMPARE(result.notArrived(), 3);

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "gui/search/SearchResultList.h"
 #include "gui/search/SearchResultModel.h"
+#include "core/packs/MatchPreview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void headerClicksSort();
     void dragTakesTheSelectedFiles();
     void focusFirstEntry();
+    void previewKeepsTheMatchInSight_data();
+    void previewKeepsTheMatchInSight();
 
 private:
     QString file(const QString &name) const { return m_dir.filePath(name); }
@@ -113,8 +116,9 @@ void TestSearchResultList::setUpAsAResultList()
     QStringList headers;
     for (int column = 0; column < m_list->model()->columnCount(); ++column)
         headers << m_list->model()->headerData(column, Qt::Horizontal).toString();
-    QCOMPARE(headers, QStringList({QStringLiteral("Name"), QStringLiteral("In Folder"), QStringLiteral("Size"),
-                                   QStringLiteral("Type"), QStringLiteral("Date Modified")}));
+    QCOMPARE(headers, QStringList({QStringLiteral("Name"), QStringLiteral("Account"), QStringLiteral("In Folder"),
+                                   QStringLiteral("Size"), QStringLiteral("Type"), QStringLiteral("Date Modified"),
+                                   QStringLiteral("Preview")}));
     // Nothing sorted at first: the order of adding.
     QCOMPARE(m_list->header()->sortIndicatorSection(), -1);
     QCOMPARE(m_list->results()->path(0), file(QStringLiteral("one/alpha.txt")));
@@ -339,8 +343,9 @@ void TestSearchResultList::headerMenuShowsAndHidesColumns()
         texts << action->text();
         QVERIFY(action->isChecked());
     }
-    QCOMPARE(texts, QStringList({QStringLiteral("Name"), QStringLiteral("In Folder"), QStringLiteral("Size"),
-                                 QStringLiteral("Type"), QStringLiteral("Date Modified")}));
+    QCOMPARE(texts, QStringList({QStringLiteral("Name"), QStringLiteral("Account"), QStringLiteral("In Folder"),
+                                 QStringLiteral("Size"), QStringLiteral("Type"), QStringLiteral("Date Modified"),
+                                 QStringLiteral("Preview")}));
     QVERIFY(!menu->actions().at(SearchResultModel::ColumnName)->isEnabled());
     menu->actions().at(SearchResultModel::ColumnSize)->trigger();
     QVERIFY(m_list->isColumnHidden(SearchResultModel::ColumnSize));
@@ -450,6 +455,45 @@ void TestSearchResultList::focusFirstEntry()
     other.setFocus();
     m_list->focusFirstEntry();
     QVERIFY(!m_list->currentIndex().isValid());
+}
+
+void TestSearchResultList::previewKeepsTheMatchInSight_data()
+{
+    QTest::addColumn<int>("chars"); // the width, in average characters
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("room for all") << 200 << true;
+    QTest::newRow("context cut") << 40 << false;
+    QTest::newRow("little more than the match") << 22 << false;
+}
+
+void TestSearchResultList::previewKeepsTheMatchInSight()
+{
+    QFETCH(int, chars);
+    QFETCH(bool, whole);
+    const MatchPreviewText preview{QStringLiteral("some text before the "), QStringLiteral("Marigold ledger #7"),
+                                   QStringLiteral(" and the text after it"), true, false};
+    const QFontMetrics normal(m_list->font());
+    QFont boldFont = m_list->font();
+    boldFont.setBold(true);
+    const QFontMetrics bold(boldFont);
+    const int width = chars * normal.averageCharWidth();
+    const SearchResultList::ElidedPreview parts = SearchResultList::elidePreview(preview, normal, bold, width);
+    QCOMPARE(parts.match, preview.match);
+    QVERIFY(normal.horizontalAdvance(parts.before) + bold.horizontalAdvance(parts.match) +
+                normal.horizontalAdvance(parts.after) <= width);
+    const QString ellipsis(QChar(0x2026));
+    if (whole) {
+        QCOMPARE(parts.before, ellipsis + preview.before);
+        QCOMPARE(parts.after, preview.after);
+        return;
+    }
+    // The text next to the match stays; what is left out is marked.
+    QVERIFY2(parts.before.isEmpty() ||
+                 (parts.before.startsWith(ellipsis) && preview.before.endsWith(parts.before.mid(1))),
+             qPrintable(parts.before));
+    QVERIFY2(parts.after.isEmpty() ||
+                 (parts.after.endsWith(ellipsis) && preview.after.startsWith(parts.after.chopped(1))),
+             qPrintable(parts.after));
 }
 
 QTEST_MAIN(TestSearchResultList)

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void sortByEachColumn_data();
     void sortByEachColumn();
     void sortKeepsPersistentIndexesAndPlacesNewEntries();
+    void previewsOnlyForRowsAskedForAndKept();
     void renameOnDisk();
     void renameFailures_data();
     void renameFailures();
@@ -286,6 +287,8 @@ void TestSearchResultModel::sortByEachColumn_data()
     QTest::newRow("size") << int(SearchResultModel::ColumnSize) << names("b10.txt a.pdf B2.html");
     QTest::newRow("type") << int(SearchResultModel::ColumnType) << names("B2.html a.pdf b10.txt");
     QTest::newRow("date") << int(SearchResultModel::ColumnModified) << names("a.pdf b10.txt B2.html");
+    // Accounts Beta, alpha, gamma.
+    QTest::newRow("account: case ignored") << int(SearchResultModel::ColumnAccount) << names("B2.html b10.txt a.pdf");
 }
 
 void TestSearchResultModel::sortByEachColumn()
@@ -293,8 +296,9 @@ void TestSearchResultModel::sortByEachColumn()
     QFETCH(int, column);
     QFETCH(QStringList, ascending);
     SearchResultModel model;
-    model.appendPaths(
-        {file(QStringLiteral("a/b10.txt")), file(QStringLiteral("z/B2.html")), file(QStringLiteral("m/a.pdf"))});
+    model.appendResults({{file(QStringLiteral("a/b10.txt")), QStringLiteral("Beta")},
+                         {file(QStringLiteral("z/B2.html")), QStringLiteral("alpha")},
+                         {file(QStringLiteral("m/a.pdf")), QStringLiteral("gamma")}});
     // The type order rests on the descriptions; make sure the fixture says what the row expects.
     if (column == SearchResultModel::ColumnType) {
         QStringList types;
@@ -315,6 +319,47 @@ void TestSearchResultModel::sortByEachColumn()
     // Back to the order of adding.
     model.sort(-1);
     QCOMPARE(namesInOrder(model), names("b10.txt B2.html a.pdf"));
+}
+
+// A preview is looked for when a view asks for the row's cell, on the worker, and kept: not looked
+// for again, not for rows no view asked for, nor for matches by name.
+void TestSearchResultModel::previewsOnlyForRowsAskedForAndKept()
+{
+    QVERIFY(TestSupport::writeFile(file(QStringLiteral("p/one.txt")), "first Marigold line"));
+    QVERIFY(TestSupport::writeFile(file(QStringLiteral("p/two.txt")), "second Marigold line"));
+    QVERIFY(TestSupport::writeFile(file(QStringLiteral("p/three.txt")), "named marigold, no match inside"));
+    SearchResultModel model;
+    model.setPreviewPhrase(QStringLiteral("marigold"), true, true);
+    model.appendResults({{file(QStringLiteral("p/one.txt")), QStringLiteral("A"), true},
+                         {file(QStringLiteral("p/two.txt")), QStringLiteral("A"), true},
+                         {file(QStringLiteral("p/three.txt")), QStringLiteral("A"), false}});
+    QVERIFY(model.hasContentMatches());
+    const QModelIndex first = model.index(0, SearchResultModel::ColumnPreview);
+    QVERIFY(first.data().toString().isEmpty()); // asked for now, found later
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QTRY_VERIFY(model.preview(0).has_value());
+    QCOMPARE(model.preview(0)->match, QStringLiteral("Marigold"));
+    QCOMPARE(first.data().toString(), QStringLiteral("first Marigold line"));
+    QCOMPARE(first.data(SearchResultModel::PreviewRole).value<MatchPreviewText>(), *model.preview(0));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.first().at(0).value<QModelIndex>(), first);
+    // Asked for by no view, the second row has none; the name match has none to give.
+    QVERIFY(!model.preview(1));
+    QVERIFY(model.index(2, SearchResultModel::ColumnPreview).data().toString().isEmpty());
+    QVERIFY(!model.preview(2));
+
+    // Kept: the file may go, the row still shows what was found.
+    QVERIFY(QFile::remove(file(QStringLiteral("p/one.txt"))));
+    QCoreApplication::processEvents();
+    QCOMPARE(first.data().toString(), QStringLiteral("first Marigold line"));
+    // Another phrase drops them all; a new search empties the list.
+    model.setPreviewPhrase(QStringLiteral("line"), true, true);
+    QVERIFY(!model.preview(0));
+    QCOMPARE(model.index(1, SearchResultModel::ColumnPreview).data().toString(), QString());
+    QTRY_VERIFY(model.preview(1).has_value());
+    QCOMPARE(model.preview(1)->match, QStringLiteral("line"));
+    model.clear();
+    QVERIFY(!model.hasContentMatches());
 }
 
 void TestSearchResultModel::sortKeepsPersistentIndexesAndPlacesNewEntries()

@@ -14,6 +14,7 @@
 #include "core/settings/SettingsKeys.h"
 #include "gui/mainwindow/MainForm.h"
 #include "gui/mainwindow/VantoryConsts.h"
+#include "gui/search/PackEntryOpener.h"
 #include "gui/search/SearchAnimation.h"
 #include "gui/search/SearchForm.h"
 #include "gui/search/SearchResultList.h"
@@ -24,6 +25,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -131,7 +133,11 @@ private Q_SLOTS:
     void mainWindowSearchCommand();
     void searchInsidePacksListsEntries_data();
     void searchInsidePacksListsEntries();
-    void packEntriesAreSkippedBySaveAndOpen();
+    void accountAndPreviewColumns();
+    void openingAnEntryTakesItOutPrivately();
+    void openingAnEntryThatCannotBeRead_data();
+    void openingAnEntryThatCannotBeRead();
+    void saveSelectionTakesEntriesOutOfPacks();
     void searchPacksOptionIsRemembered();
     void secondSearchTakesTheTextFromTheCache();
 
@@ -1012,7 +1018,7 @@ void TestSearchWindow::resultColumnsAtTheFirstSize()
              qPrintable(sizes()));
 
     // With room enough, the names are shown whole, and the folder gets what they leave.
-    m_window->resize(900, 419);
+    m_window->resize(960, 419);
     QTRY_COMPARE(head->length(), list->viewport()->width());
     for (int row = 0; row < rows; ++row) {
         QVERIFY2(head->sectionSize(SearchResultModel::ColumnName) >= needed(row, SearchResultModel::ColumnName),
@@ -1221,40 +1227,230 @@ void TestSearchWindow::searchInsidePacksListsEntries()
                  QStringLiteral("folder/article.txt"));
 }
 
-void TestSearchWindow::packEntriesAreSkippedBySaveAndOpen()
+// Each result names its account, and sorts by it; a content match shows the text around it, found
+// for the rows in sight, the match marked; a match by name alone shows none.
+void TestSearchWindow::accountAndPreviewColumns()
 {
-    write(QStringLiteral("a/notes.txt"), "notes");
-    write(QStringLiteral("a/pack.zip"), PackFixtures::write(PackFixtures::Kind::Zip, {{"in/notes.txt", "notes"}}));
-    write(QStringLiteral("dest/keep.txt"), "kept");
+    using PackFixtures::Kind;
+    write(QStringLiteral("one/notes.txt"), "Line one.\nThe marigold LEDGER #7 is here.\n");
+    write(QStringLiteral("one/marigold ledger list.txt"), "no such words inside");
+    const QByteArray inner = PackFixtures::write(Kind::Zip, {{"deep/ledger.txt", "nested Marigold Ledger text"}});
+    write(QStringLiteral("two/pack.zip"),
+          PackFixtures::write(Kind::Zip, {{"folder/article.txt", "an article on the Marigold ledger, with more"},
+                                          {"inner.zip", inner}}));
+    write(QStringLiteral("two/report.pdf"), PackFixtures::minimalPdf({"Cover", "The Marigold ledger in a PDF"}));
+    m_accounts.paths = {root(QStringLiteral("one")), root(QStringLiteral("two"))};
+    search(QStringLiteral("marigold ledger"));
+
+    SearchResultList *list = m_window->resultList();
+    SearchResultModel *results = list->results();
+    const QString packEntry = root(QStringLiteral("two/pack.zip")) + kInside + QStringLiteral("folder/article.txt");
+    const QString nested = root(QStringLiteral("two/pack.zip")) + kInside + QStringLiteral("inner.zip") + kInside +
+                           QStringLiteral("deep/ledger.txt");
+    struct Expected
+    {
+        QString path;
+        QString account;
+        QString preview; // empty: none
+    };
+    const QList<Expected> expected = {
+        {root(QStringLiteral("one/notes.txt")), QStringLiteral("Site 0"),
+         QStringLiteral("Line one. The marigold LEDGER #7 is here.")},
+        {root(QStringLiteral("one/marigold ledger list.txt")), QStringLiteral("Site 0"), QString()},
+        {packEntry, QStringLiteral("Site 1"), QStringLiteral("an article on the Marigold ledger, with more")},
+        {nested, QStringLiteral("Site 1"), QStringLiteral("nested Marigold Ledger text")},
+        {root(QStringLiteral("two/report.pdf")), QStringLiteral("Site 1"),
+         QStringLiteral("Cover The Marigold ledger in a PDF")},
+    };
+    QCOMPARE(results->count(), int(expected.size()));
+    QVERIFY(!list->isColumnHidden(SearchResultModel::ColumnAccount));
+    QVERIFY(!list->isColumnHidden(SearchResultModel::ColumnPreview));
+    // In the view, the account comes right after the name.
+    QCOMPARE(list->header()->visualIndex(SearchResultModel::ColumnAccount), 1);
+    for (const Expected &one : expected) {
+        const int row = results->rowOf(one.path);
+        QVERIFY2(row >= 0, qPrintable(one.path));
+        QCOMPARE(results->index(row, SearchResultModel::ColumnAccount).data().toString(), one.account);
+        QCOMPARE(results->isContentMatch(row), !one.preview.isEmpty());
+        if (!one.preview.isEmpty())
+            QTRY_COMPARE(results->index(row, SearchResultModel::ColumnPreview).data().toString(), one.preview);
+    }
+    const int nameHit = results->rowOf(expected[1].path);
+    QVERIFY(!results->preview(nameHit));
+    QVERIFY(results->index(nameHit, SearchResultModel::ColumnPreview).data().toString().isEmpty());
+
+    // The match is painted on the highlight colour in a row that is not selected.
+    list->clearSelection();
+    const int row = results->rowOf(expected[0].path);
+    const QRect cell = list->visualRect(results->index(row, SearchResultModel::ColumnPreview));
+    QVERIFY(cell.isValid());
+    const QImage image = list->viewport()->grab(cell).toImage();
+    const QList<QColor> marks = {list->palette().color(QPalette::Active, QPalette::Highlight),
+                                 list->palette().color(QPalette::Inactive, QPalette::Highlight)};
+    int marked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            marked += marks.contains(image.pixelColor(x, y)) ? 1 : 0;
+    }
+    QVERIFY2(marked > cell.height(), qPrintable(QString::number(marked)));
+
+    // A click on the Account title sorts by the site, then by name; a click on Preview changes nothing.
+    QHeaderView *head = list->header();
+    const auto clickTitle = [head](int section) {
+        QTest::mouseClick(head->viewport(), Qt::LeftButton, {},
+                          QPoint(head->sectionViewportPosition(section) + head->sectionSize(section) / 2,
+                                 head->height() / 2));
+    };
+    clickTitle(SearchResultModel::ColumnAccount);
+    QCOMPARE(results->sortColumn(), int(SearchResultModel::ColumnAccount));
+    QStringList order;
+    for (int i = 0; i < results->count(); ++i)
+        order << results->account(i) + u'|' + results->index(i, SearchResultModel::ColumnName).data().toString();
+    QCOMPARE(order, QStringList({QStringLiteral("Site 0|marigold ledger list.txt"), QStringLiteral("Site 0|notes.txt"),
+                                 QStringLiteral("Site 1|pack.zip") + kInside + QStringLiteral("folder/article.txt"),
+                                 QStringLiteral("Site 1|pack.zip") + kInside + QStringLiteral("inner.zip") + kInside +
+                                     QStringLiteral("deep/ledger.txt"),
+                                 QStringLiteral("Site 1|report.pdf")}));
+    clickTitle(SearchResultModel::ColumnAccount);
+    QCOMPARE(results->account(0), QStringLiteral("Site 1"));
+    clickTitle(SearchResultModel::ColumnPreview);
+    QCOMPARE(results->sortColumn(), int(SearchResultModel::ColumnAccount));
+    QCOMPARE(head->sortIndicatorSection(), int(SearchResultModel::ColumnAccount));
+    QCOMPARE(results->account(0), QStringLiteral("Site 1"));
+}
+
+// Enter on an entry takes it out of its pack into a private folder, opens it there, and the folder
+// goes with the window. Copy Path and Open Containing Folder name the pack.
+void TestSearchWindow::openingAnEntryTakesItOutPrivately()
+{
+    using PackFixtures::Kind;
+    const QByteArray article = PackFixtures::noise(150 * 1024, 4) + "the notes";
+    const QByteArray inner = PackFixtures::write(Kind::Zip, {{"deep/notes.txt", "nested notes"}});
+    write(QStringLiteral("a/pack.zip"),
+          PackFixtures::write(Kind::Zip, {{"in/notes.txt", article}, {"inner.zip", inner}}));
     m_accounts.paths = {root(QStringLiteral("a"))};
     search(QStringLiteral("notes"), QStringLiteral("*.txt"));
-    const QString entry = QStringLiteral("a/pack.zip") + kInside + QStringLiteral("in/notes.txt");
-    QCOMPARE(sorted(listed()), (QStringList{QStringLiteral("a/notes.txt"), entry}));
+    SearchResultList *list = m_window->resultList();
+    SearchResultModel *results = list->results();
+    const QString entry = root(QStringLiteral("a/pack.zip")) + kInside + QStringLiteral("in/notes.txt");
+    const QString nestedEntry = root(QStringLiteral("a/pack.zip")) + kInside + QStringLiteral("inner.zip") + kInside +
+                                QStringLiteral("deep/notes.txt");
+    QCOMPARE(sorted(listed()),
+             QStringList({QDir(root()).relativeFilePath(entry), QDir(root()).relativeFilePath(nestedEntry)}));
 
-    // Save Selection copies the file and names the entry it left out.
-    QTest::mouseClick(child<QPushButton>("btnSelectAll"), Qt::LeftButton);
+    list->setFocus();
+    list->setCurrentIndex(results->index(results->rowOf(entry), SearchResultModel::ColumnName));
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_COMPARE(m_services->urls.size(), 1);
+    QVERIFY(m_services->messages.isEmpty());
+    const QString opened = m_services->urls[0].toLocalFile();
+    QCOMPARE(QFileInfo(opened).fileName(), QStringLiteral("notes.txt"));
+    QCOMPARE(TestSupport::readFile(opened), article);
+    const QString privateFolder = list->entryOpener()->folder();
+    QVERIFY(opened.startsWith(privateFolder + u'/'));
+    QCOMPARE(QFileInfo(privateFolder).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    QCOMPARE(TestSupport::fileMode(privateFolder), QStringLiteral("700"));
+
+    // A nested entry of the same name is taken out beside it, not over it.
+    list->setCurrentIndex(results->index(results->rowOf(nestedEntry), SearchResultModel::ColumnName));
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_COMPARE(m_services->urls.size(), 2);
+    const QString nestedOpened = m_services->urls[1].toLocalFile();
+    QCOMPARE(QFileInfo(nestedOpened).fileName(), QStringLiteral("notes.txt"));
+    QVERIFY(nestedOpened != opened);
+    QCOMPARE(TestSupport::readFile(nestedOpened), QByteArray("nested notes"));
+    QCOMPARE(TestSupport::readFile(opened), article);
+
+    // The pack's folder for Open Containing Folder; the entry's text for Copy Path.
+    list->openSelectedFolders();
+    QCOMPARE(m_services->urls.size(), 3);
+    QCOMPARE(m_services->urls[2], QUrl::fromLocalFile(root(QStringLiteral("a"))));
+    QTest::keySequence(list, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QDir::toNativeSeparators(root(QStringLiteral("a/pack.zip"))) +
+                                                       kInside + QStringLiteral("inner.zip") + kInside +
+                                                       QStringLiteral("deep/notes.txt"));
+
+    m_window.reset();
+    QVERIFY(!QFileInfo::exists(privateFolder));
+}
+
+void TestSearchWindow::openingAnEntryThatCannotBeRead_data()
+{
+    QTest::addColumn<QByteArray>("replacement"); // what the pack holds by the time the entry is opened
+    QTest::addColumn<QString>("reason");         // a part of the message's reason
+    using PackFixtures::Kind;
+    QByteArray error;
+    const QByteArray locked = PackFixtures::write(Kind::Zip, {{"in/notes.txt", "notes"}}, "zip:encryption=zipcrypt",
+                                                  "password", &error);
+    if (!locked.isEmpty())
+        QTest::newRow("locked") << locked << QStringLiteral("is encrypted");
+    const QByteArray zip = PackFixtures::buildZip({{"in/notes.txt", PackFixtures::noise(6000, 2), true}});
+    QTest::newRow("damaged") << zip.left(zip.size() / 2) << QStringLiteral("pack.zip");
+}
+
+void TestSearchWindow::openingAnEntryThatCannotBeRead()
+{
+    QFETCH(QByteArray, replacement);
+    QFETCH(QString, reason);
+    write(QStringLiteral("a/pack.zip"), PackFixtures::write(PackFixtures::Kind::Zip, {{"in/notes.txt", "notes"}}));
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QStringLiteral("notes"));
+    QCOMPARE(listed().size(), 1);
+    write(QStringLiteral("a/pack.zip"), replacement);
+
+    SearchResultList *list = m_window->resultList();
+    list->focusFirstEntry();
     m_services->queueAnswer(QMessageBox::Ok);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_COMPARE(m_services->messages.size(), 1);
+    QVERIFY(m_services->urls.isEmpty());
+    const QString text = m_services->messages[0].text;
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Warning);
+    QVERIFY2(text.startsWith(u'"' + QDir::toNativeSeparators(root(QStringLiteral("a/pack.zip"))) + kInside +
+                             QStringLiteral("in/notes.txt\" could not be opened.\n")),
+             qPrintable(text));
+    QVERIFY2(text.contains(reason), qPrintable(text));
+    // Nothing half taken out is left to be opened.
+    QDirIterator files(list->entryOpener()->folder(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY(!files.hasNext());
+}
+
+// Save Selection takes the checked entries out of their packs into the folder, with the files, by
+// the files' rule for names taken: by a file there before, and by each other.
+void TestSearchWindow::saveSelectionTakesEntriesOutOfPacks()
+{
+    using PackFixtures::Kind;
+    const QByteArray big = PackFixtures::noise(300 * 1024, 6) + "notes";
+    write(QStringLiteral("a/notes.txt"), "notes of a file");
+    write(QStringLiteral("a/pack.zip"),
+          PackFixtures::write(
+              Kind::Zip,
+              {{"in/notes.txt", big}, {"inner.zip", PackFixtures::write(Kind::Zip, {{"notes.txt", "nested notes"}})}}));
+    write(QStringLiteral("dest/notes.txt"), "kept");
+    m_accounts.paths = {root(QStringLiteral("a"))};
+    search(QStringLiteral("notes"), QStringLiteral("*.txt"));
+    QCOMPARE(listed().size(), 3);
+
+    QTest::mouseClick(child<QPushButton>("btnSelectAll"), Qt::LeftButton);
     m_services->queuePath(root(QStringLiteral("dest")));
     m_services->queueAnswer(QMessageBox::Ok);
     QTest::mouseClick(child<QPushButton>("btnSaveSelection"), Qt::LeftButton);
-    QCOMPARE(m_services->messages.size(), 2);
-    QVERIFY2(m_services->messages[0].text.contains(QDir::toNativeSeparators(root(QStringLiteral("a/pack.zip"))) +
-                                                   kInside + QStringLiteral("in/notes.txt")),
-             qPrintable(m_services->messages[0].text));
-    QCOMPARE(m_services->messages[1].icon, QMessageBox::Information);
-    QCOMPARE(TestSupport::readFile(root(QStringLiteral("dest/notes.txt"))), QByteArray("notes"));
-    QCOMPARE(QDir(root(QStringLiteral("dest"))).entryList(QDir::Files).size(), 2);
-
-    // Enter on the entry opens nothing and says why.
-    m_services->messages.clear();
-    SearchResultList *list = m_window->resultList();
-    SearchResultModel *results = list->results();
-    list->setFocus();
-    list->setCurrentIndex(results->index(results->rowOf(root(entry)), SearchResultModel::ColumnName));
-    m_services->queueAnswer(QMessageBox::Ok);
-    QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(m_services->messages.size(), 1);
-    QVERIFY(m_services->urls.isEmpty());
+    QCOMPARE(m_services->messages[0].icon, QMessageBox::Information);
+    QVERIFY2(m_services->messages[0].text.endsWith(
+                 QStringLiteral("3 file(s) copied, 3 of them under a new name because the name was taken.")),
+             qPrintable(m_services->messages[0].text));
+    QDir dest(root(QStringLiteral("dest")));
+    QCOMPARE(sorted(dest.entryList(QDir::Files | QDir::Hidden)),
+             QStringList({QStringLiteral("notes (2).txt"), QStringLiteral("notes (3).txt"),
+                          QStringLiteral("notes (4).txt"), QStringLiteral("notes.txt")}));
+    QByteArrayList copies;
+    for (const QString &name : dest.entryList(QDir::Files))
+        copies << TestSupport::readFile(dest.filePath(name));
+    std::sort(copies.begin(), copies.end());
+    QByteArrayList wanted = {"kept", "notes of a file", "nested notes", big};
+    std::sort(wanted.begin(), wanted.end());
+    QCOMPARE(copies, wanted);
 }
 
 void TestSearchWindow::searchPacksOptionIsRemembered()
