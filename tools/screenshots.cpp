@@ -162,8 +162,28 @@ QByteArray tarPack(const QList<std::pair<QByteArray, QByteArray>> &files)
     return out + QByteArray(1024, '\0');
 }
 
+// A ZIP of one stored entry marked as encrypted: a locked entry, which the search passes over and
+// counts.
+QByteArray lockedZip(const QByteArray &name, const QByteArray &data)
+{
+    const auto le = [](quint32 value, int bytes) {
+        QByteArray out;
+        for (int i = 0; i < bytes; ++i)
+            out += char((value >> (8 * i)) & 0xFF);
+        return out;
+    };
+    const QByteArray common = le(20, 2) + le(1, 2) + le(0, 2) + le(0, 2) + le(0x5C21, 2) + le(0, 4) +
+                              le(quint32(data.size()), 4) + le(quint32(data.size()), 4) + le(quint32(name.size()), 2) +
+                              le(0, 2);
+    const QByteArray local = le(0x04034B50, 4) + common + name + data;
+    const QByteArray central = le(0x02014B50, 4) + le(20, 2) + common + le(0, 2) + le(0, 2) + le(0, 2) + le(0, 4) +
+                               le(0, 4) + name;
+    return local + central + le(0x06054B50, 4) + le(0, 2) + le(0, 2) + le(1, 2) + le(1, 2) +
+           le(quint32(central.size()), 4) + le(quint32(local.size()), 4) + le(0, 2);
+}
+
 // The search window with content matches in files, in packs and in a pack inside a pack: the
-// account of each and the text around the match.
+// account of each and the text around the match; a locked entry counted.
 void renderPackSearch(TfrmSearch *search, const QString &out, const QString &saves)
 {
     const QString first = saves + QStringLiteral("/Quillmere/");
@@ -173,7 +193,8 @@ void renderPackSearch(TfrmSearch *search, const QString &out, const QString &sav
     const QStringList written = {first + QStringLiteral("garden-bundle-2025.tar"),
                                  first + QStringLiteral("marigold-ledger-guide.txt"),
                                  second + QStringLiteral("marigold ledger checklist.txt"),
-                                 second + QStringLiteral("season-pack.tar")};
+                                 second + QStringLiteral("season-pack.tar"),
+                                 second + QStringLiteral("members-only.zip")};
     writeFile(written[0], tarPack({{"articles/garden-diary.txt",
                                     "Week three. The beds are ready and the Marigold ledger #7 says what to sow next."},
                                    {"bonus/extras.tar", inner}}));
@@ -182,6 +203,7 @@ void renderPackSearch(TfrmSearch *search, const QString &out, const QString &sav
     writeFile(written[2], QByteArray(2400, 'x'));
     writeFile(written[3], tarPack({{"season/summer.txt", "Summer plans: water early, and update the marigold "
                                                           "LEDGER each Sunday evening before the market."}}));
+    writeFile(written[4], lockedZip("marigold ledger (members).txt", QByteArray(64, 'z')));
     const QSize size = search->size();
     search->resize(1180, 440);
     search->findChild<QLineEdit *>(QStringLiteral("cbFindText"))->setText(QStringLiteral("marigold ledger"));

@@ -354,6 +354,9 @@ public:
     // a plain file.
     const QStringList &InnerPath() const { return m_innerPath; }
     bool IsPackEntry() const { return !m_innerPath.isEmpty(); }
+    // An encrypted entry, found by its name (which packs keep readable): its contents can be neither
+    // searched nor taken out.
+    bool IsLocked() const { return m_locked; }
 
     // The attribute bits the listing gave without a stat (all of them on Windows; directory,
     // hidden and link on POSIX).
@@ -376,6 +379,7 @@ private:
     const Platform::DirListing *m_folder = nullptr;
     QString m_detachedFolder;
     QStringList m_innerPath;
+    bool m_locked = false;
 };
 
 using TNotifyEvent = std::function<void(QObject *sender)>;

@@ -685,7 +685,7 @@ bool SearchWalk::packFromCache(const TextCache::Record &kept, const TSearchRec &
     m_report.damagedPacks += kept.damagedPacks;
     ++m_report.cachedTexts;
     for (const CachedHit &hit : hits)
-        reportEntry(hit.chain, hit.size, hit.modified, pack);
+        reportEntry(hit.chain, hit.size, hit.modified, pack, hit.locked);
     return true;
 }
 
@@ -693,15 +693,18 @@ bool SearchWalk::takeCachedEntry(TextCacheEntry &entry, std::vector<CachedHit> &
 {
     if (m_events.stopPending())
         return false;
-    if (entry.flags & TextCacheEntry::Locked) {
-        if (locked)
-            ++*locked;
-        return true;
-    }
     const QString &inner = entry.chain.constLast();
     const QString name = inner.mid(inner.lastIndexOf(u'/') + 1);
     const Platform::FileTime modified = entry.modifiedMs ? Platform::fileTimeFromMSecs(entry.modifiedMs) : 0;
-    if (!entryFits(name, entry.size, modified))
+    const bool fits = entryFits(name, entry.size, modified);
+    if (entry.flags & TextCacheEntry::Locked) {
+        if (locked)
+            ++*locked;
+        if (fits && !m_needContent)
+            hits.push_back(CachedHit{entry.chain, entry.size, modified, true});
+        return true;
+    }
+    if (!fits)
         return true;
     bool found = false;
     if (!m_needContent) {
@@ -717,7 +720,7 @@ bool SearchWalk::takeCachedEntry(TextCacheEntry &entry, std::vector<CachedHit> &
         found = !entry.text.isEmpty() && m_phrase.containsBytes(entry.text);
     }
     if (found)
-        hits.push_back(CachedHit{entry.chain, entry.size, modified});
+        hits.push_back(CachedHit{entry.chain, entry.size, modified, false});
     return true;
 }
 
@@ -743,17 +746,20 @@ void SearchWalk::packEntry(PackReader &reader, QStringList &chain, const TSearch
         kept.size = entry.size;
         kept.modifiedMs = entry.modified.isValid() ? entry.modified.toMSecsSinceEpoch() : 0;
     }
+    const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
+    const qint64 size = entry.size;
+    const bool fits = entryFits(name, size, modified);
     if (entry.isLocked) {
+        // Its name is readable, its contents are not: found by name, and counted.
         ++m_report.lockedEntries;
+        if (fits && !m_needContent)
+            reportEntry(chain, size, modified, pack, true);
         if (m_keeping) {
             kept.flags = TextCacheEntry::Locked;
             m_cache->addEntry(std::move(kept));
         }
         return;
     }
-    const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
-    const qint64 size = entry.size;
-    const bool fits = entryFits(name, size, modified);
     if (PackReader::isPackName(name)) {
         // A nested pack is found by its name; by content only through its own entries.
         if (fits && !m_needContent)
@@ -856,11 +862,13 @@ bool SearchWalk::entryContains(PackReader &reader, const QString &name, TextCach
     return found;
 }
 
-void SearchWalk::reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack)
+void SearchWalk::reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack,
+                             bool locked)
 {
     TSearchRec record(pack.Name(), Platform::AttrNormal, quint64(qMax<qint64>(0, size)), modified, modified,
                       modified);
     record.m_innerPath = chain;
+    record.m_locked = locked;
     m_phrase.flush();
     m_events.fileMatch(m_path, record);
 }

@@ -110,7 +110,8 @@ private:
     bool documentTextContains(const QByteArray &utf8);
     bool matchesAnyMask(const QString &name) const;
     bool entryFits(const QString &name, qint64 size, Platform::FileTime modified) const;
-    void reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack);
+    void reportEntry(const QStringList &chain, qint64 size, Platform::FileTime modified, const TSearchRec &pack,
+                     bool locked = false);
     // The text cache (TTargetSearch::TextCacheFile): a pack or document read from it, or kept in it.
     static TextCacheKey cacheKey(const QString &path, const TSearchRec &record);
     struct CachedHit
@@ -118,6 +119,7 @@ private:
         QStringList chain;
         qint64 size;
         Platform::FileTime modified;
+        bool locked;
     };
     bool packFromCache(const TextCache::Record &kept, const TSearchRec &pack);
     // One entry of a kept pack: tested as a read one is; locked entries counted when locked is given.

@@ -541,6 +541,7 @@ void TfrmSearch::FinderFileMatch(const QString &folder, const TSearchRec &entry)
         SearchResultModel::PackEntryResult found;
         found.packPath = path;
         found.inner = entry.InnerPath();
+        found.locked = entry.IsLocked();
         found.size = qint64(entry.Size());
         const Platform::FileTime modified = entry.LastWriteTime();
         found.modifiedMs = modified != 0 ? Platform::fileTimeToMSecs(modified) : 0;

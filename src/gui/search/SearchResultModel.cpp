@@ -151,6 +151,7 @@ int SearchResultModel::appendPackEntries(const QList<PackEntryResult> &entries)
         entry.inner = found.inner;
         entry.account = found.account;
         entry.contentMatch = found.contentMatch;
+        entry.locked = found.locked;
         entry.size = found.size;
         entry.modifiedMs = found.modifiedMs;
         entry.sequence = m_nextSequence++;
@@ -428,6 +429,11 @@ QString SearchResultModel::displayPath(const Entry &entry) const
     return QDir::toNativeSeparators(entry.path.left(entry.packEnd)) + entry.path.mid(entry.packEnd);
 }
 
+QString SearchResultModel::typeText(const Entry &entry) const
+{
+    return entry.locked ? tr("%1 (locked)").arg(typeOf(entry).description) : typeOf(entry).description;
+}
+
 QString SearchResultModel::nameOf(const Entry &entry) const
 {
     return entry.path.mid(entry.nameStart);
@@ -515,7 +521,7 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
                 return tr("1 byte");
             return QLocale().formattedDataSize(entry.size, 1, QLocale::DataSizeTraditionalFormat);
         case ColumnType:
-            return typeOf(entry).description;
+            return typeText(entry);
         case ColumnModified:
             return QLocale().toString(QDateTime::fromMSecsSinceEpoch(entry.modifiedMs), QLocale::ShortFormat);
         case ColumnPreview:
@@ -548,6 +554,9 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
             return int(Qt::AlignRight | Qt::AlignVCenter);
         break;
     case Qt::ToolTipRole:
+        if (entry.locked && (column == ColumnName || column == ColumnType))
+            return tr("%1\nThis entry is encrypted: its contents can be neither searched nor opened.")
+                .arg(displayPath(entry));
         if (column == ColumnName || column == ColumnFolder)
             return displayPath(entry);
         if (column == ColumnPreview && entry.preview)
@@ -566,7 +575,7 @@ QVariant SearchResultModel::data(const QModelIndex &index, int role) const
         case ColumnSize:
             return entry.size;
         case ColumnType:
-            return typeOf(entry).description;
+            return typeText(entry);
         case ColumnModified:
             return entry.modifiedMs;
         }
@@ -671,7 +680,7 @@ std::vector<int> SearchResultModel::sortedOrder() const
     const auto textOf = [this](const Entry &entry) {
         switch (m_sortColumn) {
         case ColumnType:
-            return typeOf(entry).description;
+            return typeText(entry);
         case ColumnAccount:
             return entry.account;
         default:

@@ -72,6 +72,7 @@ public:
         qint64 modifiedMs = 0; // ms since 1970 UTC; 0 when the pack stores no date
         QString account;
         bool contentMatch = false;
+        bool locked = false; // encrypted: found by its name only
     };
     // The text that names a pack entry: the pack's path, then each path inside, joined by " › ".
     static QString packEntryText(const QString &packPath, const QStringList &inner);
@@ -174,6 +175,7 @@ private:
         mutable qint32 type = -1; // index into m_types; -1 until first needed
         bool checked = false;
         bool contentMatch = false;
+        bool locked = false;
         bool previewDone = false; // looked for: preview holds it, or there is none
     };
     struct TypeInfo
@@ -185,6 +187,8 @@ private:
     int insertEntries(std::vector<Entry> &&fresh);
     QString displayPath(const Entry &entry) const;
     QString nameOf(const Entry &entry) const;
+    // The type's description, marked for a locked entry.
+    QString typeText(const Entry &entry) const;
     QString folderOf(const Entry &entry) const;
     const TypeInfo &typeOf(const Entry &entry) const;
     QIcon iconOf(const Entry &entry) const;

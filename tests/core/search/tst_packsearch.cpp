@@ -100,7 +100,7 @@ QStringList TestPackSearch::search(const QString &mask, const QString &phrase, b
     finder.setOnFileMatch([&found](QObject *, const QString &, const TSearchRec &entry) {
         QStringList parts{entry.Name()};
         parts += entry.InnerPath();
-        found << parts.join(QStringLiteral(" > "));
+        found << parts.join(QStringLiteral(" > ")) + (entry.IsLocked() ? QStringLiteral(" [locked]") : QString());
     });
     finder.setOnSearchFinish([&finished](QObject *) { finished = true; });
     finder.StartSearch();
@@ -134,6 +134,11 @@ void TestPackSearch::findsInsidePacks_data()
     QTest::newRow("names inside") << QStringLiteral("*kiwi*") << QString() << true
                                   << QStringList{u"bundle.tar.gz > docs/kiwi-list.txt"_s} << 1 << 5;
     QTest::newRow("names without packs") << QStringLiteral("*kiwi*") << QString() << false << QStringList{} << 0 << 0;
+    // A locked entry's name is readable: found by it, marked, and counted.
+    QTest::newRow("locked entry by name") << QStringLiteral("secret*") << QString() << true
+                                          << QStringList{u"locked.zip > secret.txt [locked]"_s} << 1 << 5;
+    QTest::newRow("locked entry by content") << QStringLiteral("secret*") << QStringLiteral("kiwi") << true
+                                             << QStringList{} << 1 << 5;
     QTest::newRow("nested pack by name")
         << QStringLiteral("*.zip") << QString() << true
         << QStringList{u"cut.zip"_s, u"locked.zip"_s, u"pack.zip"_s, u"pack.zip > inner.zip"_s, u"stored.zip"_s} << 1 << 5;

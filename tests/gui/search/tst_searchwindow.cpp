@@ -140,6 +140,7 @@ private Q_SLOTS:
     void saveSelectionTakesEntriesOutOfPacks();
     void searchPacksOptionIsRemembered();
     void secondSearchTakesTheTextFromTheCache();
+    void lockedEntryIsFoundByItsName();
 
 private:
     QString root(const QString &relative = {}) const { return QDir(m_dir->path()).filePath(relative); }
@@ -1497,6 +1498,24 @@ void TestSearchWindow::secondSearchTakesTheTextFromTheCache()
     search(QStringLiteral("report"));
     QCOMPARE(sorted(listed()), expected);
     QVERIFY2(!status().contains(fromCache), qPrintable(status()));
+}
+
+void TestSearchWindow::lockedEntryIsFoundByItsName()
+{
+    write(QStringLiteral("acct/members.zip"),
+          PackFixtures::write(PackFixtures::Kind::Zip, {{"ledger-secret.txt", "the ledger inside"}},
+                              "zip:encryption=zipcrypt", "pass"));
+    m_accounts.paths = {root(QStringLiteral("acct"))};
+    search(QStringLiteral("ledger"));
+    const QString entry = QStringLiteral("acct/members.zip") + kInside + QStringLiteral("ledger-secret.txt");
+    QCOMPARE(listed(), QStringList{entry});
+    SearchResultModel *results = m_window->resultList()->results();
+    QVERIFY(results->data(results->index(0, SearchResultModel::ColumnType)).toString().endsWith(
+        QStringLiteral("(locked)")));
+    QVERIFY(results->data(results->index(0, SearchResultModel::ColumnName), Qt::ToolTipRole)
+                .toString()
+                .contains(QStringLiteral("encrypted")));
+    QVERIFY2(status().contains(QStringLiteral("1 locked item(s) in packs left out")), qPrintable(status()));
 }
 
 QTEST_MAIN(TestSearchWindow)
