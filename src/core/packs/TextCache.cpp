@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 // A text's row: its file's id, then its place in the file (a pack holds fewer entries than this).
 constexpr int kSeqBits = 20;
 inline qint64 textId(qint64 file, qint64 seq)
@@ -139,13 +139,15 @@ void addGrams(QByteArray &bits, const QByteArray &text)
         return;
     const char *p = text.constData();
     auto *out = reinterpret_cast<uchar *>(bits.data());
-    quint32 run = 0;
-    for (qsizetype i = 0; i < n; ++i) {
+    // The runs that start at an even place only: half the work, and half the bits set. A phrase then
+    // finds in the filter either its runs at even places or those at odd ones (mayHold).
+    quint32 run = (quint32(lowerAscii(p[0])) << 16) | (quint32(lowerAscii(p[1])) << 8) | lowerAscii(p[2]);
+    for (qsizetype i = 3; i < n; i += 2) {
         run = (run << 8) | lowerAscii(p[i]);
-        if (i + 1 < kGramLength)
-            continue;
         const quint32 h = gramHash(run);
         out[h >> 3] |= uchar(1u << (h & 7));
+        if (i + 1 < n)
+            run = (run << 8) | lowerAscii(p[i + 1]);
     }
 }
 
@@ -846,16 +848,20 @@ bool TextCache::Record::mayHold(const QByteArray &phrase) const
         std::any_of(phrase.cbegin(), phrase.cend(), [](char c) { return static_cast<uchar>(c) >= 0x80; }))
         return true;
     const auto *filter = reinterpret_cast<const uchar *>(grams.constData());
-    quint32 run = 0;
-    for (qsizetype i = 0; i < phrase.size(); ++i) {
-        run = (run << 8) | lowerAscii(phrase[i]);
-        if (i + 1 < kGramLength)
-            continue;
-        const quint32 h = gramHash(run) & (bits - 1);
-        if (!(filter[h >> 3] & (1u << (h & 7))))
-            return false;
-    }
-    return true;
+    // Where the phrase stands in a text decides which of its runs were kept: those at its even
+    // places, or those at its odd ones. It may be there when all of either set are.
+    const auto allKept = [&](qsizetype parity) {
+        for (qsizetype start = parity; start + kGramLength <= phrase.size(); start += 2) {
+            quint32 run = 0;
+            for (qsizetype i = start; i < start + kGramLength; ++i)
+                run = (run << 8) | lowerAscii(phrase[i]);
+            const quint32 h = gramHash(run) & (bits - 1);
+            if (!(filter[h >> 3] & (1u << (h & 7))))
+                return false;
+        }
+        return true;
+    };
+    return allKept(0) || allKept(1);
 }
 
 bool TextCache::phraseFitsStrings(const QByteArray &phrase)

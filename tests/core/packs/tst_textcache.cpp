@@ -202,6 +202,8 @@ void TestTextCache::filterTellsWhatTextsCannotHold_data()
 
     QTest::newRow("in a text") << QByteArray("quick brown") << true;
     QTest::newRow("in another case") << QByteArray("QUICK Brown") << true;
+    QTest::newRow("at an odd place") << QByteArray("he quick brow") << true;
+    QTest::newRow("at the very end") << QByteArray("brown fox") << true;
     QTest::newRow("in a document") << QByteArray("ledger") << true;
     QTest::newRow("in a nested entry") << QByteArray("kiwi") << true;
     QTest::newRow("in no text") << QByteArray("zebra") << false;
