@@ -3,6 +3,8 @@
 
 #include "DocumentText.h"
 #include "PackEntryData.h"
+#include "TextCache.h"
+#include "core/platform/DirListing.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -63,8 +65,42 @@ void streamEntry(const MatchPreviewRequest &request, const std::atomic<bool> *st
 
 // Where the text to look through comes from: a file's bytes, a document's text (as UTF-8) or an
 // entry's bytes, handed to sink piece by piece. The one place that knows the sources.
+// The text the search kept of an entry or a document, when the file is as it was then (the cache
+// is keyed as the search keys it, by the listing's size and time). False when none is kept.
+bool streamFromCache(const MatchPreviewRequest &request, const ByteSink &sink)
+{
+    const QFileInfo info(request.path);
+    Platform::DirListing folder;
+    Platform::EntryInfo entry;
+    if (!folder.open(info.absolutePath()) || !folder.infoOf(QFile::encodeName(info.fileName()), entry))
+        return false;
+    TextCache cache(request.textCacheFile, TextCache::lookOnly);
+    const auto kept = cache.find({request.path, qint64(entry.size), entry.lastWriteTime});
+    if (!kept)
+        return false;
+    QByteArray text;
+    bool found = false;
+    const bool read = cache.entries(*kept, true, [&](TextCacheEntry &cached) {
+        if (cached.chain != request.inner)
+            return true;
+        // A binary keeps only its printable runs: no text to show from there.
+        found = !(cached.flags & (TextCacheEntry::Strings | TextCacheEntry::Locked | TextCacheEntry::Unreadable));
+        text = std::move(cached.text);
+        return false;
+    });
+    if (!read || !found)
+        return false;
+    if (!text.isEmpty())
+        sink(text);
+    return true;
+}
+
 void streamText(const MatchPreviewRequest &request, const std::atomic<bool> *stop, const ByteSink &sink)
 {
+    const bool kept = !request.inner.isEmpty() ||
+                      (request.documentText && DocumentText::isDocumentName(QFileInfo(request.path).fileName()));
+    if (kept && !request.textCacheFile.isEmpty() && streamFromCache(request, sink))
+        return;
     if (!request.inner.isEmpty()) {
         streamEntry(request, stop, sink);
         return;

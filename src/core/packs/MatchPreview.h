@@ -33,6 +33,9 @@ struct MatchPreviewRequest
     // Documents on disk (PDF, DOCX, ODT, EPUB, HTML) are looked through by their text, as a search
     // inside packs and documents does; otherwise by their bytes. Documents inside packs always are.
     bool documentText = true;
+    // The text cache the search kept what it read in (TextCache); the text of an entry or a
+    // document is taken from there while the file is as it was. Empty: always read.
+    QString textCacheFile;
 };
 
 namespace MatchPreview {

@@ -173,8 +173,9 @@ QByteArray foldedGrams(QByteArray bits)
 class Connection
 {
 public:
-    explicit Connection(const QString &file)
-        : m_name(QStringLiteral("vantory-text-cache-%1").arg(g_connectionSerial.fetchAndAddRelaxed(1)))
+    Connection(const QString &file, bool lookOnly)
+        : m_lookOnly(lookOnly)
+        , m_name(QStringLiteral("vantory-text-cache-%1").arg(g_connectionSerial.fetchAndAddRelaxed(1)))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(file);
@@ -215,6 +216,8 @@ private:
             return false;
         const int version = q.value(0).toInt();
         q.finish();
+        if (m_lookOnly) // another's file, to be read as it is or not at all
+            return version == kSchemaVersion && run(q, QStringLiteral("SELECT id FROM files LIMIT 1"));
         if (version != kSchemaVersion) {
             // Another layout, or none yet: it is only a cache, so it is begun anew.
             if (!run(q, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL")) ||
@@ -243,6 +246,7 @@ private:
         return run(q, QStringLiteral("SELECT id FROM files LIMIT 1"));
     }
 
+    bool m_lookOnly = false;
     QString m_name;
     bool m_open = false;
     bool m_unusable = false;
@@ -292,7 +296,10 @@ public:
         QStringList folders;
     };
 
-    Private(const QString &file, qint64 bound) : file(file), bound(bound), sessionStart(nowMs()) {}
+    Private(const QString &file, qint64 bound, bool lookOnly)
+        : file(file), bound(bound), sessionStart(nowMs()), lookOnly(lookOnly)
+    {
+    }
 
     class Writer;
 
@@ -310,6 +317,7 @@ public:
     const QString file;
     const qint64 bound;
     const qint64 sessionStart;
+    const bool lookOnly; // reads only: no writer, nothing set aside
     std::unique_ptr<Connection> reader;
     std::unique_ptr<QSqlQuery> findQuery;
     std::unique_ptr<QSqlQuery> entriesQuery;
@@ -331,15 +339,15 @@ public:
 
 void TextCache::Private::open()
 {
-    if (file.isEmpty())
+    if (file.isEmpty() || (lookOnly && !QFileInfo::exists(file)))
         return;
     QDir().mkpath(QFileInfo(file).absolutePath());
-    reader = std::make_unique<Connection>(file);
-    if (!reader->isOpen() && reader->isUnusable()) {
+    reader = std::make_unique<Connection>(file, lookOnly);
+    if (!lookOnly && !reader->isOpen() && reader->isUnusable()) {
         reader.reset();
         setAside(file);
         setAsideOnOpen = true;
-        reader = std::make_unique<Connection>(file);
+        reader = std::make_unique<Connection>(file, false);
     }
     if (!reader->isOpen() || !prepareReads()) {
         findQuery.reset();
@@ -350,7 +358,8 @@ void TextCache::Private::open()
     }
     open_ = true;
     dctx = ZSTD_createDCtx();
-    writer = std::thread([this] { writerMain(); });
+    if (!lookOnly)
+        writer = std::thread([this] { writerMain(); });
 }
 
 bool TextCache::Private::prepareReads()
@@ -370,7 +379,7 @@ bool TextCache::Private::prepareReads()
 
 void TextCache::Private::enqueue(Job &&job)
 {
-    if (!open_)
+    if (!open_ || lookOnly)
         return;
     std::unique_lock lock(mutex);
     const qint64 size = job.entry.text.size();
@@ -670,7 +679,7 @@ void TextCache::Private::Writer::finish()
 
 void TextCache::Private::writerMain()
 {
-    Connection connection(file);
+    Connection connection(file, false);
     if (!connection.isOpen()) {
         if (connection.isUnusable())
             markDamaged();
@@ -694,7 +703,12 @@ QString TextCache::defaultFile()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/text-cache.sqlite");
 }
 
-TextCache::TextCache(const QString &file, qint64 bound) : d(std::make_unique<Private>(file, bound))
+TextCache::TextCache(const QString &file, qint64 bound) : d(std::make_unique<Private>(file, bound, false))
+{
+    d->open();
+}
+
+TextCache::TextCache(const QString &file, LookOnly) : d(std::make_unique<Private>(file, kDefaultBound, true))
 {
     d->open();
 }
@@ -716,7 +730,7 @@ TextCache::~TextCache()
     d->entriesQuery.reset();
     d->textsQuery.reset();
     d->reader.reset();
-    if (d->damaged.load())
+    if (d->damaged.load() && !d->lookOnly)
         setAside(d->file); // begun anew next time
 }
 

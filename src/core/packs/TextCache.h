@@ -64,6 +64,10 @@ public:
     static QString defaultFile();
 
     explicit TextCache(const QString &file, qint64 bound = kDefaultBound);
+    // For a look at what is kept, from anywhere: nothing is written, created or set aside; a file
+    // that is not there, or not usable as it is, leaves the cache off.
+    enum LookOnly { lookOnly };
+    TextCache(const QString &file, LookOnly);
     ~TextCache();
     TextCache(const TextCache &) = delete;
     TextCache &operator=(const TextCache &) = delete;

@@ -418,6 +418,7 @@ void TfrmSearch::btnFindClick()
     m_request = currentRequest();
     // The content pass matches ignoring case, and documents by their text when it looks inside them.
     velvSearchResult->results()->setPreviewPhrase(m_request.findText, true, m_request.packs);
+    velvSearchResult->results()->setPreviewTextCache(m_fileFinder->TextCacheFile());
     m_searchAccounts.clear();
     m_nextAccount = 0;
     m_nextPass = ContentPass;

@@ -272,6 +272,7 @@ void SearchResultModel::requestPreview(const Entry &entry) const
     what.phrase = m_previewPhrase;
     what.ignoreCase = m_previewIgnoreCase;
     what.documentText = m_previewDocumentText;
+    what.textCacheFile = m_previewTextCache;
     m_previewsAsked.insert(entry.sequence);
     const quint64 key = (quint64(m_generation) << 32) | entry.sequence;
     // Rows asked for long ago and out of sight since are asked for again when they show.

@@ -113,6 +113,8 @@ public:
     // ignored, and whether documents on disk were searched by their text. Previews found for
     // another phrase are dropped.
     void setPreviewPhrase(const QString &phrase, bool ignoreCase, bool documentText);
+    // Where the search kept the text of packs and documents: previews take it from there.
+    void setPreviewTextCache(const QString &file) { m_previewTextCache = file; }
     // The row's preview once found; nothing until then, and for rows without a content match.
     std::optional<MatchPreviewText> preview(int row) const;
     // The text a preview shows in one line, with "…" where the text goes on.
@@ -220,6 +222,7 @@ private:
     // results they belong to (the high half of a request's key).
     PreviewLoader *m_previews;
     QString m_previewPhrase;
+    QString m_previewTextCache;
     bool m_previewIgnoreCase = true;
     bool m_previewDocumentText = true;
     mutable QSet<quint32> m_previewsAsked;

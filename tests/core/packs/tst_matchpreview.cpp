@@ -7,6 +7,8 @@
 #include "VerifyStatus.h"
 #include "core/packs/MatchPreview.h"
 #include "core/packs/PackEntryData.h"
+#include "core/packs/TextCache.h"
+#include "core/platform/DirListing.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,6 +57,7 @@ private Q_SLOTS:
     void previewOfAFileOrEntry();
     void matchLateInALargeFile();
     void stopFlagEndsTheLook();
+    void keptTextIsTakenWhileTheFileIsUnchanged();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -240,6 +243,53 @@ void TestMatchPreview::stopFlagEndsTheLook()
     QVERIFY(!MatchPreview::find(request, &stop));
     stop = false;
     QVERIFY(MatchPreview::find(request, &stop));
+}
+
+void TestMatchPreview::keptTextIsTakenWhileTheFileIsUnchanged()
+{
+    const QString pack = write(QStringLiteral("p.tar.gz"),
+                               PackFixtures::write(Kind::TarGz, {{"a.txt", "the real apple pie"}, {"b.bin", "x"}}));
+    const QString cacheFile = m_dir->filePath(QStringLiteral("cache.sqlite"));
+    const auto keyNow = [&pack] {
+        Platform::DirListing folder;
+        Platform::EntryInfo info;
+        const QFileInfo file(pack);
+        [&] { QVERIFY(folder.open(file.absolutePath()) && folder.infoOf(QFile::encodeName(file.fileName()), info)); }();
+        return TextCacheKey{pack, qint64(info.size), info.lastWriteTime};
+    };
+    const auto keep = [&](const TextCacheKey &key) {
+        TextCache cache(cacheFile);
+        cache.beginFile(key);
+        TextCacheEntry a;
+        a.chain = QStringList{QStringLiteral("a.txt")};
+        a.text = "the kept apple tart";
+        cache.addEntry(a);
+        TextCacheEntry b;
+        b.chain = QStringList{QStringLiteral("b.bin")};
+        b.text = QByteArray("\0\0apple runs\0", 15); // a binary: only its printable runs are kept
+        cache.addEntry(b);
+        cache.endFile(0);
+    };
+    MatchPreviewRequest request;
+    request.path = pack;
+    request.inner = QStringList{QStringLiteral("a.txt")};
+    request.phrase = QStringLiteral("apple");
+    request.textCacheFile = cacheFile;
+
+    // No cache file yet: read from the pack, and no file made by looking.
+    QCOMPARE(shown(MatchPreview::find(request)), QStringLiteral("the real [apple] pie"));
+    QVERIFY(!QFile::exists(cacheFile));
+    keep(keyNow());
+    QCOMPARE(shown(MatchPreview::find(request)), QStringLiteral("the kept [apple] tart"));
+    // A binary's kept runs are no text to show: its bytes are read.
+    request.inner = QStringList{QStringLiteral("b.bin")};
+    QCOMPARE(shown(MatchPreview::find(request)), QStringLiteral("-"));
+    request.inner = QStringList{QStringLiteral("a.txt")};
+    // Kept under another time: the file changed since, and is read.
+    TextCacheKey older = keyNow();
+    older.modified -= 10000000;
+    keep(older);
+    QCOMPARE(shown(MatchPreview::find(request)), QStringLiteral("the real [apple] pie"));
 }
 
 QTEST_GUILESS_MAIN(TestMatchPreview)
