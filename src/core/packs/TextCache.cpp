@@ -291,9 +291,9 @@ public:
         enum Kind { Begin, Entry, End, AbandonFile, Touch, Prune } kind = Begin;
         TextCacheKey key;
         TextCacheEntry entry;
-        qint64 a = 0;
         qint64 b = 0;
         QStringList folders;
+        QList<qint64> ids;
     };
 
     Private(const QString &file, qint64 bound, bool lookOnly)
@@ -327,6 +327,16 @@ public:
     bool setAsideOnOpen = false;
     std::atomic<bool> damaged{false};
     bool fileTooLarge = false; // the file being written has an entry past kMaxEntryText
+    QList<qint64> touched;     // files found, whose time of use the writer has yet to set
+    void flushTouched()
+    {
+        if (touched.isEmpty())
+            return;
+        Job job;
+        job.kind = Job::Touch;
+        job.ids = std::exchange(touched, {});
+        enqueue(std::move(job));
+    }
 
     std::mutex mutex;
     std::condition_variable work;
@@ -513,9 +523,12 @@ void TextCache::Private::Writer::handle(Job &job)
         m_fileId = -1; // left unfinished: never read, removed at the end
         break;
     case Job::Touch:
-        m_touch.addBindValue(nowMs());
-        m_touch.addBindValue(job.a);
-        run(m_touch);
+        for (const qint64 id : std::as_const(job.ids)) {
+            m_touch.addBindValue(nowMs());
+            m_touch.addBindValue(id);
+            if (!run(m_touch))
+                break;
+        }
         break;
     case Job::Prune:
         m_pruneFolders += job.folders;
@@ -715,6 +728,7 @@ TextCache::TextCache(const QString &file, LookOnly) : d(std::make_unique<Private
 
 TextCache::~TextCache()
 {
+    d->flushTouched();
     if (d->writer.joinable()) {
         {
             std::lock_guard lock(d->mutex);
@@ -768,10 +782,10 @@ std::optional<TextCache::Record> TextCache::find(const TextCacheKey &key)
     }
     q.finish();
     if (found) {
-        Private::Job job;
-        job.kind = Private::Job::Touch;
-        job.a = found->id;
-        d->enqueue(std::move(job));
+        // Told the writer in batches, not with a wake-up for every file a search meets.
+        d->touched << found->id;
+        if (d->touched.size() >= 256)
+            d->flushTouched();
     }
     return found;
 }
