@@ -15,12 +15,15 @@
 #include "core/datafile/CsvExport.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "core/security/Encode.h"
+#include "core/session/VaultSession.h"
 #include "core/settings/DataFolder.h"
 #include "core/settings/FirstRun.h"
 #include "core/settings/LastFolder.h"
 #include "core/settings/ProgramInfo.h"
 #include "gui/dialogs/AboutForm.h"
 #include "gui/dialogs/AffiliateForm.h"
+#include "gui/dialogs/LoginForm.h"
+#include "gui/dialogs/PasswordTexts.h"
 #include "gui/dialogs/SettingsForm.h"
 #include "gui/dialogs/ShareForm.h"
 #include "gui/editor/AccountEditForm.h"
@@ -29,9 +32,11 @@
 #include "gui/widgets/PlatformServices.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -412,8 +417,60 @@ void TfrmVantory::aRestoreExecute()
     }
     tellWriteWarning();
     ResetRowHeight();
-    if (!m_book->reopen())
+    if (!m_book->reopen()) {
         Platform::showError(m_table->lastError(), this);
+        return;
+    }
+    adoptRestored(source);
+}
+
+void TfrmVantory::adoptRestored(const QString &source)
+{
+    VaultSession *vault = m_book->vault();
+    const bool foreignKey = vault->fileIsSealed() && vault->state() == VaultSession::State::Locked;
+    if (!foreignKey && !vault->needsAdoption())
+        return;
+    Status adopted;
+    if (!vault->fileIsSealed()) {
+        // Scrambled passwords under encryption: encrypted at once, nothing to ask.
+        adopted = m_book->changeVault([](VaultSession &v) { return v.adopt(QString()); });
+    } else {
+        TfrmLogin ask;
+        ask.setCheck(
+            [&](const QString &password) {
+                adopted = m_book->changeVault([&](VaultSession &v) { return v.adopt(password); });
+                return adopted.ok() || adopted.error != VaultSession::wrongPasswordError();
+            },
+            tr("Enter the master password %1 was made with:").arg(QFileInfo(source).fileName()));
+        if (ask.exec() != TDlgTemplate::mrOk) {
+            Platform::showMessage(QMessageBox::Warning,
+                                  tr("The passwords of the restored accounts stay encrypted under the master password "
+                                     "%1 was made with; they cannot be shown or copied.")
+                                      .arg(QFileInfo(source).fileName()),
+                                  QMessageBox::Ok, QMessageBox::NoButton, this);
+            return;
+        }
+    }
+    if (!adopted)
+        Platform::showError(adopted.error, this);
+}
+
+bool TfrmVantory::unlockVault(const QString &password)
+{
+    VaultSession *vault = m_book->vault();
+    if (vault->state() != VaultSession::State::Locked)
+        return true;
+    if (!password.isEmpty()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool unlocked = vault->unlock(password).ok();
+        QApplication::restoreOverrideCursor();
+        if (unlocked)
+            return true;
+    }
+    TfrmLogin login;
+    login.setCheck([vault](const QString &typed) { return vault->unlock(typed).ok(); },
+                   tr("Enter the master password the accounts were encrypted with:"));
+    return login.exec() == TDlgTemplate::mrOk;
 }
 
 void TfrmVantory::aExportExecute()
@@ -436,6 +493,7 @@ void TfrmVantory::aExportExecute()
 void TfrmVantory::EditAccount(int accountId)
 {
     TfrmAccountEdit dialog(m_table);
+    dialog.setVault(m_book->vault());
     dialog.AccountId = accountId;
     dialog.exec();
 }
@@ -501,8 +559,14 @@ void TfrmVantory::aCopyPasswordExecute()
     aAccountCommandsUpdate();
     if (!aCopyPassword->isEnabled())
         return;
-    // The password is unscrambled for the clipboard only, and taken off it again after a while.
-    m_passwordClipboard->copy(DecodeStr(m_table->value(FieldPassword).toString()));
+    // The password is restored for the clipboard only, and taken off it again after a while.
+    QString password;
+    if (!m_book->vault()->reveal(m_table->value(FieldPassword).toString(), password)) {
+        Platform::showMessage(QMessageBox::Warning, PasswordTexts::cannotBeDecrypted(), QMessageBox::Ok,
+                              QMessageBox::NoButton, this);
+        return;
+    }
+    m_passwordClipboard->copy(password);
 }
 
 void TfrmVantory::aOpenFolderExecute()
@@ -526,6 +590,7 @@ void TfrmVantory::aSettingsExecute()
 {
     // The dialog stores what it changes itself; its result says nothing more.
     TfrmSettings frmSettings;
+    frmSettings.setAccountBook(m_book);
     frmSettings.exec();
 }
 

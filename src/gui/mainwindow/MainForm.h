@@ -77,6 +77,10 @@ public:
     // Opens the account editor for an account (-1: a new one).
     void EditAccount(int accountId);
 
+    // Makes the key of encrypted accounts: from password when it is theirs, else from what the user
+    // types when asked. False when the user gives up; the accounts stay locked and nothing is written.
+    bool unlockVault(const QString &password);
+
     QString cdsVantorytotalFilesGetText(qint32 count) const;
 
 public Q_SLOTS:
@@ -111,6 +115,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // After a restore: the passwords of the restored file brought to the mode and key of the session,
+    // asking for the master password a copy was encrypted with.
+    void adoptRestored(const QString &source);
     void FormCreate();
     void FormActivate();
     void FormResize();
