@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -104,7 +103,10 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
     grid->addWidget(ledSiteUrl, 1, 0, 1, 4);
     auto *logins = new QHBoxLayout;
     logins->setSpacing(8);
-    logins->addWidget(ledUserName, 1, Qt::AlignTop);
+    logins->addWidget(ledUserName, 1);
+    logins->addWidget(ledPassword, 1);
+    grid->addLayout(logins, 2, 0, 1, 4);
+    // Under the password, in a row of its own: the edits keep their height when it shows.
     lblPasswordState = new QLabel(area);
     lblPasswordState->setObjectName(QStringLiteral("lblPasswordState"));
     lblPasswordState->setWordWrap(true);
@@ -112,17 +114,16 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
     red.setColor(QPalette::WindowText, QColor(0xB0, 0, 0));
     lblPasswordState->setPalette(red);
     lblPasswordState->hide();
-    auto *password = new QVBoxLayout;
-    password->setSpacing(2);
-    password->addWidget(ledPassword);
-    password->addWidget(lblPasswordState);
-    logins->addLayout(password, 1);
-    grid->addLayout(logins, 2, 0, 1, 4);
+    auto *below = new QHBoxLayout;
+    below->setSpacing(8);
+    below->addStretch(1);
+    below->addWidget(lblPasswordState, 1);
+    grid->addLayout(below, 3, 0, 1, 4);
     auto *path = new QHBoxLayout;
     path->setSpacing(4);
     path->addWidget(ledSavePath, 1);
     path->addWidget(sbBrowseSiteName, 0, Qt::AlignBottom);
-    grid->addLayout(path, 3, 0, 1, 4);
+    grid->addLayout(path, 4, 0, 1, 4);
     auto *fee = new QHBoxLayout;
     fee->setSpacing(8);
     fee->addWidget(lblMonthlyFeeCheck);
@@ -130,14 +131,14 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
     fee->addStretch(1);
     fee->addWidget(lblMonthlyFee);
     fee->addWidget(edtMonthlyFee);
-    grid->addLayout(fee, 4, 0, 1, 4);
+    grid->addLayout(fee, 5, 0, 1, 4);
     auto *state = new QHBoxLayout;
     state->setSpacing(8);
     state->addWidget(lblActiveState);
     state->addWidget(cbActiveState);
     state->addStretch(1);
-    grid->addLayout(state, 5, 0, 1, 4);
-    grid->setRowStretch(6, 1);
+    grid->addLayout(state, 6, 0, 1, 4);
+    grid->setRowStretch(7, 1);
 
     setTabOrder(ledSiteName->edit(), ledSiteUrl->edit());
     setTabOrder(ledSiteUrl->edit(), ledUserName->edit());

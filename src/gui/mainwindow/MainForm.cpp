@@ -6,6 +6,7 @@
 #include "PasswordClipboard.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
+#include "VaultLock.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
@@ -20,6 +21,8 @@
 #include "core/settings/FirstRun.h"
 #include "core/settings/LastFolder.h"
 #include "core/settings/ProgramInfo.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 #include "gui/dialogs/AboutForm.h"
 #include "gui/dialogs/AffiliateForm.h"
 #include "gui/dialogs/LoginForm.h"
@@ -43,6 +46,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <utility>
 
 using namespace VantoryConsts;
@@ -60,6 +64,10 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(ProgramInfo::Name);
     m_passwordClipboard = new PasswordClipboard(this);
+    m_lock = new VaultLock(m_book, this);
+    // Minutes as the settings give them, within what a timer can count.
+    const int lockMinutes = RegReadInteger(SettingsKeys::SectionMain, SettingsKeys::SettingLockMinutes, 10);
+    m_lock->setIdleInterval(std::clamp(lockMinutes, 0, 35000) * 60 * 1000);
     connect(m_book, &AccountBook::opened, this, &TfrmVantory::cdsVantoryAfterOpen);
     connect(m_book, &AccountBook::edited, this, &TfrmVantory::cdsVantoryAfterEdit);
     connect(m_book, &AccountBook::newRecordFailed, this, &TfrmVantory::cdsVantoryNewRecord);

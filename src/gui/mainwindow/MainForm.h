@@ -26,6 +26,7 @@ class QToolBar;
 class XmlDataProvider;
 class TotalsBar;
 class TfrmSearch;
+class VaultLock;
 
 // The main window: the account list with its totals bar, and the commands with their messages. The
 // account session (the table, its data file, the counting, the save rule) is the account book's; the
@@ -60,6 +61,9 @@ public:
     TfrmSearch *frmSearch() const { return m_search; }
     // Whether save folders are still being counted.
     bool isCounting() const { return m_book->isCounting(); }
+
+    // Locks encrypted accounts while the user is away.
+    VaultLock *vaultLock() const { return m_lock; }
 
     // How long a copied password stays on the clipboard, in milliseconds.
     void setPasswordClipboardTime(int ms);
@@ -167,6 +171,7 @@ private:
     QAction *aOpenFolder = nullptr;
 
     AccountBook *m_book = nullptr;
+    VaultLock *m_lock = nullptr;
     DataSet *m_table = nullptr; // the book's
     AccountGrid *m_grid = nullptr;
     TotalsBar *m_totals = nullptr;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The windows of encrypted passwords: the master password dialog's check box and what OK then does to
 // the stored passwords, the login against a verifier, the key asked for at start and after a restore,
-// the editor of a password that cannot be decrypted, and the copy of a password marked as a secret.
+// the editor of a password that cannot be decrypted, the copy of a password marked as a secret, and
+// the lock after a while without input or when the screen is locked.
 #include "ScriptedServices.h"
 #include "TestSupport.h"
 #include "core/accounts/AccountSchema.h"
@@ -19,6 +20,7 @@
 #include "gui/dialogs/SettingsForm.h"
 #include "gui/editor/AccountEditForm.h"
 #include "gui/mainwindow/MainForm.h"
+#include "gui/mainwindow/VaultLock.h"
 #include "gui/widgets/LabeledEdit.h"
 
 #include <QCheckBox>
@@ -80,6 +82,8 @@ private Q_SLOTS:
     void startAsksForTheKeyWhenTheLoginDoesNotOpenTheFile();
     void editorShowsAPasswordThatCannotBeDecrypted();
     void copiedPasswordIsMarkedSecret();
+    void lockAsksAgain_data();
+    void lockAsksAgain();
 
 private:
     // A book over the test's data folder, opened; encrypted with kFirst when asked.
@@ -321,6 +325,62 @@ void TestVaultDialogs::copiedPasswordIsMarkedSecret()
     QCOMPARE(data->text(), kSite1);
     QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString());
+}
+
+void TestVaultDialogs::lockAsksAgain_data()
+{
+    QTest::addColumn<bool>("idle"); // locked after a short time without input, else by the screen's lock
+    QTest::addColumn<bool>("give"); // the master password given at the lock, else Cancel
+    QTest::newRow("idle, password given") << true << true;
+    QTest::newRow("idle, given up") << true << false;
+    QTest::newRow("screen locked, password given") << false << true;
+}
+
+void TestVaultDialogs::lockAsksAgain()
+{
+    QFETCH(bool, idle);
+    QFETCH(bool, give);
+    makeBook(Stored::Encrypted).reset();
+    const QByteArray file = TestSupport::readFile(m_dir->filePath(DataFileName));
+    TfrmVantory window;
+    QVERIFY(window.unlockVault(kFirst));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    bool gaveUp = false;
+    window.vaultLock()->setGiveUp([&gaveUp] { gaveUp = true; });
+
+    // The lock's login runs a loop of its own: it is found and worked from a timer.
+    bool seenLocked = false;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        auto *login = qobject_cast<TfrmLogin *>(QApplication::activeModalWidget());
+        if (!login || seenLocked)
+            return;
+        seenLocked = true;
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.book()->vault()->state(), VaultSession::State::Locked);
+        QVERIFY(!window.book()->vault()->holdsKey());
+        if (give) {
+            typeInto(login->edtPassword, kFirst);
+            QTest::keyClick(login->edtPassword->edit(), Qt::Key_Return);
+        } else {
+            QTest::keyClick(login->edtPassword->edit(), Qt::Key_Escape);
+        }
+    });
+    driver.start(10);
+    if (idle)
+        window.vaultLock()->setIdleInterval(30);
+    else
+        QTimer::singleShot(0, window.vaultLock(), [&window] { window.vaultLock()->screenSaverActive(true); });
+    QTRY_VERIFY(seenLocked);
+    QTRY_VERIFY(give ? !window.vaultLock()->isLocked() : gaveUp);
+    driver.stop();
+    window.vaultLock()->setIdleInterval(0);
+    QCOMPARE(window.isVisible(), give);
+    QCOMPARE(window.book()->vault()->state(), give ? VaultSession::State::Unlocked : VaultSession::State::Locked);
+    QCOMPARE(gaveUp, !give);
+    // Nothing was written on the way.
+    QCOMPARE(TestSupport::readFile(m_dir->filePath(DataFileName)), file);
 }
 
 QTEST_MAIN(TestVaultDialogs)
