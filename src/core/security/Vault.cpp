@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <mutex>
 
 #ifdef Q_OS_LINUX
@@ -139,20 +140,26 @@ bool initialize()
 
 Cost calibrate(double targetSeconds)
 {
-    // One pass is timed, twice, and the faster counts: the passes the target takes follow from it.
-    Params probe{randomBytes(SaltBytes), {MinOps, MinMemory}, QString()};
+    // One pass and three passes are timed (the faster of two runs each): the difference is the cost of
+    // a pass, the rest what every derivation costs anyway (filling the memory, mostly).
     GuardedBytes key(kKeyBytes);
-    qint64 bestNs = 0;
-    for (int i = 0; i < 2; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        deriveInto(QStringLiteral("calibration"), probe, key);
-        const qint64 ns = timer.nsecsElapsed();
-        bestNs = i == 0 ? ns : std::min(bestNs, ns);
-    }
-    const double perPass = std::max(1e-6, double(bestNs) / 1e9);
-    const auto ops = quint64(std::clamp(std::llround(targetSeconds / perPass), qint64(MinOps), qint64(MaxOps)));
-    return {ops, MinMemory};
+    const auto timed = [&key](quint64 ops) {
+        const Params probe{randomBytes(SaltBytes), {ops, MinMemory}, QString()};
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int i = 0; i < 2; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            deriveInto(QStringLiteral("calibration"), probe, key);
+            best = std::min(best, timer.nsecsElapsed());
+        }
+        return double(best) / 1e9;
+    };
+    const double one = timed(1);
+    const double three = timed(3);
+    const double perPass = std::max(1e-4, (three - one) / 2);
+    const double fixed = std::max(0.0, one - perPass);
+    const auto ops = std::clamp(std::llround((targetSeconds - fixed) / perPass), qint64(MinOps), qint64(MaxOps));
+    return {quint64(ops), MinMemory};
 }
 
 QString makeVerifier(const QString &password, const Cost &cost)
