@@ -9,6 +9,7 @@
 #include "core/accounts/DataSet.h"
 #include "core/datafile/BackupRestore.h"
 #include "core/datafile/XmlDataProvider.h"
+#include "core/datafile/XmlDataReader.h"
 #include "core/security/Encode.h"
 #include "core/security/Vault.h"
 #include "core/session/AccountBook.h"
@@ -160,6 +161,7 @@ private Q_SLOTS:
     void modeChangesLeaveNoPasswordBehind_data();
     void modeChangesLeaveNoPasswordBehind();
     void todaysFilesAreLeftAsTheyAre();
+    void bothReadersTakeTheVaultElement();
     void wrongPasswordDecryptsNothing();
     void changedFieldIsKeptAndToldAlone_data();
     void changedFieldIsKeptAndToldAlone();
@@ -225,6 +227,33 @@ void TestVaultSession::todaysFilesAreLeftAsTheyAre()
     QCOMPARE(book->provider()->loadNotes(), QStringList());
     QVERIFY(book->close());
     QCOMPARE(TestSupport::readFile(folder.fixture.data()), before);
+}
+
+void TestVaultSession::bothReadersTakeTheVaultElement()
+{
+    Folder folder;
+    makeScrambledFolder(folder);
+    {
+        auto book = folder.book();
+        QVERIFY(book->open());
+        VERIFY_OK(step(*book, QStringLiteral("on")));
+    }
+    const QByteArray file = TestSupport::readFile(folder.fixture.data());
+    XmlDataLayout layout{DocumentElement, RowElement, {}, VaultElement};
+    const std::vector<FieldDef> fields = AccountTable::storedFieldDefs();
+    for (const FieldDef &f : fields)
+        layout.fieldElements.push_back(f.name);
+    XmlDataRead quick, full;
+    // The file as written is for the quick reader, which gives what the full one gives.
+    QVERIFY(XmlDataReader::readQuick(file, fields, layout, quick));
+    QVERIFY(XmlDataReader::readFull(file, fields, layout, full));
+    QVERIFY(quick.hasVault);
+    QCOMPARE(quick.vault, full.vault);
+    QCOMPARE(quick.rows, full.rows);
+    QCOMPARE(quick.notes, QStringList());
+    Vault::Params params;
+    QVERIFY(Vault::fromAttributes(quick.vault, params));
+    QVERIFY(Vault::verify(params.verifier, kMaster));
 }
 
 void TestVaultSession::wrongPasswordDecryptsNothing()
