@@ -451,16 +451,35 @@ void TfrmVantory::adoptRestored(const QString &source)
             },
             tr("Enter the master password %1 was made with:").arg(QFileInfo(source).fileName()));
         if (ask.exec() != TDlgTemplate::mrOk) {
-            Platform::showMessage(QMessageBox::Warning,
-                                  tr("The passwords of the restored accounts stay encrypted under the master password "
-                                     "%1 was made with; they cannot be shown or copied.")
-                                      .arg(QFileInfo(source).fileName()),
-                                  QMessageBox::Ok, QMessageBox::NoButton, this);
+            undoRestore(source);
             return;
         }
     }
     if (!adopted)
         Platform::showError(adopted.error, this);
+}
+
+// Accounts whose passwords open with another key than the session's would mix two keys at the next
+// change: without the password of the restored copy, the accounts as they were come back, from the
+// copy the restore kept of them.
+void TfrmVantory::undoRestore(const QString &source)
+{
+    const QString name = QFileInfo(source).fileName();
+    const QStringList kept = xtrVantory()->backups().copies();
+    if (!kept.isEmpty() && BackupRestore::restore(*xtrVantory(), kept.first()).ok() && m_book->reopen()) {
+        tellWriteWarning();
+        Platform::showMessage(QMessageBox::Information,
+                              tr("%1 was not restored: its passwords open only with the master password it was "
+                                 "made with. The accounts are as they were.")
+                                  .arg(name),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        return;
+    }
+    Platform::showMessage(QMessageBox::Warning,
+                          tr("The passwords of the accounts restored from %1 stay encrypted under the master "
+                             "password it was made with; they cannot be shown or copied.")
+                              .arg(name),
+                          QMessageBox::Ok, QMessageBox::NoButton, this);
 }
 
 bool TfrmVantory::unlockVault(const QString &password)

@@ -122,6 +122,7 @@ private:
     // After a restore: the passwords of the restored file brought to the mode and key of the session,
     // asking for the master password a copy was encrypted with.
     void adoptRestored(const QString &source);
+    void undoRestore(const QString &source);
     void FormCreate();
     void FormActivate();
     void FormResize();

@@ -82,6 +82,8 @@ private Q_SLOTS:
     void startAsksForTheKeyWhenTheLoginDoesNotOpenTheFile();
     void editorShowsAPasswordThatCannotBeDecrypted();
     void copiedPasswordIsMarkedSecret();
+    void restoreAsksForTheEarlierPassword_data();
+    void restoreAsksForTheEarlierPassword();
     void lockAsksAgain_data();
     void lockAsksAgain();
 
@@ -325,6 +327,60 @@ void TestVaultDialogs::copiedPasswordIsMarkedSecret()
     QCOMPARE(data->text(), kSite1);
     QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
     QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString());
+}
+
+void TestVaultDialogs::restoreAsksForTheEarlierPassword_data()
+{
+    QTest::addColumn<bool>("give"); // the earlier master password given, else Cancel
+    QTest::newRow("earlier password given") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestVaultDialogs::restoreAsksForTheEarlierPassword()
+{
+    QFETCH(bool, give);
+    const QString second = QStringLiteral("second-master");
+    const QString older = m_dir->filePath(QStringLiteral("older.xml"));
+    {
+        auto book = makeBook(Stored::Encrypted);
+        QVERIFY(book);
+        QVERIFY(QFile::copy(m_dir->filePath(DataFileName), older));
+        QVERIFY(book->changeVault([&](VaultSession &v) { return v.changePassword(second, kCost); }));
+    }
+    TfrmVantory window;
+    QVERIFY(window.unlockVault(second));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    m_services->queuePath(older);
+    bool asked = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *login = qobject_cast<TfrmLogin *>(QApplication::activeModalWidget());
+        if (!login)
+            return;
+        asked = true;
+        if (give) {
+            typeInto(login->edtPassword, second); // today's password is not the one
+            QTest::keyClick(login->edtPassword->edit(), Qt::Key_Return);
+            typeInto(login->edtPassword, kFirst);
+            QTest::keyClick(login->edtPassword->edit(), Qt::Key_Return);
+        } else {
+            QTest::keyClick(login->edtPassword->edit(), Qt::Key_Escape);
+        }
+    });
+    window.findChild<QAction *>(QStringLiteral("aRestore"))->trigger();
+    QVERIFY(asked);
+    QCOMPARE(m_services->messages.size(), 1);
+    QCOMPARE(m_services->messages[0].icon, give ? QMessageBox::Warning : QMessageBox::Information);
+    if (give)
+        QCOMPARE(m_services->messages[0].text, PasswordTexts::wrongPassword());
+    // Either way the accounts open with today's master password, and only with it.
+    VaultSession *vault = window.book()->vault();
+    QCOMPARE(vault->state(), VaultSession::State::Unlocked);
+    QVERIFY(!vault->needsAdoption());
+    QCOMPARE(revealed(*window.book()), (QStringList{kSite1, kSite2}));
+    Vault::Params params;
+    QVERIFY(Vault::fromAttributes(window.xtrVantory()->vaultHeader(), params));
+    QVERIFY(Vault::verify(params.verifier, second));
 }
 
 void TestVaultDialogs::lockAsksAgain_data()
