@@ -52,7 +52,7 @@ bench: build
 # new in $(FUZZ_DIR)/corpus/<target>/; an input that crashes a fuzzer is left in
 # $(FUZZ_DIR)/crashes/<target>/ and fails the make. Scratch files go to memory where there is one.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= data_file decode_str float_text name_mask pack_reader phrase_search
+FUZZ_TARGETS ?= data_file decode_str float_text name_mask pack_reader phrase_search sealed_field
 FUZZ_DIR ?= $(BUILD_DIR)-fuzz
 FUZZ_FLAGS ?=
 FUZZ_NICE ?= nice -n 10

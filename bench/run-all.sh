@@ -7,6 +7,8 @@ build=${1:-build}
 status=0
 echo "== data file (10,000 accounts)"
 "$build/bench/datafile-bench" 10000 || status=1
+echo "== encrypted passwords (10,000 accounts)"
+"$build/bench/vault-bench" 10000 || status=1
 echo "== search result list (100,000 files)"
 "$build/bench/search-list-bench" || status=1
 echo "== search window (medium tree)"

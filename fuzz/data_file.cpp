@@ -25,7 +25,7 @@ const std::vector<FieldDef> kFields = AccountTable::storedFieldDefs();
 
 XmlDataLayout builtinLayout()
 {
-    XmlDataLayout layout{QStringLiteral("Accounts"), QStringLiteral("Account"), {}};
+    XmlDataLayout layout{QStringLiteral("Accounts"), QStringLiteral("Account"), {}, QStringLiteral("Vault")};
     for (const FieldDef &f : kFields)
         layout.fieldElements.push_back(f.name);
     return layout;
@@ -106,6 +106,8 @@ void checkReadersAgree(const QByteArray &data, const XmlDataLayout &layout)
              "quick:\n" + quick.notes.join(u'\n').toUtf8() + "\nfull:\n" + full.notes.join(u'\n').toUtf8());
     if (quick.encoding != full.encoding)
         fail("the readers give different encodings", quick.encoding + " / " + full.encoding);
+    if (quick.hasVault != full.hasVault || quick.vault != full.vault)
+        fail("the readers give different vault elements");
 }
 
 void checkSaveAndLoadAgain(const QByteArray &data, const XmlDataLayout &layout)

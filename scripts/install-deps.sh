@@ -7,6 +7,8 @@ set -eu
 PACKAGES="cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev libxkbcommon-dev"
 # Packs, PDF text, and the SQLite driver of Qt's SQL module with a compressor (for the text cache).
 PACKAGES="$PACKAGES pkg-config libarchive-dev libpoppler-qt6-dev libqt6sql6-sqlite libzstd-dev"
+# The vault: key derivation, encryption and guarded memory.
+PACKAGES="$PACKAGES libsodium-dev"
 if [ "${VANTORY_BENCH_DEPS:-0}" = 1 ]; then
     PACKAGES="$PACKAGES hyperfine python3 ripgrep ugrep pdfgrep"
 fi

@@ -12,6 +12,9 @@
 #include "core/datafile/XmlDataProvider.h"
 #include "core/search/FlatCopy.h"
 #include "core/security/Encode.h"
+#include "core/security/Vault.h"
+#include "core/session/AccountBook.h"
+#include "core/session/VaultSession.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
 #include "gui/dialogs/AboutForm.h"
@@ -31,6 +34,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -277,8 +281,9 @@ void renderSearch(TfrmVantory &window, const QString &out, const QString &saves)
     search->hide();
 }
 
-// The two master password dialogs, with something typed into them.
-void renderPasswordDialogs(const QString &out)
+// The two master password dialogs, with something typed into them; the master password dialog as the
+// window opens it, with the check box about encrypting the passwords.
+void renderPasswordDialogs(TfrmVantory &window, const QString &out)
 {
     TfrmLogin login;
     login.show();
@@ -288,6 +293,7 @@ void renderPasswordDialogs(const QString &out)
     login.reject();
 
     TfrmSettings settings;
+    settings.setAccountBook(window.book());
     settings.show();
     QApplication::processEvents();
     settings.ledNewPassword->setText(QStringLiteral("new secret"));
@@ -475,8 +481,50 @@ void render(const QString &dataDir, const QString &png, const QString &extras = 
         renderEditor(window, 1, extras + QStringLiteral("/editor-existing.png"));
         renderMenus(window, extras);
         renderSearch(window, extras, saves);
-        renderPasswordDialogs(extras);
+        renderPasswordDialogs(window, extras);
     }
+}
+
+// Encrypted accounts: the login of the lock, and the editor of an account whose stored password was
+// damaged.
+void renderVault(const QString &dataDir, const QString &out)
+{
+    RegWriteString(SectionMain, SettingDataPath, dataDir);
+    const QString master = QStringLiteral("sample master");
+    {
+        TfrmVantory window;
+        const Status on = window.book()->changeVault([&](VaultSession &v) {
+            return v.turnOn(master, {Vault::MinOps, Vault::MinMemory});
+        });
+        if (!on)
+            qWarning("encryption could not be turned on: %s", qPrintable(on.error));
+        DataSet &table = *window.cdsVantory();
+        table.setRecNo(2);
+        table.edit();
+        table.setValue(FieldPassword, table.value(FieldPassword).toString().chopped(8));
+        table.post();
+    }
+    TfrmVantory window;
+    window.unlockVault(master);
+    window.resize(720, 480);
+    renderEditor(window, 1, out + QStringLiteral("/editor-undecryptable.png"));
+
+    TfrmLogin lock;
+    lock.setCheck([](const QString &) { return false; }, QObject::tr("Vantory is locked. Enter the master password:"));
+    lock.show();
+    QApplication::processEvents();
+    lock.edtPassword->setText(QStringLiteral("secret"));
+    lock.grab().save(out + QStringLiteral("/lock.png"));
+    lock.reject();
+
+    TfrmSettings settings;
+    settings.setAccountBook(window.book());
+    settings.show();
+    QApplication::processEvents();
+    settings.ledOldPassword->setText(master);
+    settings.grab().save(out + QStringLiteral("/master-password-encrypted.png"));
+    settings.reject();
+    RegWriteString(SectionMain, SettingPassword, QString());
 }
 
 } // namespace
@@ -504,6 +552,8 @@ int main(int argc, char **argv)
            tmp.filePath(QStringLiteral("PLR")));
     render(tmp.filePath(QStringLiteral("empty")), out + QStringLiteral("/main-window-empty.png"));
     renderAccountList(tmp.filePath(QStringLiteral("data")), out);
+    writeFile(tmp.filePath(QStringLiteral("vault/main.xml")), sampleAccounts(tmp.filePath(QStringLiteral("PLR"))));
+    renderVault(tmp.filePath(QStringLiteral("vault")), out);
     renderOutreach(out);
     renderPrompts(out, tmp.filePath(QStringLiteral("PLR")));
     renderSmallest(tmp.filePath(QStringLiteral("data")), out, QString());

@@ -27,6 +27,13 @@ inline const QString FieldActualMonthlyFee = QStringLiteral("actualMonthlyFee");
 // Sizes of the text fields, in characters.
 constexpr int PathFieldSize = 260; // site name, URL and save folder
 constexpr int LoginFieldSize = 80; // username and scrambled password
+// An encrypted password starts with this marker and may be longer: up to 40 characters of three
+// UTF-8 bytes each, with the nonce and tag, in base64. The longer size holds for every password that
+// starts with "$", which no scrambled text does, so that one whose marker was changed is still kept
+// whole.
+inline const QString SealedPasswordPrefix = QStringLiteral("$vv1$");
+inline const QString SealedPasswordLead = QStringLiteral("$");
+constexpr int SealedPasswordFieldSize = 224;
 
 // The states of an account, as stored in its "active" field.
 enum ActiveState
@@ -52,6 +59,9 @@ inline const QString DescendingIndexSuffix = QStringLiteral("__IdxD");
 inline const QString MappingElement = QStringLiteral("VantoryMapping");
 inline const QString DocumentElement = QStringLiteral("Accounts");
 inline const QString RowElement = QStringLiteral("Account");
+// The vault's parameters (salt, cost, verifier) as attributes of one empty element beside the accounts,
+// so that a data file, or a copy of it, opens with the master password alone.
+inline const QString VaultElement = QStringLiteral("Vault");
 
 // Files of the data folder.
 inline const QString DataFileName = QStringLiteral("main.xml");

@@ -180,7 +180,8 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
     case QMetaType::QString:
         if (f.type == FieldType::String) {
             const QString &text = *static_cast<const QString *>(value.constData());
-            if ((f.size <= 0 || text.size() <= f.size) && isStorableText(text))
+            const int size = f.sizeFor(text);
+            if ((size <= 0 || text.size() <= size) && isStorableText(text))
                 return value;
         }
         break;
@@ -203,9 +204,9 @@ QVariant coerceFieldValue(const FieldDef &f, const QVariant &value)
     }
     case FieldType::String: {
         QString s = storableText(value.toString());
-        if (f.size > 0 && s.size() > f.size) {
+        if (const int size = f.sizeFor(s); size > 0 && s.size() > size) {
             // Never keep the first half of a character whose second half falls beyond the size.
-            s.truncate(s.at(f.size - 1).isHighSurrogate() ? f.size - 1 : f.size);
+            s.truncate(s.at(size - 1).isHighSurrogate() ? size - 1 : size);
         }
         return s;
     }

@@ -32,9 +32,19 @@ struct FieldDef
     QString name{};
     FieldType type = FieldType::String;
     int size = 0;          // characters, for String fields
+    // A text that starts with this prefix may be up to longFormSize characters (an encrypted password
+    // is longer than the scrambled form the size was made for).
+    QString longFormPrefix{};
+    int longFormSize = 0;
     QVariant defaultValue{}; // given to a new record; null when invalid
     bool required = false;
     bool calculated = false; // kept with the row, never stored
+
+    // The size that holds for this text.
+    int sizeFor(QStringView text) const
+    {
+        return longFormSize > 0 && !longFormPrefix.isEmpty() && text.startsWith(longFormPrefix) ? longFormSize : size;
+    }
 };
 
 struct IndexDef

@@ -198,6 +198,27 @@ bool DataFileBackups::writeRecord(const std::vector<Recorded> &record) const
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
 }
 
+bool DataFileBackups::rewrite(const QString &path, const std::function<bool()> &write)
+{
+    const QFileInfo info(path);
+    std::vector<Recorded> record = readRecord();
+    const auto entry = std::find_if(record.begin(), record.end(), [&](const Recorded &r) {
+        return r.name == info.fileName() && QFileInfo(QDir(folder()).filePath(r.name)) == info;
+    });
+    const bool recorded = entry != record.end() && isStillOurs(*entry);
+    if (!write())
+        return false;
+    if (path == m_copy)
+        m_copiedDigest.clear();
+    if (recorded) {
+        const QFileInfo now(path);
+        entry->size = now.size();
+        entry->modifiedMs = modifiedMs(now);
+        writeRecord(record);
+    }
+    return true;
+}
+
 QStringList DataFileBackups::copies() const
 {
     std::vector<Recorded> ours;

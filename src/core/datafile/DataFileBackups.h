@@ -54,6 +54,10 @@ public:
     // either way the result names the copy.
     Result copyNow();
 
+    // Rewrites a file in the folder through write (which replaces it whole), keeping it recorded when
+    // it was a recorded copy still as recorded: it stays one of the copies kept. False when write fails.
+    bool rewrite(const QString &path, const std::function<bool()> &write);
+
     // The copies of the data file that the record holds and that are still as recorded, newest first.
     QStringList copies() const;
 

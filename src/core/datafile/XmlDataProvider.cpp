@@ -64,6 +64,7 @@ XmlDataProvider::Mapping XmlDataProvider::builtinMapping() const
     m.rowElement = kRowElement;
     for (const FieldDef &f : m_fields)
         m.fieldElements.push_back(f.name);
+    m.vaultElement = AccountSchema::VaultElement;
     return m;
 }
 
@@ -137,6 +138,37 @@ Status XmlDataProvider::parseFile(const QString &path, QList<RowValues> &rows) c
     return readCheckedFile(path, data, rows);
 }
 
+Status XmlDataProvider::readFile(const QString &path, XmlDataRead &read) const
+{
+    Mapping mapping = builtinMapping();
+    if (QFileInfo::exists(m_readMapping)) {
+        if (Status readMap = readMapping(m_readMapping, mapping); !readMap)
+            return readMap;
+    }
+    QByteArray data;
+    if (const Status readData = readRegularFile(path, MaxFileSize, data); !readData)
+        return Status::failure(xmlParseErrorText(tr("Cannot open the file %1: %2").arg(path, readData.error), 0, 0));
+    if (!XmlDataReader::read(data, m_fields, mapping, read))
+        return Status::failure(read.error);
+    return {};
+}
+
+Status XmlDataProvider::writeFile(const QString &path, const QList<RowValues> &rows,
+                                  const QMap<QString, QString> &vault, const QByteArray &encoding) const
+{
+    Mapping mapping = builtinMapping();
+    if (QFileInfo::exists(m_writeMapping)) {
+        if (Status read = readMapping(m_writeMapping, mapping); !read)
+            return read;
+    }
+    SaveFile file(path);
+    const QByteArray data = serialize(rows, mapping, encoding, nullptr, vault);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        return Status::failure(tr("Cannot save the file %1: %2").arg(path, file.errorString()));
+    SaveLeftovers::remove(path);
+    return {};
+}
+
 Status XmlDataProvider::readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows) const
 {
     Mapping mapping = builtinMapping();
@@ -193,6 +225,7 @@ Status XmlDataProvider::load(QList<RowValues> &rows)
         // First start: an empty list; the file appears at the first save.
         rows.clear();
         m_encoding = "UTF-8";
+        m_vault.clear();
         return {};
     }
     // A missing mapping file is the one this program writes; it is put back at the next write.
@@ -209,6 +242,7 @@ Status XmlDataProvider::load(QList<RowValues> &rows)
     if (!XmlDataReader::read(data, m_fields, mapping, read))
         return Status::failure(read.error);
     rows = std::move(read.rows);
+    m_vault = read.vault;
     QByteArray encoding = read.encoding;
     if (!isUnicodeName(encoding)) {
         // An encoding that cannot carry the markup of a data file is not kept: the next save writes
@@ -347,8 +381,8 @@ QByteArray encodeUnicode(const QString &text, const QByteArray &encoding)
 
 } // namespace
 
-QString XmlDataProvider::documentText(const QList<RowValues> &rows, const Mapping &mapping,
-                                      const QByteArray &encoding) const
+QString XmlDataProvider::documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
+                                      const QMap<QString, QString> &vault) const
 {
     EncodingTest test(encoding);
     QString text;
@@ -362,6 +396,15 @@ QString XmlDataProvider::documentText(const QList<RowValues> &rows, const Mappin
         close.push_back(QStringLiteral("</") + e + QStringLiteral(">\n"));
     }
     text += u'<' + mapping.documentElement + QStringLiteral(">\n");
+    if (!vault.isEmpty() && !mapping.vaultElement.isEmpty()) {
+        text += QStringLiteral("  <") + mapping.vaultElement;
+        for (auto a = vault.cbegin(); a != vault.cend(); ++a) {
+            text += u' ' + a.key() + QStringLiteral("=\"");
+            appendEscaped(text, a.value(), test);
+            text += u'"';
+        }
+        text += QStringLiteral("/>\n");
+    }
     for (const RowValues &row : rows) {
         text += rowOpen;
         for (size_t i = 0; i < m_fields.size(); ++i) {
@@ -379,18 +422,18 @@ QString XmlDataProvider::documentText(const QList<RowValues> &rows, const Mappin
 }
 
 QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
-                                      QByteArray *written) const
+                                      QByteArray *written, const QMap<QString, QString> &vault) const
 {
     if (written)
         *written = encoding;
     if (isUnicodeName(encoding))
-        return encodeUnicode(documentText(rows, mapping, encoding), encoding);
+        return encodeUnicode(documentText(rows, mapping, encoding, vault), encoding);
 
     // Never write what cannot be read back: the bytes must decode to exactly the document, and the
     // declaration must still name the encoding. Some encodings cannot carry the markup itself (one
     // that starts with a shift sequence, one that changes ASCII, names the encoding lacks); their
     // file is written in UTF-8 instead, which the next load then keeps.
-    const QString text = documentText(rows, mapping, encoding);
+    const QString text = documentText(rows, mapping, encoding, vault);
     QStringEncoder encoder(encoding.constData());
     if (encoder.isValid()) {
         const QByteArray bytes = encoder.encode(text);
@@ -402,7 +445,7 @@ QByteArray XmlDataProvider::serialize(const QList<RowValues> &rows, const Mappin
     }
     if (written)
         *written = "UTF-8";
-    return documentText(rows, mapping, "UTF-8").toUtf8();
+    return documentText(rows, mapping, "UTF-8", vault).toUtf8();
 }
 
 bool XmlDataProvider::writeContents(QFileDevice &file, const QByteArray &data)
@@ -429,7 +472,7 @@ Status XmlDataProvider::applyChanges(const QList<PendingChange> &changes, const 
     const DataFileBackups::Result kept = backups().beforeWrite();
 
     SaveFile file(m_fileName);
-    const QByteArray data = serialize(rows, mapping, m_encoding);
+    const QByteArray data = serialize(rows, mapping, m_encoding, nullptr, m_vault);
     // The save file is created user-only: the accounts are never readable by others, not even for a
     // moment.
     if (!file.open(QIODevice::WriteOnly) || !writeContents(file, data) || !file.commit())

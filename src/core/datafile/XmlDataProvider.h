@@ -6,6 +6,7 @@
 #include "core/accounts/DataSet.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@
 
 class QFileDevice;
 struct XmlDataLayout;
+struct XmlDataRead;
 
 // Reads the accounts from the XML data file and rewrites it in full after every change.
 //
@@ -66,6 +68,18 @@ public:
     // The encoding the next write uses (the one the data file was read in).
     QByteArray encoding() const { return m_encoding; }
 
+    // The attributes of the vault element the data file holds (empty when it has none), as the last
+    // load found them; every write writes them again. Set before a write to change them.
+    const QMap<QString, QString> &vaultHeader() const { return m_vault; }
+    void setVaultHeader(const QMap<QString, QString> &vault) { m_vault = vault; }
+
+    // Reads any data file as load() reads the data file, without touching the provider's state.
+    Status readFile(const QString &path, XmlDataRead &read) const;
+    // Writes rows and a vault element to a file other than the data file (a copy in the Backups
+    // folder), atomically, in the encoding given (UTF-8 when it cannot carry them).
+    Status writeFile(const QString &path, const QList<RowValues> &rows, const QMap<QString, QString> &vault,
+                     const QByteArray &encoding) const;
+
     // What the last successful load found in the file that the next write will not keep (unknown
     // elements, a field given twice, a text longer than its field, attributes, comments, an
     // encoding it cannot write), one short sentence each for the user, at most MaxLoadNotes and then
@@ -95,11 +109,12 @@ private:
 
     Status readCheckedFile(const QString &path, QByteArray &data, QList<RowValues> &rows) const;
     Status readMapping(const QString &path, Mapping &mapping) const;
-    QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding) const;
+    QString documentText(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
+                         const QMap<QString, QString> &vault) const;
     // The document in the encoding, or in UTF-8 when that encoding could not carry it; written is
     // the encoding used.
     QByteArray serialize(const QList<RowValues> &rows, const Mapping &mapping, const QByteArray &encoding,
-                         QByteArray *written = nullptr) const;
+                         QByteArray *written = nullptr, const QMap<QString, QString> &vault = {}) const;
     Mapping builtinMapping() const;
     Status ensureMappingFile(const QString &path, bool forReading) const;
 
@@ -108,6 +123,7 @@ private:
     QString m_readMapping;
     QString m_writeMapping;
     QByteArray m_encoding = "UTF-8";
+    QMap<QString, QString> m_vault;
     QStringList m_loadNotes;
     DataFileBackups m_backups;
     QString m_writeWarning;

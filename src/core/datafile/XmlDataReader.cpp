@@ -157,12 +157,12 @@ public:
         m_seen[size_t(index)] = true;
         if (!parseValue(f, text, m_values[index]))
             return Status::failure(tr("'%1' is not a valid value of the field %2").arg(text, f.name));
-        if (f.type == FieldType::String && f.size > 0 && text.size() > f.size) {
+        if (const int size = f.sizeFor(text); f.type == FieldType::String && size > 0 && text.size() > size) {
             m_notes.add(tr("Account %1 has a %2 of %3 characters; only the first %4 are kept.")
                             .arg(m_number)
                             .arg(f.name)
                             .arg(text.size())
-                            .arg(f.size));
+                            .arg(size));
         }
         return {};
     }
@@ -250,6 +250,11 @@ public:
             skipSpace();
             if (closeTag(m_document))
                 break;
+            if (!m_vaultTag.isEmpty() && name(m_vaultOpen)) {
+                if (m_hasVault || !readVault())
+                    return false;
+                continue;
+            }
             m_builder.begin(rows.size() + 1);
             if (!readRow())
                 return false;
@@ -259,7 +264,43 @@ public:
         return p == end;
     }
 
+    bool hasVault() const { return m_hasVault; }
+    const QMap<QString, QString> &vault() const { return m_vault; }
+    void setVaultElement(const QByteArray &tag)
+    {
+        m_vaultTag = tag;
+        m_vaultOpen = "<" + tag;
+    }
+
 private:
+    // The rest of an empty vault element whose name was just read: plain ASCII attributes, each
+    // once, with no references; anything else is for the full reader.
+    bool readVault()
+    {
+        for (;;) {
+            const char *before = p;
+            skipSpace();
+            if (startsWith("/>")) {
+                p += 2;
+                m_hasVault = true;
+                return true;
+            }
+            if (p == before || p >= end || !isNameStart(*p))
+                return false;
+            const char *nameStart = p;
+            while (p < end && isNameChar(*p))
+                ++p;
+            const QString attribute = QString::fromLatin1(nameStart, p - nameStart);
+            QByteArrayView value;
+            p = nameStart;
+            if (!pseudoAttribute(attribute.toLatin1().constData(), value) || m_vault.contains(attribute))
+                return false;
+            for (const char c : value)
+                if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80 || c == '>')
+                    return false;
+            m_vault.insert(attribute, QString::fromLatin1(value));
+        }
+    }
     bool startsWith(const char *s) const
     {
         const size_t n = strlen(s);
@@ -475,6 +516,10 @@ private:
     const std::vector<QByteArray> &m_names;
     QByteArray m_document;
     QByteArray m_row;
+    QByteArray m_vaultTag;
+    QByteArray m_vaultOpen;
+    bool m_hasVault = false;
+    QMap<QString, QString> m_vault;
 };
 
 // Where the first byte lies that is no text in the encoding: the shortest start of the data whose
@@ -562,10 +607,13 @@ bool readQuick(const QByteArray &data, const std::vector<FieldDef> &fields, cons
     Notes notes;
     RowBuilder builder(fields, layout, notes);
     QuickReader quick(data, builder, names, layout.documentElement.toUtf8(), layout.rowElement.toUtf8());
+    quick.setVaultElement(layout.vaultElement.toUtf8());
     if (!quick.read(result.rows)) {
         result.rows.clear();
         return false;
     }
+    result.hasVault = quick.hasVault();
+    result.vault = quick.vault();
     result.notes = notes.take();
     return true;
 }
@@ -656,6 +704,7 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
     QList<RowValues> &rows = result.rows;
     int depth = 0;
     bool inRow = false;
+    bool inVault = false;
     QString other; // an element beside the accounts, and how many accounts it holds
     int accountsInOther = 0;
     while (!xml.atEnd()) {
@@ -679,6 +728,11 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
                     inRow = true;
                     row.begin(rows.size() + 1);
                     noteAttributes(xml, notes);
+                } else if (!layout.vaultElement.isEmpty() && name == layout.vaultElement && !result.hasVault) {
+                    inVault = true;
+                    result.hasVault = true;
+                    for (const QXmlStreamAttribute &a : xml.attributes())
+                        result.vault.insert(a.qualifiedName().toString(), a.value().toString());
                 } else {
                     other = name.toString();
                     accountsInOther = 0;
@@ -701,6 +755,8 @@ bool readFull(const QByteArray &data, const std::vector<FieldDef> &fields, const
                 if (inRow) {
                     rows.append(row.take());
                     inRow = false;
+                } else if (inVault) {
+                    inVault = false;
                 } else {
                     noteOtherElement(notes, other, accountsInOther);
                 }

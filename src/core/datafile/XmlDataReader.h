@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,8 @@ struct XmlDataLayout
     QString documentElement;
     QString rowElement;
     std::vector<QString> fieldElements; // per stored field
+    // The empty element beside the accounts whose attributes are kept as they are; none when empty.
+    QString vaultElement;
 };
 
 // What reading a data file gave.
@@ -29,6 +32,9 @@ struct XmlDataRead
     QStringList notes;
     QByteArray encoding;
     QString error;
+    // The attributes of the vault element, when the file has one.
+    bool hasVault = false;
+    QMap<QString, QString> vault;
 };
 
 namespace XmlDataReader {

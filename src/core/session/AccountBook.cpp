@@ -7,6 +7,7 @@
 #include "core/accounts/TableOrder.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "core/platform/PrivateFiles.h"
+#include "VaultSession.h"
 
 #include <QDate>
 #include <QDir>
@@ -20,6 +21,7 @@ using namespace AccountSchema;
 
 AccountBook::AccountBook(std::unique_ptr<XmlDataProvider> provider, FolderCounter countFolder, QObject *parent)
     : QObject(parent), m_table(std::make_unique<DataSet>()), m_provider(std::move(provider)),
+      m_vault(std::make_unique<VaultSession>(*m_provider)),
       m_counts(new FolderCountService(std::move(countFolder), this))
 {
     connect(m_counts, &FolderCountService::counted, this, &AccountBook::countsArrived);
@@ -67,6 +69,28 @@ bool AccountBook::reopen()
     recount();
     m_table->close();
     return m_table->open();
+}
+
+Status AccountBook::changeVault(const std::function<Status(VaultSession &)> &change)
+{
+    if (m_table->isActive() && !m_table->applyUpdates(0))
+        return Status::failure(m_table->lastError());
+    if (const Status changed = change(*m_vault); !changed)
+        return changed;
+    // The rows take the stored form the file now has; the counts known stay.
+    if (m_table->isActive()) {
+        m_table->close();
+        if (!m_table->open())
+            return Status::failure(m_table->lastError());
+    }
+    return {};
+}
+
+Vault::Cost AccountBook::vaultCost()
+{
+    if (m_vaultCost.ops == 0)
+        m_vaultCost = Vault::calibrate();
+    return m_vaultCost;
 }
 
 bool AccountBook::close()

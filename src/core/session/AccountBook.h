@@ -3,6 +3,7 @@
 
 #include "core/accounts/AccountFolders.h"
 #include "core/accounts/FolderCountService.h"
+#include "core/security/Vault.h"
 
 #include <QHash>
 #include <QObject>
@@ -13,7 +14,9 @@
 #include <memory>
 
 class DataSet;
+class VaultSession;
 class XmlDataProvider;
+struct Status;
 
 // The account session: the account table, the data file behind it, the counting of the save folders
 // and the rule that every change is saved at once. It knows no window: a window observes it through
@@ -45,6 +48,14 @@ public:
     DataSet *table() const { return m_table.get(); }
     XmlDataProvider *provider() const { return m_provider.get(); }
     FolderCountService *folderCounts() const { return m_counts; }
+    // How the data file's passwords are stored, and the key when they are encrypted.
+    VaultSession *vault() const { return m_vault.get(); }
+    // Runs a change of the passwords' stored form (one save of the data file, see VaultSession) once
+    // everything pending is saved, then reads the data file again. The change's failure, or the save's.
+    Status changeVault(const std::function<Status(VaultSession &)> &change);
+    // What a new key costs to derive: measured here at the first call (about 0.7 s), unless set.
+    Vault::Cost vaultCost();
+    void setVaultCost(const Vault::Cost &cost) { m_vaultCost = cost; }
 
     // Points the storage at a data folder (the data file and its two mapping files), creating the
     // folder user-only when it is missing. The folder's path ends in a separator.
@@ -98,6 +109,8 @@ private:
 
     std::unique_ptr<DataSet> m_table;
     std::unique_ptr<XmlDataProvider> m_provider;
+    std::unique_ptr<VaultSession> m_vault;
+    Vault::Cost m_vaultCost;
     FolderCountService *m_counts = nullptr;
     QHash<QPair<qint64, QString>, qint32> m_knownCounts; // by account and folder
     bool m_applyingCounts = false;

@@ -13,6 +13,8 @@ inline const QString SettingDataPath = QStringLiteral("DataPath");
 inline const QString SettingNoPromptSetPassword = QStringLiteral("NoPromptSetPassword");
 // The master password, scrambled; empty or absent when there is none.
 inline const QString SettingPassword = QStringLiteral("pwd");
+// Minutes without input after which encrypted accounts are locked; 0: never. 10 when none is stored.
+inline const QString SettingLockMinutes = QStringLiteral("LockAfterMinutes");
 
 // The file and folder pickers' own section.
 inline const QString SectionPickers = QStringLiteral("Pickers");

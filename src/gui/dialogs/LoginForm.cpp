@@ -3,11 +3,13 @@
 
 #include "PasswordTexts.h"
 #include "core/security/Encode.h"
+#include "core/security/Vault.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
 #include "gui/widgets/LabeledEdit.h"
 #include "gui/widgets/PlatformServices.h"
 
+#include <QApplication>
 #include <QVBoxLayout>
 
 using namespace PasswordTexts;
@@ -45,8 +47,25 @@ void TfrmLogin::showEvent(QShowEvent *event)
     edtPassword->edit()->setFocus();
 }
 
+void TfrmLogin::setCheck(Check check, const QString &prompt)
+{
+    m_check = std::move(check);
+    edtPassword->setLabelText(prompt);
+}
+
 void TfrmLogin::btnOKClick()
 {
+    if (m_check) {
+        // A key takes a moment to derive.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool right = m_check(edtPassword->text());
+        QApplication::restoreOverrideCursor();
+        if (right)
+            return;
+        Platform::showMessage(QMessageBox::Warning, wrongPassword(), QMessageBox::Ok, QMessageBox::NoButton, this);
+        setResult(mrNone);
+        return;
+    }
     // Read at every try: the stored value is the only authority, never a copy taken at start. A store
     // that cannot be read holds no password to compare with, which is not the same as none set.
     QString stored;
@@ -56,7 +75,8 @@ void TfrmLogin::btnOKClick()
         setResult(mrNone);
         return;
     }
-    if (EncodeStr(edtPassword->text()) == stored)
+    if (Vault::isVerifier(stored) ? Vault::verify(stored, edtPassword->text())
+                                  : EncodeStr(edtPassword->text()) == stored)
         return;
     Platform::showMessage(QMessageBox::Warning, wrongPassword(), QMessageBox::Ok, QMessageBox::NoButton, this);
     setResult(mrNone);

@@ -3,6 +3,8 @@
 
 #include "gui/widgets/DlgTemplate.h"
 
+#include <functional>
+
 class LabeledEdit;
 
 // The start-up password dialog, shown before any other window while a master password is stored. It
@@ -16,6 +18,11 @@ public:
 
     LabeledEdit *edtPassword = nullptr;
 
+    // Checks the typed password with check instead of against the stored master password (the key of
+    // the accounts, or of a backup), asking with prompt; a wrong one gives the same message.
+    using Check = std::function<bool(const QString &password)>;
+    void setCheck(Check check, const QString &prompt);
+
 protected Q_SLOTS:
     void btnOKClick() override;
 
@@ -23,5 +30,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    Check m_check;
     bool m_shown = false;
 };

@@ -48,3 +48,25 @@ QString settingsUnreadableAtStart()
 }
 
 } // namespace PasswordTexts
+
+namespace PasswordTexts {
+
+QString encryptionOffQuestion()
+{
+    return tr("Stop encrypting the stored passwords?\n"
+              "They will be stored scrambled again, as before encryption was turned on: anyone who can read "
+              "the data file or a copy of it can recover them without the master password.");
+}
+
+QString passwordsNotRewritten()
+{
+    return tr("The stored passwords could not be changed: %1\n"
+              "The master password and the passwords are as they were.");
+}
+
+QString cannotBeDecrypted()
+{
+    return tr("This password cannot be decrypted");
+}
+
+} // namespace PasswordTexts

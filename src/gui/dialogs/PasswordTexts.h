@@ -14,5 +14,11 @@ QString passwordNotStored(); // %1: where the settings are kept
 // settings are kept, %2: why they cannot be read.
 QString settingsUnreadable();        // in the login dialog, which stays open
 QString settingsUnreadableAtStart(); // at start, before the program ends
+// Asked before the stored passwords go back to their scrambled form.
+QString encryptionOffQuestion();
+// The stored passwords could not be moved to their new form; %1: why.
+QString passwordsNotRewritten();
+// A stored password that cannot be decrypted.
+QString cannotBeDecrypted();
 
 } // namespace PasswordTexts

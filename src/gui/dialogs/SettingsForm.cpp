@@ -3,12 +3,17 @@
 
 #include "PasswordTexts.h"
 #include "core/security/Encode.h"
+#include "core/security/Vault.h"
+#include "core/session/AccountBook.h"
+#include "core/session/VaultSession.h"
 #include "core/settings/RegSettings.h"
 #include "core/settings/SettingsKeys.h"
 #include "gui/widgets/Icons.h"
 #include "gui/widgets/LabeledEdit.h"
 #include "gui/widgets/PlatformServices.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -82,13 +87,37 @@ TfrmSettings::TfrmSettings(QWidget *parent) : TDlgTemplate(parent)
     column->addWidget(ledOldPassword);
     column->addWidget(ledNewPassword);
     column->addWidget(ledRetypePassword);
+    chkEncryptPasswords = new QCheckBox(tr("Encrypt stored passwords with the master password"), area);
+    chkEncryptPasswords->setObjectName(QStringLiteral("chkEncryptPasswords"));
+    chkEncryptPasswords->hide();
+    column->addWidget(chkEncryptPasswords);
     column->addStretch(1);
     alignLabels();
+    connect(ledNewPassword->edit(), &QLineEdit::textChanged, this, &TfrmSettings::updateEncryptBox);
 
     setTabOrder(ledOldPassword->edit(), ledNewPassword->edit());
     setTabOrder(ledNewPassword->edit(), ledRetypePassword->edit());
-    setTabOrder(ledRetypePassword->edit(), btnOK);
+    setTabOrder(ledRetypePassword->edit(), chkEncryptPasswords);
+    setTabOrder(chkEncryptPasswords, btnOK);
     setTabOrder(btnOK, btnCancel);
+}
+
+void TfrmSettings::setAccountBook(AccountBook *book)
+{
+    m_book = book;
+    m_passwordSet = !RegReadString(SectionMain, SettingPassword).isEmpty();
+    // On while the passwords are encrypted; the first time a master password is set, on as well.
+    const bool sealed = book && book->vault()->fileIsSealed();
+    chkEncryptPasswords->setChecked(sealed || !m_passwordSet);
+    chkEncryptPasswords->setVisible(book != nullptr);
+    m_fitted = false;
+    updateEncryptBox();
+}
+
+void TfrmSettings::updateEncryptBox()
+{
+    // Without a master password, now or to come, there is nothing to encrypt with.
+    chkEncryptPasswords->setEnabled(m_passwordSet || !ledNewPassword->text().isEmpty());
 }
 
 void TfrmSettings::alignLabels()
@@ -150,13 +179,24 @@ void TfrmSettings::btnOKClick()
         return;
     }
     // The old password first: a wrong one is all the user hears about, whatever the new fields hold.
-    if (EncodeStr(ledOldPassword->text()) != stored) {
+    const bool oldMatches = Vault::isVerifier(stored) ? Vault::verify(stored, ledOldPassword->text())
+                                                      : EncodeStr(ledOldPassword->text()) == stored;
+    if (!oldMatches) {
         refuse(QMessageBox::Warning, wrongPassword());
         return;
     }
     // As typed: no trimming, case counts.
     if (ledNewPassword->text() != ledRetypePassword->text()) {
         refuse(QMessageBox::Warning, passwordMismatch());
+        return;
+    }
+    if (m_book) {
+        if (!storeWithVault()) {
+            setResult(mrNone);
+            return;
+        }
+        Platform::showMessage(QMessageBox::Information, passwordChanged(), QMessageBox::Ok, QMessageBox::NoButton,
+                              this);
         return;
     }
     // Success is told only of a password that is really stored; otherwise the dialog stays open with
@@ -166,4 +206,35 @@ void TfrmSettings::btnOKClick()
         return;
     }
     Platform::showMessage(QMessageBox::Information, passwordChanged(), QMessageBox::Ok, QMessageBox::NoButton, this);
+}
+
+bool TfrmSettings::storeWithVault()
+{
+    const QString password = ledNewPassword->text();
+    const bool encrypt = chkEncryptPasswords->isChecked() && !password.isEmpty();
+    const bool sealed = m_book->vault()->fileIsSealed();
+    if (!encrypt && !sealed) {
+        if (RegWriteStringChecked(SectionMain, SettingPassword, EncodeStr(password)))
+            return true;
+        Platform::showMessage(QMessageBox::Critical, passwordNotStored().arg(RegStoreLocation()), QMessageBox::Ok,
+                              QMessageBox::NoButton, this);
+        return false;
+    }
+    if (sealed && !encrypt &&
+        Platform::showMessage(QMessageBox::Question, encryptionOffQuestion(), QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No, this) != QMessageBox::Yes)
+        return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Vault::Cost cost = encrypt ? m_book->vaultCost() : Vault::Cost{};
+    const Status changed = m_book->changeVault([&](VaultSession &vault) {
+        if (!encrypt)
+            return vault.turnOff(password);
+        return sealed ? vault.changePassword(password, cost) : vault.turnOn(password, cost);
+    });
+    QApplication::restoreOverrideCursor();
+    if (changed)
+        return true;
+    Platform::showMessage(QMessageBox::Critical, passwordsNotRewritten().arg(changed.error), QMessageBox::Ok,
+                          QMessageBox::NoButton, this);
+    return false;
 }

@@ -5,6 +5,8 @@
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
 #include "core/security/Encode.h"
+#include "core/security/Vault.h"
+#include "core/session/VaultSession.h"
 #include "gui/widgets/ActiveStateItems.h"
 #include "gui/widgets/FlEdit.h"
 #include "gui/widgets/LabeledEdit.h"
@@ -104,11 +106,24 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
     logins->addWidget(ledUserName, 1);
     logins->addWidget(ledPassword, 1);
     grid->addLayout(logins, 2, 0, 1, 4);
+    // Under the password, in a row of its own: the edits keep their height when it shows.
+    lblPasswordState = new QLabel(area);
+    lblPasswordState->setObjectName(QStringLiteral("lblPasswordState"));
+    lblPasswordState->setWordWrap(true);
+    QPalette red = lblPasswordState->palette();
+    red.setColor(QPalette::WindowText, QColor(0xB0, 0, 0));
+    lblPasswordState->setPalette(red);
+    lblPasswordState->hide();
+    auto *below = new QHBoxLayout;
+    below->setSpacing(8);
+    below->addStretch(1);
+    below->addWidget(lblPasswordState, 1);
+    grid->addLayout(below, 3, 0, 1, 4);
     auto *path = new QHBoxLayout;
     path->setSpacing(4);
     path->addWidget(ledSavePath, 1);
     path->addWidget(sbBrowseSiteName, 0, Qt::AlignBottom);
-    grid->addLayout(path, 3, 0, 1, 4);
+    grid->addLayout(path, 4, 0, 1, 4);
     auto *fee = new QHBoxLayout;
     fee->setSpacing(8);
     fee->addWidget(lblMonthlyFeeCheck);
@@ -116,14 +131,14 @@ TfrmAccountEdit::TfrmAccountEdit(DataSet *table, QWidget *parent)
     fee->addStretch(1);
     fee->addWidget(lblMonthlyFee);
     fee->addWidget(edtMonthlyFee);
-    grid->addLayout(fee, 4, 0, 1, 4);
+    grid->addLayout(fee, 5, 0, 1, 4);
     auto *state = new QHBoxLayout;
     state->setSpacing(8);
     state->addWidget(lblActiveState);
     state->addWidget(cbActiveState);
     state->addStretch(1);
-    grid->addLayout(state, 5, 0, 1, 4);
-    grid->setRowStretch(6, 1);
+    grid->addLayout(state, 6, 0, 1, 4);
+    grid->setRowStretch(7, 1);
 
     setTabOrder(ledSiteName->edit(), ledSiteUrl->edit());
     setTabOrder(ledSiteUrl->edit(), ledUserName->edit());
@@ -161,7 +176,18 @@ void TfrmAccountEdit::FormShow()
     ledSiteName->setText(m_table->value(FieldSiteName).toString());
     ledSiteUrl->setText(m_table->value(FieldSiteUrl).toString());
     ledUserName->setText(m_table->value(FieldUsername).toString());
-    ledPassword->setText(DecodeStr(m_table->value(FieldPassword).toString()));
+    const QString stored = m_table->value(FieldPassword).toString();
+    QString plain;
+    const bool revealed = m_vault ? m_vault->reveal(stored, plain) : !Vault::isSealed(stored);
+    if (revealed) {
+        ledPassword->setText(m_vault ? plain : DecodeStr(stored));
+    } else {
+        // The field stays empty; OK keeps the stored value as it is unless a new password is typed.
+        m_undecryptable = stored;
+        lblPasswordState->setText(tr("This password cannot be decrypted"));
+        lblPasswordState->show();
+        ledPassword->edit()->setAccessibleDescription(lblPasswordState->text());
+    }
     ledSavePath->setText(m_table->value(FieldSavePath).toString());
     const double fee = m_table->value(FieldMonthlyFee).toDouble();
     if (std::abs(fee) > 1e-12) {
@@ -215,7 +241,9 @@ bool TfrmAccountEdit::saveAccount()
     m_table->setValue(FieldSiteName, ledSiteName->text());
     m_table->setValue(FieldSiteUrl, ledSiteUrl->text());
     m_table->setValue(FieldUsername, ledUserName->text());
-    m_table->setValue(FieldPassword, EncodeStr(ledPassword->text()));
+    if (m_undecryptable.isEmpty() || ledPassword->edit()->isModified())
+        m_table->setValue(FieldPassword,
+                          m_vault ? m_vault->conceal(ledPassword->text()) : EncodeStr(ledPassword->text()));
     m_table->setValue(FieldSavePath, ledSavePath->text());
     m_table->setValue(FieldMonthlyFee, chkMonthlyFee->isChecked() ? double(edtMonthlyFee->value()) : 0.0);
     // A new account got today's date from the table; an existing one keeps the date it has.

@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QToolButton;
 class TFloatEdit;
+class VaultSession;
 
 // The dialog in which the user enters a new account or changes one: it reads the account table's
 // current row when shown and writes and posts it on OK.
@@ -35,6 +36,11 @@ public:
     TFloatEdit *edtMonthlyFee = nullptr;
     QLabel *lblActiveState = nullptr;
     QComboBox *cbActiveState = nullptr;
+    // Under the password: why the stored password is not shown. Hidden while there is nothing to say.
+    QLabel *lblPasswordState = nullptr;
+
+    // How passwords are stored (scrambled, or encrypted with the key held); without one, scrambled.
+    void setVault(const VaultSession *vault) { m_vault = vault; }
 
     // The most bytes (in the local 8-bit encoding) a password may take: its scrambled form, two
     // characters a byte, fills the account's 80-character password field.
@@ -58,5 +64,8 @@ private:
     bool saveAccount();
 
     DataSet *m_table;
+    const VaultSession *m_vault = nullptr;
+    // The stored password that could not be decrypted; kept as it is unless another one is typed.
+    QString m_undecryptable;
     bool m_shown = false;
 };

@@ -6,6 +6,7 @@
 #include "PasswordClipboard.h"
 #include "TotalsBar.h"
 #include "VantoryConsts.h"
+#include "VaultLock.h"
 #include "core/accounts/AccountSchema.h"
 #include "core/accounts/AccountTable.h"
 #include "core/accounts/DataSet.h"
@@ -15,12 +16,17 @@
 #include "core/datafile/CsvExport.h"
 #include "core/datafile/XmlDataProvider.h"
 #include "core/security/Encode.h"
+#include "core/session/VaultSession.h"
 #include "core/settings/DataFolder.h"
 #include "core/settings/FirstRun.h"
 #include "core/settings/LastFolder.h"
 #include "core/settings/ProgramInfo.h"
+#include "core/settings/RegSettings.h"
+#include "core/settings/SettingsKeys.h"
 #include "gui/dialogs/AboutForm.h"
 #include "gui/dialogs/AffiliateForm.h"
+#include "gui/dialogs/LoginForm.h"
+#include "gui/dialogs/PasswordTexts.h"
 #include "gui/dialogs/SettingsForm.h"
 #include "gui/dialogs/ShareForm.h"
 #include "gui/editor/AccountEditForm.h"
@@ -29,15 +35,18 @@
 #include "gui/widgets/PlatformServices.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <utility>
 
 using namespace VantoryConsts;
@@ -55,6 +64,10 @@ TfrmVantory::TfrmVantory(std::unique_ptr<XmlDataProvider> provider, QWidget *par
     setObjectName(QStringLiteral("frmVantory"));
     setWindowTitle(ProgramInfo::Name);
     m_passwordClipboard = new PasswordClipboard(this);
+    m_lock = new VaultLock(m_book, this);
+    // Minutes as the settings give them, within what a timer can count.
+    const int lockMinutes = RegReadInteger(SettingsKeys::SectionMain, SettingsKeys::SettingLockMinutes, 10);
+    m_lock->setIdleInterval(std::clamp(lockMinutes, 0, 35000) * 60 * 1000);
     connect(m_book, &AccountBook::opened, this, &TfrmVantory::cdsVantoryAfterOpen);
     connect(m_book, &AccountBook::edited, this, &TfrmVantory::cdsVantoryAfterEdit);
     connect(m_book, &AccountBook::newRecordFailed, this, &TfrmVantory::cdsVantoryNewRecord);
@@ -412,8 +425,79 @@ void TfrmVantory::aRestoreExecute()
     }
     tellWriteWarning();
     ResetRowHeight();
-    if (!m_book->reopen())
+    if (!m_book->reopen()) {
         Platform::showError(m_table->lastError(), this);
+        return;
+    }
+    adoptRestored(source);
+}
+
+void TfrmVantory::adoptRestored(const QString &source)
+{
+    VaultSession *vault = m_book->vault();
+    const bool foreignKey = vault->fileIsSealed() && vault->state() == VaultSession::State::Locked;
+    if (!foreignKey && !vault->needsAdoption())
+        return;
+    Status adopted;
+    if (!vault->fileIsSealed()) {
+        // Scrambled passwords under encryption: encrypted at once, nothing to ask.
+        adopted = m_book->changeVault([](VaultSession &v) { return v.adopt(QString()); });
+    } else {
+        TfrmLogin ask;
+        ask.setCheck(
+            [&](const QString &password) {
+                adopted = m_book->changeVault([&](VaultSession &v) { return v.adopt(password); });
+                return adopted.ok() || adopted.error != VaultSession::wrongPasswordError();
+            },
+            tr("Enter the master password %1 was made with:").arg(QFileInfo(source).fileName()));
+        if (ask.exec() != TDlgTemplate::mrOk) {
+            undoRestore(source);
+            return;
+        }
+    }
+    if (!adopted)
+        Platform::showError(adopted.error, this);
+}
+
+// Accounts whose passwords open with another key than the session's would mix two keys at the next
+// change: without the password of the restored copy, the accounts as they were come back, from the
+// copy the restore kept of them.
+void TfrmVantory::undoRestore(const QString &source)
+{
+    const QString name = QFileInfo(source).fileName();
+    const QStringList kept = xtrVantory()->backups().copies();
+    if (!kept.isEmpty() && BackupRestore::restore(*xtrVantory(), kept.first()).ok() && m_book->reopen()) {
+        tellWriteWarning();
+        Platform::showMessage(QMessageBox::Information,
+                              tr("%1 was not restored: its passwords open only with the master password it was "
+                                 "made with. The accounts are as they were.")
+                                  .arg(name),
+                              QMessageBox::Ok, QMessageBox::NoButton, this);
+        return;
+    }
+    Platform::showMessage(QMessageBox::Warning,
+                          tr("The passwords of the accounts restored from %1 stay encrypted under the master "
+                             "password it was made with; they cannot be shown or copied.")
+                              .arg(name),
+                          QMessageBox::Ok, QMessageBox::NoButton, this);
+}
+
+bool TfrmVantory::unlockVault(const QString &password)
+{
+    VaultSession *vault = m_book->vault();
+    if (vault->state() != VaultSession::State::Locked)
+        return true;
+    if (!password.isEmpty()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool unlocked = vault->unlock(password).ok();
+        QApplication::restoreOverrideCursor();
+        if (unlocked)
+            return true;
+    }
+    TfrmLogin login;
+    login.setCheck([vault](const QString &typed) { return vault->unlock(typed).ok(); },
+                   tr("Enter the master password the accounts were encrypted with:"));
+    return login.exec() == TDlgTemplate::mrOk;
 }
 
 void TfrmVantory::aExportExecute()
@@ -436,6 +520,7 @@ void TfrmVantory::aExportExecute()
 void TfrmVantory::EditAccount(int accountId)
 {
     TfrmAccountEdit dialog(m_table);
+    dialog.setVault(m_book->vault());
     dialog.AccountId = accountId;
     dialog.exec();
 }
@@ -501,8 +586,14 @@ void TfrmVantory::aCopyPasswordExecute()
     aAccountCommandsUpdate();
     if (!aCopyPassword->isEnabled())
         return;
-    // The password is unscrambled for the clipboard only, and taken off it again after a while.
-    m_passwordClipboard->copy(DecodeStr(m_table->value(FieldPassword).toString()));
+    // The password is restored for the clipboard only, and taken off it again after a while.
+    QString password;
+    if (!m_book->vault()->reveal(m_table->value(FieldPassword).toString(), password)) {
+        Platform::showMessage(QMessageBox::Warning, PasswordTexts::cannotBeDecrypted(), QMessageBox::Ok,
+                              QMessageBox::NoButton, this);
+        return;
+    }
+    m_passwordClipboard->copy(password);
 }
 
 void TfrmVantory::aOpenFolderExecute()
@@ -526,6 +617,7 @@ void TfrmVantory::aSettingsExecute()
 {
     // The dialog stores what it changes itself; its result says nothing more.
     TfrmSettings frmSettings;
+    frmSettings.setAccountBook(m_book);
     frmSettings.exec();
 }
 

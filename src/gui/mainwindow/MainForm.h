@@ -26,6 +26,7 @@ class QToolBar;
 class XmlDataProvider;
 class TotalsBar;
 class TfrmSearch;
+class VaultLock;
 
 // The main window: the account list with its totals bar, and the commands with their messages. The
 // account session (the table, its data file, the counting, the save rule) is the account book's; the
@@ -61,6 +62,9 @@ public:
     // Whether save folders are still being counted.
     bool isCounting() const { return m_book->isCounting(); }
 
+    // Locks encrypted accounts while the user is away.
+    VaultLock *vaultLock() const { return m_lock; }
+
     // How long a copied password stays on the clipboard, in milliseconds.
     void setPasswordClipboardTime(int ms);
 
@@ -76,6 +80,10 @@ public:
 
     // Opens the account editor for an account (-1: a new one).
     void EditAccount(int accountId);
+
+    // Makes the key of encrypted accounts: from password when it is theirs, else from what the user
+    // types when asked. False when the user gives up; the accounts stay locked and nothing is written.
+    bool unlockVault(const QString &password);
 
     QString cdsVantorytotalFilesGetText(qint32 count) const;
 
@@ -111,6 +119,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // After a restore: the passwords of the restored file brought to the mode and key of the session,
+    // asking for the master password a copy was encrypted with.
+    void adoptRestored(const QString &source);
+    void undoRestore(const QString &source);
     void FormCreate();
     void FormActivate();
     void FormResize();
@@ -160,6 +172,7 @@ private:
     QAction *aOpenFolder = nullptr;
 
     AccountBook *m_book = nullptr;
+    VaultLock *m_lock = nullptr;
     DataSet *m_table = nullptr; // the book's
     AccountGrid *m_grid = nullptr;
     TotalsBar *m_totals = nullptr;

@@ -3,13 +3,17 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QTimer>
 
 PasswordClipboard::PasswordClipboard(QObject *parent) : QObject(parent) {}
 
 void PasswordClipboard::copy(const QString &password)
 {
-    QGuiApplication::clipboard()->setText(password);
+    auto *data = new QMimeData;
+    data->setText(password);
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    QGuiApplication::clipboard()->setMimeData(data);
     const quint64 copy = ++m_copies;
     QTimer::singleShot(m_clearAfterMs, this, [this, password, copy] {
         QClipboard *clipboard = QGuiApplication::clipboard();

@@ -4,7 +4,8 @@
 #include <QObject>
 
 // Puts a password on the clipboard for a while: it is taken off again when the time is up, unless
-// something else was copied meanwhile. Each copy starts its own time; only the last one counts.
+// something else was copied meanwhile. Each copy starts its own time; only the last one counts. The
+// copy is marked as a secret, so that clipboard managers that honour the mark keep no history of it.
 class PasswordClipboard : public QObject
 {
     Q_OBJECT

@@ -10,6 +10,7 @@
 #include "gui/dialogs/LoginForm.h"
 #include "gui/dialogs/PasswordTexts.h"
 #include "gui/widgets/Icons.h"
+#include "gui/widgets/LabeledEdit.h"
 #include "gui/widgets/PlatformServices.h"
 
 #include <exception>
@@ -18,11 +19,23 @@ namespace Startup {
 
 namespace {
 
+// What the login dialog let through, for the key of the accounts once the data file is read; wiped then.
+QString g_loginPassword;
+
 // Shown without an owner: no window of the program exists yet.
 bool showLoginDialog()
 {
     TfrmLogin frmLogin;
-    return frmLogin.exec() == TDlgTemplate::mrOk;
+    if (frmLogin.exec() != TDlgTemplate::mrOk)
+        return false;
+    g_loginPassword = frmLogin.edtPassword->text();
+    return true;
+}
+
+void wipeLoginPassword()
+{
+    g_loginPassword.fill(QChar(0));
+    g_loginPassword.clear();
 }
 
 LoginGate g_loginGate = showLoginDialog;
@@ -88,6 +101,11 @@ int run(QApplication &app)
     }
     DataFolder::provide();
     TfrmVantory frmVantory;
+    // Encrypted accounts need their key before the list is of any use; without it nothing is written.
+    const bool unlocked = frmVantory.unlockVault(g_loginPassword);
+    wipeLoginPassword();
+    if (!unlocked)
+        return 0;
     frmVantory.show();
     return app.exec();
 }

@@ -25,7 +25,7 @@ const std::vector<FieldDef> kFields = AccountTable::storedFieldDefs();
 
 XmlDataLayout builtinLayout()
 {
-    XmlDataLayout layout{QStringLiteral("Accounts"), QStringLiteral("Account"), {}};
+    XmlDataLayout layout{QStringLiteral("Accounts"), QStringLiteral("Account"), {}, QStringLiteral("Vault")};
     for (const FieldDef &f : kFields)
         layout.fieldElements.push_back(f.name);
     return layout;
@@ -108,6 +108,12 @@ const QList<QByteArray> kPieces = {"<",
                                    "<notes>",
                                    "</notes>",
                                    "<notes/>",
+                                   "<Vault/>",
+                                   "<Vault salt=\"c2FsdA==\" ops='2'/>",
+                                   "<Vault a=\"1\" a=\"2\"/>",
+                                   "<Vault x=\"&amp;\"/>",
+                                   "<Vault>",
+                                   "</Vault>",
                                    "<siteName>",
                                    "</siteName>",
                                    "<siteName/>",
@@ -233,6 +239,8 @@ QString disagreement(const QByteArray &file)
         return u"the notes differ: [%1] against [%2]"_qs.arg(quick.notes.join(u'|'), full.notes.join(u'|'));
     if (quick.encoding != full.encoding)
         return u"the encodings differ"_qs;
+    if (quick.hasVault != full.hasVault || quick.vault != full.vault)
+        return u"the vault elements differ"_qs;
     return {};
 }
 
