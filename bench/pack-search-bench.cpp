@@ -115,7 +115,7 @@ double runPeers(const QString &tree, QString &linesNote)
 
 // ---- our searches ---------------------------------------------------------------------------------
 
-struct SearchSpec
+struct SearchSetup
 {
     QString mask;
     QString phrase;
@@ -144,22 +144,22 @@ QByteArray resultKey(const QString &treePrefix, const QString &folder, const TSe
 }
 
 // One pass over the tree and its subfolders, as the search window makes it, run from the event loop.
-SearchRun runSearch(const QString &tree, const SearchSpec &spec)
+SearchRun runSearch(const QString &tree, const SearchSetup &setup)
 {
     const QString treePrefix = AppendPathDelimiter(tree);
     SearchRun run;
     TFindFile finder;
     finder.setThreaded(true);
     finder.setDelivery(edBatched);
-    finder.setTextCacheFile(spec.textCacheFile);
+    finder.setTextCacheFile(setup.textCacheFile);
     TSearchCriteria *criteria = finder.Criteria();
     criteria->Files()->setLocation(QString());
     criteria->Files()->setFileName(QString());
-    criteria->Files()->setIncluded({u'>' + treePrefix + spec.mask});
+    criteria->Files()->setIncluded({u'>' + treePrefix + setup.mask});
     criteria->Files()->setSubfolders(true);
-    criteria->Content()->setPhrase(spec.phrase);
+    criteria->Content()->setPhrase(setup.phrase);
     criteria->Content()->setIgnoreCase(true);
-    criteria->Content()->setSearchPacks(spec.packs);
+    criteria->Content()->setSearchPacks(setup.packs);
     finder.setOnFileMatch([&run, &treePrefix](QObject *, const QString &folder, const TSearchRec &entry) {
         run.found.push_back(resultKey(treePrefix, folder, entry));
     });
@@ -177,7 +177,7 @@ SearchRun runSearch(const QString &tree, const SearchSpec &spec)
         last = now;
     });
     clock.start();
-    if (spec.watchGaps)
+    if (setup.watchGaps)
         pulse.start();
     finder.StartSearch();
     while (finder.Searching())
@@ -185,7 +185,7 @@ SearchRun runSearch(const QString &tree, const SearchSpec &spec)
     const qint64 end = clock.nsecsElapsed();
     pulse.stop();
     run.seconds = end / 1e9;
-    run.maxGapMs = spec.watchGaps ? std::max(longest, end - last) / 1e6 : 0;
+    run.maxGapMs = setup.watchGaps ? std::max(longest, end - last) / 1e6 : 0;
     run.report = finder.Report();
     return run;
 }
