@@ -266,7 +266,7 @@ void TestMatchPreview::keptTextIsTakenWhileTheFileIsUnchanged()
         cache.addEntry(a);
         TextCacheEntry b;
         b.chain = QStringList{QStringLiteral("b.bin")};
-        b.text = QByteArray("\0\0apple runs\0", 15); // a binary: only its printable runs are kept
+        b.text = QByteArray("\0\0apple runs\0", 13); // a binary: only its printable runs are kept
         cache.addEntry(b);
         cache.endFile(0);
     };
