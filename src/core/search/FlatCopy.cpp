@@ -250,13 +250,19 @@ Status FlatCopy::copyOne(int index, QString &arrivedAt)
         if (::close(out.release()) != 0)
             done = Status::failure(Platform::systemErrorText(errno));
     }
+    return finishTemporary(done, out.fd, temporary, name, arrivedAt);
+}
+
+Status FlatCopy::finishTemporary(Status done, int &fd, const QString &temporary, const QString &name,
+                                 QString &arrivedAt)
+{
     if (done && isCancelRequested())
         done = Status::failure(tr("Cancelled"));
     if (done)
         done = claim(temporary, name, arrivedAt);
     if (!done) {
-        if (out.fd >= 0)
-            ::close(out.release());
+        if (fd >= 0)
+            ::close(std::exchange(fd, -1));
         ::unlink(QFile::encodeName(temporary).constData());
     }
     return done;
@@ -302,16 +308,7 @@ Status FlatCopy::copyEntry(int index, QString &arrivedAt)
     }
     if (done && ::close(out.release()) != 0)
         done = Status::failure(Platform::systemErrorText(errno));
-    if (done && isCancelRequested())
-        done = Status::failure(tr("Cancelled"));
-    if (done)
-        done = claim(temporary, name, arrivedAt);
-    if (!done) {
-        if (out.fd >= 0)
-            ::close(out.release());
-        ::unlink(QFile::encodeName(temporary).constData());
-    }
-    return done;
+    return finishTemporary(done, out.fd, temporary, name, arrivedAt);
 }
 
 Status FlatCopy::openSource(const QString &source, const QString &name, int &fd, struct stat &st)

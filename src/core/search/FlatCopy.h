@@ -103,6 +103,9 @@ private:
     Status copyOne(int index, QString &arrivedAt);
     // An entry inside a pack, streamed into a temporary file that then gets its name.
     Status copyEntry(int index, QString &arrivedAt);
+    // The end of a copy into a temporary file: claimed under its name unless it failed or was
+    // cancelled; otherwise the file (fd, closed here when still open) is removed.
+    Status finishTemporary(Status done, int &fd, const QString &temporary, const QString &name, QString &arrivedAt);
 #ifndef Q_OS_WIN
     // The steps of a copy: the source opened and checked, a temporary file made and locked in the
     // destination, the contents copied.
