@@ -111,12 +111,26 @@ bool VaultSession::isUndecryptable(const QString &stored) const
     return Vault::isSealed(stored) && !(m_key && m_key->open(stored, plain));
 }
 
+std::unique_ptr<VaultKey> VaultSession::newKey(const QString &password, const Vault::Cost &cost, Vault::Params &params)
+{
+    params = Vault::create(password, cost);
+    return params.verifier.isEmpty() ? nullptr : VaultKey::derive(password, params);
+}
+
+void VaultSession::takeKey(std::unique_ptr<VaultKey> key, const Vault::Params &params)
+{
+    // The data file holds the passwords under this key now: the copies and the settings follow.
+    m_key = std::move(key);
+    sealBackups();
+    storeSettingsPassword(params.verifier);
+}
+
 Status VaultSession::turnOn(const QString &masterPassword, const Vault::Cost &cost)
 {
     if (state() != State::Off)
         return Status::failure(tr("The accounts are encrypted already."));
-    const Vault::Params params = Vault::create(masterPassword, cost);
-    std::unique_ptr<VaultKey> key = params.verifier.isEmpty() ? nullptr : VaultKey::derive(masterPassword, params);
+    Vault::Params params;
+    std::unique_ptr<VaultKey> key = newKey(masterPassword, cost, params);
     if (!key)
         return Status::failure(tr("No key could be made from the master password."));
     const VaultKey &k = *key;
@@ -127,9 +141,7 @@ Status VaultSession::turnOn(const QString &masterPassword, const Vault::Cost &co
                          Vault::toAttributes(params)});
     if (!written)
         return written;
-    m_key = std::move(key);
-    sealBackups();
-    storeSettingsPassword(params.verifier);
+    takeKey(std::move(key), params);
     return {};
 }
 
@@ -156,8 +168,8 @@ Status VaultSession::changePassword(const QString &newPassword, const Vault::Cos
 {
     if (state() != State::Unlocked)
         return Status::failure(tr("The accounts are not unlocked."));
-    const Vault::Params params = Vault::create(newPassword, cost);
-    std::unique_ptr<VaultKey> key = params.verifier.isEmpty() ? nullptr : VaultKey::derive(newPassword, params);
+    Vault::Params params;
+    std::unique_ptr<VaultKey> key = newKey(newPassword, cost, params);
     if (!key)
         return Status::failure(tr("No key could be made from the master password."));
     const VaultKey &oldKey = *m_key;
@@ -171,9 +183,7 @@ Status VaultSession::changePassword(const QString &newPassword, const Vault::Cos
                                             Vault::toAttributes(params)});
     if (!written)
         return written;
-    m_key = std::move(key);
-    sealBackups();
-    storeSettingsPassword(params.verifier);
+    takeKey(std::move(key), params);
     return {};
 }
 

@@ -76,6 +76,10 @@ private:
     struct Rewrite;
     Status rewriteDataFile(const Rewrite &rewrite);
     void sealBackups();
+    // A new random key for password (params: its salt, cost and verifier); none when it cannot be made.
+    static std::unique_ptr<VaultKey> newKey(const QString &password, const Vault::Cost &cost, Vault::Params &params);
+    // Takes key as the data file's, after a save under it.
+    void takeKey(std::unique_ptr<VaultKey> key, const Vault::Params &params);
     void storeSettingsPassword(const QString &value);
 
     XmlDataProvider &m_provider;
